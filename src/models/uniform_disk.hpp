@@ -1,0 +1,21 @@
+// Magnification of a uniformly bright circular source by a point-mass lens (Witt & Mao 1994).
+#pragma once
+
+#include <vector>
+
+namespace obrivane::models {
+
+// The magnification at separation x (in source radii) of a source of radius rho (in Einstein
+// radii); rho_squared is rho*rho, shared by every element of a batch. Never fails: a failed
+// elliptic integral gives NaN.
+double uniform_disk_magnification(double x, const double& rho, const double& rho_squared) noexcept;
+
+// The magnification of every separation of l, evaluated in parallel on the worker pool,
+// in the order of l.
+std::vector<double> witt_mao_magnification(std::vector<double> l, double re, double rstar);
+
+// Every combination of an Einstein radius (outer index) with a source radius (inner index).
+std::vector<std::vector<double>> multi_witt_mao_magnification(std::vector<double> l, std::vector<double> re,
+                                                              std::vector<double> rstar);
+
+}  // namespace obrivane::models

@@ -1,0 +1,2 @@
+// Placeholder translation unit of the shared boundary library until the call entry lands.
+#include <Python.h>
