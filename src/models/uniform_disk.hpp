@@ -10,6 +10,10 @@ namespace obrivane::models {
 // elliptic integral gives NaN.
 double uniform_disk_magnification(double x, const double& rho, const double& rho_squared) noexcept;
 
+// The same magnification at separation u in Einstein radii (the x-form computes u = x*rho first
+// and calls this one).
+double uniform_disk_magnification_at_u(double u, const double& rho, const double& rho_squared) noexcept;
+
 // The magnification of every separation of l, evaluated in parallel on the worker pool,
 // in the order of l.
 std::vector<double> witt_mao_magnification(std::vector<double> l, double re, double rstar);

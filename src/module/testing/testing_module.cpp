@@ -1,4 +1,8 @@
+// _obrivane_testing: exposes the numerical kernels and model internals to the test suite. It is
+// built only for testing and never installed for ordinary users.
 #include <Python.h>
+
+#include "module/testing/testing_methods.hpp"
 
 static PyModuleDef testing_definition = {PyModuleDef_HEAD_INIT,
                                          "_obrivane_testing",
@@ -10,4 +14,15 @@ static PyModuleDef testing_definition = {PyModuleDef_HEAD_INIT,
                                          nullptr,
                                          nullptr};
 
-PyMODINIT_FUNC PyInit__obrivane_testing() { return PyModule_Create2(&testing_definition, 1013); }
+PyMODINIT_FUNC PyInit__obrivane_testing() {
+  PyObject* module = PyModule_Create2(&testing_definition, 1013);
+  if (module == nullptr) return nullptr;
+  for (PyMethodDef* methods : {elliptic_testing_methods, quadrature_testing_methods, interpolation_testing_methods,
+                               model_testing_methods}) {
+    if (PyModule_AddFunctions(module, methods) < 0) {
+      Py_DECREF(module);
+      return nullptr;
+    }
+  }
+  return module;
+}

@@ -1,0 +1,10 @@
+// Method tables of the test-only module, one per area of the numerical core and the models.
+// Each table ends with a zeroed sentinel entry.
+#pragma once
+
+#include <Python.h>
+
+extern PyMethodDef elliptic_testing_methods[];
+extern PyMethodDef quadrature_testing_methods[];
+extern PyMethodDef interpolation_testing_methods[];
+extern PyMethodDef model_testing_methods[];
