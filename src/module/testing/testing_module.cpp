@@ -2,6 +2,8 @@
 // built only for testing and never installed for ordinary users.
 #include <Python.h>
 
+#include <initializer_list>
+
 #include "module/testing/testing_methods.hpp"
 
 static PyModuleDef testing_definition = {PyModuleDef_HEAD_INIT,
