@@ -8,3 +8,4 @@ extern PyMethodDef elliptic_testing_methods[];
 extern PyMethodDef quadrature_testing_methods[];
 extern PyMethodDef interpolation_testing_methods[];
 extern PyMethodDef model_testing_methods[];
+extern PyMethodDef profile_testing_methods[];
