@@ -1,0 +1,178 @@
+// The call entry shared by every Python function of the project's extension modules.
+//
+// A function is written as a plain C++ operation whose parameter types choose the conversion of
+// each argument (double: the float rule; std::vector<double>: the sequence rule, the vector
+// handed over by value) and whose result type chooses the conversion back (double: float;
+// std::vector<double>: list; std::vector<std::vector<double>>: list of lists;
+// numeric::EllipticResult and models::ModelResult<T>: the value, or RuntimeError carrying the
+// message). It is exposed as
+//
+//   PyObject* elliprf_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+//     static constexpr const char* parameters[] = {"x", "y", "z"};
+//     static constexpr obrivane::module::FunctionDescription description{"elliprf", parameters};
+//     return obrivane::module::call_entry<&elliprf_for_python>(description, args, nargs, kwnames);
+//   }
+//
+// and listed in a method table with
+//
+//   OBRIVANE_FASTCALL_METHOD(elliprf, elliprf_entry, "elliprf(x, y, z)\n--\n\n"),
+//
+// whose third argument is the text signature: the name, the parameters in parentheses, then
+// "\n--\n\n". (The parameter table lives inside the entry function, out of the macro's reach,
+// so the signature is written out; its shape is checked at compile time, and the tests compare
+// it with the parameter names that the argument errors report.)
+//
+// call_entry matches the arguments, converts them in parameter order (the first failure is
+// raised, named after its parameter), calls the operation, converts its result and raises its
+// error value. Nothing thrown below it crosses into C: an InternalFailure, or any other C++
+// exception, is raised as pyo3_runtime.PanicException.
+#pragma once
+
+#include <Python.h>
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "models/internal_failure.hpp"
+#include "models/model_result.hpp"
+#include "module/argument_conversion.hpp"
+#include "module/argument_matching.hpp"
+#include "module/error_value.hpp"
+#include "module/function_description.hpp"
+#include "module/result_conversion.hpp"
+#include "numeric/elliptic_result.hpp"
+
+namespace obrivane::module {
+
+// Raises the C++ exception being handled as PanicException (to be called inside a catch block).
+void raise_caught_failure() noexcept;
+
+namespace detail {
+
+template <class Signature>
+struct OperationTraits;
+
+template <class Result, class... Parameters>
+struct OperationTraits<Result (*)(Parameters...)> {
+  using result = Result;
+  using arguments = std::tuple<std::decay_t<Parameters>...>;
+  static constexpr std::size_t arity = sizeof...(Parameters);
+};
+
+template <class Result, class... Parameters>
+struct OperationTraits<Result (*)(Parameters...) noexcept> : OperationTraits<Result (*)(Parameters...)> {};
+
+template <class T>
+Converted<T> convert_argument(PyObject* object) {
+  if constexpr (std::is_same_v<T, double>) {
+    return convert_float(object);
+  } else if constexpr (std::is_same_v<T, std::vector<double>>) {
+    return convert_sequence(object);
+  } else {
+    static_assert(!sizeof(T), "parameters are double (float rule) or std::vector<double> (sequence rule)");
+  }
+}
+
+// Converts argument I into its slot of the tuple; on failure records the renamed error.
+template <std::size_t I, class Arguments>
+bool convert_into(Arguments& arguments, PyObject* object, const char* parameter,
+                  std::optional<ErrorValue>& failure) {
+  using T = std::tuple_element_t<I, Arguments>;
+  Converted<T> converted = convert_argument<T>(object);
+  if (ErrorValue* error = std::get_if<ErrorValue>(&converted)) {
+    failure.emplace(argument_extraction_error(parameter, std::move(*error)));
+    return false;
+  }
+  std::get<I>(arguments) = std::move(std::get<T>(converted));
+  return true;
+}
+
+inline PyObject* raise_runtime_error(const char* message) {
+  ErrorValue::deferred(PyExc_RuntimeError, message).raise();
+  return nullptr;
+}
+
+template <class Result>
+PyObject* result_to_python(Result&& result) {
+  using R = std::decay_t<Result>;
+  if constexpr (std::is_same_v<R, numeric::EllipticResult>) {
+    return result.ok() ? to_python(result.value()) : raise_runtime_error(result.message());
+  } else if constexpr (requires { result.error().message; }) {  // models::ModelResult<T>
+    return result.ok() ? to_python(std::move(result).value()) : raise_runtime_error(result.error().message);
+  } else {
+    return to_python(result);
+  }
+}
+
+template <auto Operation, std::size_t... I>
+PyObject* convert_and_call([[maybe_unused]] const FunctionDescription& description,
+                           [[maybe_unused]] std::span<PyObject* const> slots, std::index_sequence<I...>) {
+  using Traits = OperationTraits<decltype(Operation)>;
+  typename Traits::arguments arguments{};
+  std::optional<ErrorValue> failure;
+  // Parameter order, stopping at the first failure; the values already converted are released
+  // with the tuple.
+  if (!(convert_into<I>(arguments, slots[I], description.parameters[I], failure) && ...)) {
+    std::move(*failure).raise();
+    return nullptr;
+  }
+  return result_to_python(std::apply(Operation, std::move(arguments)));
+}
+
+}  // namespace detail
+
+template <auto Operation>
+PyObject* call_entry(const FunctionDescription& description, PyObject* const* args, Py_ssize_t nargs,
+                     PyObject* kwnames) noexcept {
+  using Traits = detail::OperationTraits<decltype(Operation)>;
+  try {
+    if (description.parameters.size() != Traits::arity) {
+      models::fail_internal(std::string("parameter table of ") + description.function_name +
+                            "() does not match its operation");
+    }
+    std::array<PyObject*, Traits::arity> slots{};
+    if (std::optional<ErrorValue> mismatch = match_arguments(description, args, nargs, kwnames, slots)) {
+      std::move(*mismatch).raise();
+      return nullptr;
+    }
+    return detail::convert_and_call<Operation>(description, slots, std::make_index_sequence<Traits::arity>());
+  } catch (...) {
+    raise_caught_failure();
+    return nullptr;
+  }
+}
+
+namespace detail {
+
+// A text signature must read "{name}(...)\n--\n\n".
+consteval const char* checked_text_signature(std::string_view name, const char* signature) {
+  const std::string_view text = signature;
+  const std::string_view ending = ")\n--\n\n";
+  if (!text.starts_with(name) || text.size() <= name.size() || text[name.size()] != '(' ||
+      !text.ends_with(ending)) {
+    throw "a text signature reads \"name(parameters)\\n--\\n\\n\"";
+  }
+  return signature;
+}
+
+}  // namespace detail
+
+}  // namespace obrivane::module
+
+// A PyMethodDef for an entry function of the METH_FASTCALL | METH_KEYWORDS convention, whose
+// docstring is the text signature alone.
+#define OBRIVANE_FASTCALL_METHOD(name, entry, text_signature)                     \
+  PyMethodDef {                                                                   \
+    #name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&(entry))), \
+        METH_FASTCALL | METH_KEYWORDS,                                            \
+        ::obrivane::module::detail::checked_text_signature(#name, text_signature) \
+  }

@@ -1,0 +1,40 @@
+// A strong reference to an interpreter object, released when it goes out of scope. Every
+// temporary of the boundary is held in one, so that no exit path (an error value, an internal
+// failure thrown through the frame) leaks a reference.
+#pragma once
+
+#include <Python.h>
+
+#include <utility>
+
+namespace obrivane::module {
+
+class OwnedReference {
+ public:
+  OwnedReference() noexcept = default;
+  // Takes over a new reference (or null, the result of a failed C API call).
+  explicit OwnedReference(PyObject* new_reference) noexcept : object_(new_reference) {}
+  OwnedReference(OwnedReference&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+  OwnedReference& operator=(OwnedReference&& other) noexcept {
+    if (this != &other) {
+      Py_XDECREF(object_);
+      object_ = std::exchange(other.object_, nullptr);
+    }
+    return *this;
+  }
+  OwnedReference(const OwnedReference&) = delete;
+  OwnedReference& operator=(const OwnedReference&) = delete;
+  ~OwnedReference() { Py_XDECREF(object_); }
+
+  static OwnedReference borrow(PyObject* borrowed) noexcept { return OwnedReference(Py_XNewRef(borrowed)); }
+
+  [[nodiscard]] PyObject* get() const noexcept { return object_; }
+  // Hands the reference to the caller, who becomes responsible for releasing it.
+  [[nodiscard]] PyObject* release() noexcept { return std::exchange(object_, nullptr); }
+  explicit operator bool() const noexcept { return object_ != nullptr; }
+
+ private:
+  PyObject* object_ = nullptr;
+};
+
+}  // namespace obrivane::module

@@ -1,0 +1,16 @@
+// Conversion of model results into new interpreter objects: a float, a list of floats, or a
+// list of lists of floats. A failing C API call here is an internal failure ("Python API call
+// failed"), after the interpreter's report of it has been printed.
+#pragma once
+
+#include <Python.h>
+
+#include <vector>
+
+namespace obrivane::module {
+
+PyObject* to_python(double value);
+PyObject* to_python(const std::vector<double>& values);
+PyObject* to_python(const std::vector<std::vector<double>>& rows);
+
+}  // namespace obrivane::module
