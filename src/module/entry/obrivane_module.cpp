@@ -1,7 +1,101 @@
+// The obrivane extension module: single-phase initialisation, claimed by the first interpreter
+// that imports it, created once per process, with its eight functions registered in a fixed
+// order that is also the order of __all__.
 #include <Python.h>
 
-static PyModuleDef obrivane_definition = {
-    PyModuleDef_HEAD_INIT, "obrivane", "A Python module implemented in C++.", 0, nullptr, nullptr, nullptr, nullptr,
-    nullptr};
+#include <atomic>
+#include <cstdint>
 
-PyMODINIT_FUNC PyInit_obrivane() { return PyModule_Create2(&obrivane_definition, 1013); }
+#include "module/call_entry.hpp"
+#include "module/entry/magnification_entries.hpp"
+#include "module/error_value.hpp"
+#include "module/interpreter_once_cell.hpp"
+#include "module/module_registration.hpp"
+
+namespace obrivane::module {
+
+namespace {
+
+PyModuleDef obrivane_definition = {PyModuleDef_HEAD_INIT,
+                                   "obrivane",
+                                   "A Python module implemented in C++.",
+                                   0,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr};
+
+// The function objects point into these records, so they live as long as the process.
+PyMethodDef magnification_methods[] = {
+    OBRIVANE_FASTCALL_METHOD(witt_mao_magnification, witt_mao_magnification_entry,
+                             "witt_mao_magnification(l, re, rstar)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(integrated_witt_mao_magnification, integrated_witt_mao_magnification_entry,
+                             "integrated_witt_mao_magnification(l, re, rstar)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(integrated_flux_map_witt_mao_magnification,
+                             integrated_flux_map_witt_mao_magnification_entry,
+                             "integrated_flux_map_witt_mao_magnification(l, re, rstar, bl, bf)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(multi_witt_mao_magnification, multi_witt_mao_magnification_entry,
+                             "multi_witt_mao_magnification(l, re, rstar)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(heyrovsky_magnification, heyrovsky_magnification_entry,
+                             "heyrovsky_magnification(l, r, re, rstar)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(integrated_heyrovsky_magnification, integrated_heyrovsky_magnification_entry,
+                             "integrated_heyrovsky_magnification(l, re, rstar)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(integrated_flux_map_heyrovsky_magnification,
+                             integrated_flux_map_heyrovsky_magnification_entry,
+                             "integrated_flux_map_heyrovsky_magnification(l, re, rstar, bl, bf)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(discrete_flux_map_heyrovsky_magnification,
+                             discrete_flux_map_heyrovsky_magnification_entry,
+                             "discrete_flux_map_heyrovsky_magnification(l, re, rstar, bl, bf)\n--\n\n"),
+};
+
+constexpr const char* subinterpreter_message =
+    "PyO3 modules do not yet support subinterpreters, see https://github.com/PyO3/pyo3/issues/576";
+
+// The id of the interpreter that first initialised the module; -1 before that. The module
+// holds interpreter objects shared by the whole process, so no other interpreter may use it.
+std::atomic<std::int64_t> owning_interpreter{-1};
+
+// The module object of the first successful initialisation, never released.
+InterpreterOnceCell module_cell;
+
+PyObject* create_module() {
+  OwnedReference module(PyModule_Create2(&obrivane_definition, 1013));
+  if (!module) {
+    take_pending_error().raise();
+    return nullptr;
+  }
+  if (std::optional<ErrorValue> failure = add_functions(module.get(), magnification_methods)) {
+    std::move(*failure).raise();
+    return nullptr;  // the module is released, the cell stays empty
+  }
+  return module.release();
+}
+
+PyObject* initialise() {
+  const std::int64_t interpreter = PyInterpreterState_GetID(PyInterpreterState_Get());
+  if (interpreter == -1) {
+    take_pending_error().raise();
+    return nullptr;
+  }
+  std::int64_t claimed = -1;
+  if (!owning_interpreter.compare_exchange_strong(claimed, interpreter) && claimed != interpreter) {
+    ErrorValue::deferred(PyExc_ImportError, subinterpreter_message).raise();
+    return nullptr;
+  }
+  PyObject* module = module_cell.get_or_create(create_module);
+  return module == nullptr ? nullptr : Py_NewRef(module);
+}
+
+}  // namespace
+
+}  // namespace obrivane::module
+
+PyMODINIT_FUNC PyInit_obrivane() {
+  try {
+    return obrivane::module::initialise();
+  } catch (...) {
+    obrivane::module::raise_caught_failure();
+    return nullptr;
+  }
+}
