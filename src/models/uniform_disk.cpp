@@ -1,17 +1,122 @@
-// Placeholder until the model lands: every call fails loudly with an internal failure rather
-// than returning a made-up value.
-#include "models/internal_failure.hpp"
+// Witt & Mao (1994): the magnification of a uniform disk of radius rho (Einstein radii) whose
+// centre lies at distance u from a point lens,
+//   A = (1/pi) [ (u+rho) sqrt(4+(u-rho)^2) / (2 rho^2) E(m)
+//              - (u-rho) (8+u^2-rho^2) / (2 rho^2 sqrt(4+(u-rho)^2)) K(m)
+//              + 2 (u-rho)^2 (1+rho^2) / (rho^2 (u+rho) sqrt(4+(u-rho)^2)) Pi(n, m) ],
+//   n = 4 u rho / (u+rho)^2,  m = 4 n / (4+(u-rho)^2).
+// Away from the limb the terms are evaluated in a fixed order through the Legendre routines, so
+// that results agree to the last bit. Near the limb (u -> rho) both n and m tend to 1, and the
+// Legendre routines would form 1 - n and 1 - m by cancellation; there the same expression is
+// evaluated through Carlson's forms, with the complements taken from exact identities.
 #include "models/uniform_disk.hpp"
 
+#include <cmath>
+#include <limits>
+
+#include "models/parallel_map.hpp"
+#include "numeric/carlson/elliprf.hpp"
+#include "numeric/carlson/elliprg.hpp"
+#include "numeric/carlson/elliprj.hpp"
+#include "numeric/legendre/ellipe.hpp"
+#include "numeric/legendre/ellipk.hpp"
+#include "numeric/legendre/ellippi.hpp"
+
 namespace obrivane::models {
-double uniform_disk_magnification(double, const double&, const double&) noexcept { return 0.0 / 0.0; }
-double uniform_disk_magnification_at_u(double, const double&, const double&) noexcept { return 0.0 / 0.0; }
-std::vector<double> witt_mao_magnification(std::vector<double>, double, double) {
-  fail_internal("witt_mao_magnification is not built yet");
+namespace {
+
+constexpr double pi = 3.141592653589793;
+
+// A failed element: the quiet NaN with the sign bit clear.
+constexpr double failed_element = std::numeric_limits<double>::quiet_NaN();
+
+// Within this distance of the limb, absolutely or relative to u + rho, the near-limb evaluation
+// is used. Outside it 1 - n = (u-rho)^2/(u+rho)^2 exceeds 1e-6, so the complements formed inside
+// the Legendre routines keep at least ten significant digits.
+constexpr double absolute_limb_band = 0.00001;
+constexpr double relative_limb_band = 0.001;
+
+// The limit u -> rho: (2/rho + ((rho^2+1)/rho^2) * 2 atan(rho)) / pi. The angle
+// pi/2 + asin((rho^2-1)/(rho^2+1)) equals 2 atan(rho) and is formed without cancellation.
+double coincident_magnification(const double& rho, const double& rho_squared) {
+  return (2 / rho + ((rho_squared + 1) / rho_squared) * (2 * std::atan(rho))) / pi;
 }
-std::vector<std::vector<double>> multi_witt_mao_magnification(std::vector<double>, std::vector<double>,
-                                                              std::vector<double>) {
-  fail_internal("multi_witt_mao_magnification is not built yet");
+
+// The closing combination of the three terms, shared by both evaluations.
+double witt_mao_terms(double u, double d, double s, double S, const double& rho_squared, double E, double K,
+                      double P) {
+  const double t1 = ((s * S) / (rho_squared + rho_squared)) * E;
+  const double t2 = ((d * ((u * u - rho_squared) * 0.5 + 4)) / (S * rho_squared)) * K;
+  const double t3 = (((d * d + d * d) * (rho_squared + 1)) / (S * (s * rho_squared))) * P;
+  return ((t1 - t2) + t3) / pi;
+}
+
+// With s = u + rho and d = u - rho: s^2 - 4 u rho = d^2, hence
+//   1 - n = d^2 / s^2,   1 - m = d^2 (4 + s^2) / (s^2 (4 + d^2)),
+// and K = R_F(0, 1-m, 1), E = 2 R_G(0, 1-m, 1), Pi(n, m) = R_F(0, 1-m, 1) + n R_J(0, 1-m, 1, 1-n)/3.
+double near_limb_magnification(double u, double d, const double& rho, const double& rho_squared) {
+  const double s = u + rho;
+  const double n = ((rho * 4) * u) / (s * s);
+  // A negative n (u and rho of opposite signs) has no real modulus, as in the general form.
+  if (!(n >= 0)) return failed_element;
+  const double d_squared = d * d;
+  const double s_squared = s * s;
+  const double one_minus_n = d_squared / s_squared;
+  const double one_minus_m = (d_squared * (4 + s_squared)) / (s_squared * (4 + d_squared));
+  // On the limb itself, or so close that the complements underflow, the limit is exact.
+  if (one_minus_n == 0 || one_minus_m == 0) return coincident_magnification(rho, rho_squared);
+
+  const numeric::EllipticResult rf = numeric::elliprf(0, one_minus_m, 1);
+  if (!rf.ok()) return failed_element;
+  const numeric::EllipticResult rg = numeric::elliprg(0, one_minus_m, 1);
+  if (!rg.ok()) return failed_element;
+  const numeric::EllipticResult rj = numeric::elliprj(0, one_minus_m, 1, one_minus_n);
+  if (!rj.ok()) return failed_element;
+  const double K = rf.value();
+  const double E = 2 * rg.value();
+  const double P = rf.value() + n * rj.value() / 3;
+  const double S = std::sqrt(d_squared + 4);
+  return witt_mao_terms(u, d, s, S, rho_squared, E, K, P);
+}
+
+double general_magnification(double u, double d, const double& rho, const double& rho_squared) {
+  const double s = rho + u;
+  const double S = std::sqrt(d * d + 4);
+  const double n = ((rho * 4) * u) / (s * s);
+  // m by squaring k, not as 4n/S^2, so that rounding is reproducible.
+  const double k = std::sqrt(n * 4) / S;
+  const double m = k * k;
+  const numeric::EllipticResult E = numeric::ellipe(m);
+  if (!E.ok()) return failed_element;
+  const numeric::EllipticResult K = numeric::ellipk(m);
+  if (!K.ok()) return failed_element;
+  const numeric::EllipticResult P = numeric::ellippi(n, m);
+  if (!P.ok()) return failed_element;
+  return witt_mao_terms(u, d, s, S, rho_squared, E.value(), K.value(), P.value());
+}
+
+}  // namespace
+
+double uniform_disk_magnification_at_u(double u, const double& rho, const double& rho_squared) noexcept {
+  const double d = u - rho;
+  // A NaN difference fails both tests and goes the general way, where it gives NaN.
+  if (std::fabs(d) < absolute_limb_band || std::fabs(d) < relative_limb_band * (u + rho)) {
+    return near_limb_magnification(u, d, rho, rho_squared);
+  }
+  return general_magnification(u, d, rho, rho_squared);
+}
+
+double uniform_disk_magnification(double x, const double& rho, const double& rho_squared) noexcept {
+  return uniform_disk_magnification_at_u(x * rho, rho, rho_squared);
+}
+
+std::vector<double> witt_mao_magnification(std::vector<double> l, double re, double rstar) {
+  const double rho = rstar / re;
+  const double rho_squared = rho * rho;
+  std::vector<double> magnifications(l.size());
+  parallel_for(l.size(), [&](std::size_t i) {
+    magnifications[i] = uniform_disk_magnification(l[i], rho, rho_squared);
+  });
+  return magnifications;
 }
 
 }  // namespace obrivane::models

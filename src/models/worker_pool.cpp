@@ -1,0 +1,425 @@
+#include "models/worker_pool.hpp"
+
+#include <pthread.h>
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "models/internal_failure.hpp"
+#include "models/pool_size.hpp"
+
+namespace obrivane::models {
+namespace {
+
+constexpr std::size_t worker_stack_bytes = 2 * 1024 * 1024;
+
+// A worker that runs out of work keeps looking for this many rounds, yielding the processor in
+// between, before it goes to sleep: back-to-back maps then find their workers awake.
+constexpr int idle_rounds_before_sleep = 64;
+
+// A failure in the pool's own bookkeeping (never in the work it runs) leaves no consistent state
+// to report from.
+[[noreturn]] void abort_on_scheduling_failure() noexcept {
+  std::fputs("Rayon: detected unexpected panic; aborting\n", stderr);
+  std::abort();
+}
+
+// Wakes a thread outside the pool that waits for its work to be done.
+class BlockingLatch {
+ public:
+  void open() {
+    // Notify under the lock: the waiter may destroy the latch as soon as it can see it open.
+    std::lock_guard<std::mutex> guard(mutex_);
+    open_ = true;
+    opened_.notify_all();
+  }
+
+  void wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    opened_.wait(lock, [this] { return open_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable opened_;
+  bool open_ = false;
+};
+
+// A piece of work waiting in a queue. It lives in the frame of the thread that waits for it,
+// which reads `failure` only after `done` is set (or the blocking latch is open).
+struct Job {
+  explicit Job(PoolTask job_task, BlockingLatch* latch = nullptr) : task(job_task), blocking(latch) {}
+
+  PoolTask task;
+  BlockingLatch* blocking;
+  std::exception_ptr failure;
+  std::atomic<bool> done{false};
+};
+
+struct Worker {
+  std::mutex mutex;
+  std::vector<Job*> jobs;  // the owner pushes and pops at the back, thieves take the front
+};
+
+class Pool {
+ public:
+  explicit Pool(std::size_t size) : size_(size), workers_(std::make_unique<Worker[]>(size)) {
+    for (std::size_t i = 0; i < size_; ++i) workers_[i].jobs.reserve(64);
+  }
+
+  std::size_t size() const noexcept { return size_; }
+  bool runs_inline() const noexcept { return runs_inline_; }
+
+  // Starts the worker threads; returns 0, or the error of the first thread that could not be
+  // started (threads already started are told to leave).
+  int start(std::size_t& started);
+  void run_inline_only() noexcept { runs_inline_ = true; }
+  void dismiss();
+
+  void inject(Job& job);
+  void join(std::size_t self, PoolTask first, bool first_migrated, PoolTask second);
+  void work_until(std::size_t self, const std::atomic<bool>* done);
+
+ private:
+  Job* find_work(std::size_t self, bool& migrated);
+  void push_local(std::size_t self, Job& job);
+  bool take_back(std::size_t self, Job& job);
+  void execute(Job& job, bool migrated) noexcept;
+  void sleep(const std::atomic<bool>* done);
+  void announce_work();
+  void announce_completion();
+
+  const std::size_t size_;
+  std::unique_ptr<Worker[]> workers_;
+  bool runs_inline_ = false;
+
+  std::mutex injector_mutex_;
+  std::deque<Job*> injected_;
+
+  // Jobs waiting in any queue; changed under the queue's lock, read by workers about to sleep.
+  std::atomic<std::size_t> pending_{0};
+  std::atomic<std::size_t> sleepers_{0};
+  std::atomic<bool> dismissed_{false};
+  std::mutex sleep_mutex_;
+  std::condition_variable wake_;
+};
+
+thread_local Pool* current_pool = nullptr;
+thread_local std::size_t current_index = 0;
+
+struct WorkerStart {
+  Pool* pool;
+  std::size_t index;
+};
+
+void* worker_main(void* argument) {
+  const WorkerStart start = *static_cast<WorkerStart*>(argument);
+  delete static_cast<WorkerStart*>(argument);
+  current_pool = start.pool;
+  current_index = start.index;
+  try {
+    start.pool->work_until(start.index, nullptr);
+  } catch (...) {
+    abort_on_scheduling_failure();
+  }
+  return nullptr;
+}
+
+int Pool::start(std::size_t& started) {
+  pthread_attr_t attributes;
+  if (const int error = pthread_attr_init(&attributes); error != 0) return error;
+  int error = pthread_attr_setstacksize(&attributes, worker_stack_bytes);
+  if (error == 0) error = pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+  for (started = 0; error == 0 && started < size_; ++started) {
+    auto* start = new WorkerStart{this, started};
+    pthread_t thread;
+    error = pthread_create(&thread, &attributes, worker_main, start);
+    if (error != 0) {
+      delete start;
+      break;
+    }
+  }
+  pthread_attr_destroy(&attributes);
+  return error;
+}
+
+void Pool::dismiss() {
+  dismissed_.store(true);
+  std::lock_guard<std::mutex> guard(sleep_mutex_);
+  wake_.notify_all();
+}
+
+void Pool::execute(Job& job, bool migrated) noexcept {
+  BlockingLatch* const blocking = job.blocking;
+  try {
+    job.task.run(job.task.context, migrated);
+  } catch (...) {
+    job.failure = std::current_exception();
+  }
+  if (blocking != nullptr) {
+    blocking->open();
+  } else {
+    // The job's owner may return (and the job vanish) as soon as it sees `done`.
+    job.done.store(true, std::memory_order_release);
+    announce_completion();
+  }
+}
+
+void Pool::announce_work() {
+  if (sleepers_.load() == 0) return;
+  {
+    std::lock_guard<std::mutex> guard(sleep_mutex_);
+  }
+  wake_.notify_one();
+}
+
+void Pool::announce_completion() {
+  if (sleepers_.load() == 0) return;
+  {
+    std::lock_guard<std::mutex> guard(sleep_mutex_);
+  }
+  wake_.notify_all();
+}
+
+void Pool::push_local(std::size_t self, Job& job) {
+  {
+    std::lock_guard<std::mutex> guard(workers_[self].mutex);
+    workers_[self].jobs.push_back(&job);
+    pending_.fetch_add(1);
+  }
+  announce_work();
+}
+
+bool Pool::take_back(std::size_t self, Job& job) {
+  std::lock_guard<std::mutex> guard(workers_[self].mutex);
+  std::vector<Job*>& jobs = workers_[self].jobs;
+  if (jobs.empty() || jobs.back() != &job) return false;
+  jobs.pop_back();
+  pending_.fetch_sub(1);
+  return true;
+}
+
+void Pool::inject(Job& job) {
+  try {
+    {
+      std::lock_guard<std::mutex> guard(injector_mutex_);
+      injected_.push_back(&job);
+      pending_.fetch_add(1);
+    }
+    announce_work();
+  } catch (...) {
+    abort_on_scheduling_failure();
+  }
+}
+
+Job* Pool::find_work(std::size_t self, bool& migrated) {
+  if (pending_.load(std::memory_order_relaxed) == 0) return nullptr;
+  {
+    std::lock_guard<std::mutex> guard(workers_[self].mutex);
+    std::vector<Job*>& jobs = workers_[self].jobs;
+    if (!jobs.empty()) {
+      Job* job = jobs.back();
+      jobs.pop_back();
+      pending_.fetch_sub(1);
+      migrated = false;
+      return job;
+    }
+  }
+  for (std::size_t offset = 1; offset < size_; ++offset) {
+    Worker& victim = workers_[(self + offset) % size_];
+    std::lock_guard<std::mutex> guard(victim.mutex);
+    if (!victim.jobs.empty()) {
+      Job* job = victim.jobs.front();
+      victim.jobs.erase(victim.jobs.begin());
+      pending_.fetch_sub(1);
+      migrated = true;
+      return job;
+    }
+  }
+  std::lock_guard<std::mutex> guard(injector_mutex_);
+  if (injected_.empty()) return nullptr;
+  Job* job = injected_.front();
+  injected_.pop_front();
+  pending_.fetch_sub(1);
+  migrated = true;
+  return job;
+}
+
+void Pool::sleep(const std::atomic<bool>* done) {
+  std::unique_lock<std::mutex> lock(sleep_mutex_);
+  // Counting ourselves before the last look at the queues pairs with the pusher's increment of
+  // `pending_` before its look at `sleepers_`: one of the two always sees the other.
+  sleepers_.fetch_add(1);
+  wake_.wait(lock, [this, done] {
+    return pending_.load() != 0 || (done != nullptr && done->load()) || dismissed_.load();
+  });
+  sleepers_.fetch_sub(1);
+}
+
+// Runs pending work until `done` is set; a worker's main loop passes no flag and never returns
+// (unless the pool is dismissed).
+void Pool::work_until(std::size_t self, const std::atomic<bool>* done) {
+  int idle_rounds = 0;
+  while (done == nullptr || !done->load(std::memory_order_acquire)) {
+    if (dismissed_.load(std::memory_order_relaxed)) return;
+    bool migrated = false;
+    if (Job* job = find_work(self, migrated)) {
+      execute(*job, migrated);
+      idle_rounds = 0;
+    } else if (idle_rounds < idle_rounds_before_sleep) {
+      ++idle_rounds;
+      std::this_thread::yield();
+    } else {
+      sleep(done);
+      idle_rounds = 0;
+    }
+  }
+}
+
+void Pool::join(std::size_t self, PoolTask first, bool first_migrated, PoolTask second) {
+  Job second_job(second);
+  try {
+    push_local(self, second_job);
+  } catch (...) {
+    abort_on_scheduling_failure();
+  }
+  std::exception_ptr first_failure;
+  try {
+    first.run(first.context, first_migrated);
+  } catch (...) {
+    first_failure = std::current_exception();
+  }
+  try {
+    if (take_back(self, second_job)) {
+      try {
+        second.run(second.context, false);
+      } catch (...) {
+        second_job.failure = std::current_exception();
+      }
+    } else {
+      work_until(self, &second_job.done);
+    }
+  } catch (...) {
+    abort_on_scheduling_failure();
+  }
+  if (first_failure) std::rethrow_exception(first_failure);
+  if (second_job.failure) std::rethrow_exception(second_job.failure);
+}
+
+// The process-wide pool. The creation lock is held across fork() so that a child never sees a
+// half-built pool; the child forgets the parent's pool (its workers do not exist there) and
+// builds its own on first use. Old pools are deliberately never freed: their threads may still
+// use them, and in a child their locks may be held by threads that no longer exist.
+std::atomic<Pool*> global_pool{nullptr};
+std::mutex creation_mutex;
+const std::string* creation_failure = nullptr;
+bool fork_handlers_installed = false;
+
+void before_fork() { creation_mutex.lock(); }
+void after_fork_in_parent() { creation_mutex.unlock(); }
+void after_fork_in_child() {
+  global_pool.store(nullptr);
+  creation_failure = nullptr;
+  creation_mutex.unlock();
+}
+
+std::string describe_start_failure(int error, std::size_t started, std::size_t size) {
+  return "The global thread pool has not been initialized.: could not start worker thread " +
+         std::to_string(started + 1) + " of " + std::to_string(size) + ": " + std::strerror(error) +
+         " (error " + std::to_string(error) + ")";
+}
+
+Pool& create_pool() {
+  std::unique_lock<std::mutex> lock(creation_mutex);
+  if (Pool* pool = global_pool.load()) return *pool;
+  if (creation_failure != nullptr) fail_internal(*creation_failure);
+  if (!fork_handlers_installed) {
+    if (const int error = pthread_atfork(before_fork, after_fork_in_parent, after_fork_in_child);
+        error != 0) {
+      fail_internal("The global thread pool has not been initialized.: cannot install fork handlers: " +
+                    std::string(std::strerror(error)));
+    }
+    fork_handlers_installed = true;
+  }
+  auto* pool = new Pool(configured_pool_size());
+  std::size_t started = 0;
+  const int error = pool->start(started);
+  if (error == 0) {
+    global_pool.store(pool, std::memory_order_release);
+    return *pool;
+  }
+  if ((error == ENOSYS || error == ENOTSUP) && started == 0) {
+    // No threads on this platform: the pool is the calling thread alone.
+    pool->run_inline_only();
+    global_pool.store(pool, std::memory_order_release);
+    return *pool;
+  }
+  pool->dismiss();
+  creation_failure = new std::string(describe_start_failure(error, started, pool->size()));
+  fail_internal(*creation_failure);
+}
+
+Pool& the_pool() {
+  if (Pool* pool = global_pool.load(std::memory_order_acquire)) return *pool;
+  return create_pool();
+}
+
+// Runs both tasks one after the other on this thread, the first failure winning.
+void join_sequentially(PoolTask first, bool first_migrated, PoolTask second) {
+  std::exception_ptr first_failure;
+  try {
+    first.run(first.context, first_migrated);
+  } catch (...) {
+    first_failure = std::current_exception();
+  }
+  try {
+    second.run(second.context, false);
+  } catch (...) {
+    if (!first_failure) throw;
+  }
+  if (first_failure) std::rethrow_exception(first_failure);
+}
+
+}  // namespace
+
+std::size_t pool_size() { return the_pool().size(); }
+
+bool on_pool_worker() noexcept { return current_pool != nullptr; }
+
+void run_in_pool(PoolTask task) {
+  Pool& pool = the_pool();
+  if (current_pool != nullptr) {
+    task.run(task.context, false);
+    return;
+  }
+  if (pool.runs_inline()) {
+    task.run(task.context, true);
+    return;
+  }
+  BlockingLatch latch;
+  Job job(task, &latch);
+  pool.inject(job);
+  latch.wait();
+  if (job.failure) std::rethrow_exception(job.failure);
+}
+
+void join(PoolTask first, bool first_migrated, PoolTask second) {
+  if (current_pool == nullptr) {
+    join_sequentially(first, first_migrated, second);
+    return;
+  }
+  current_pool->join(current_index, first, first_migrated, second);
+}
+
+}  // namespace obrivane::models
