@@ -1,6 +1,7 @@
 // Test-only access to the worker pool and the uniform-disk kernel.
 //
 //   pool_size() -> float: the number of workers, creating the pool.
+//   configured_pool_size() -> float: the size a pool created now would get, without creating it.
 //   uniform_disk_magnification_at_u(u, rho) -> float: the kernel at separation u in Einstein
 //       radii, with rho^2 = rho*rho.
 //   probe_parallel_for(n, failing, seconds) -> list: a parallel loop over n items whose item i
@@ -57,6 +58,8 @@ void pause_for(double seconds) {
 }
 
 double pool_size_for_python() { return static_cast<double>(models::pool_size()); }
+
+double configured_pool_size_for_python() { return static_cast<double>(models::configured_pool_size()); }
 
 double uniform_disk_at_u_for_python(double u, double rho) {
   const double rho_squared = rho * rho;
@@ -116,6 +119,11 @@ std::vector<std::vector<double>> nested_parallel_for(double outer, double inner,
 PyObject* pool_size_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   static constexpr module::FunctionDescription description{"pool_size", {}};
   return module::call_entry<&pool_size_for_python>(description, args, nargs, kwnames);
+}
+
+PyObject* configured_pool_size_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  static constexpr module::FunctionDescription description{"configured_pool_size", {}};
+  return module::call_entry<&configured_pool_size_for_python>(description, args, nargs, kwnames);
 }
 
 PyObject* uniform_disk_at_u_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -200,6 +208,8 @@ PyObject* cgroup_cpu_quota_entry(PyObject*, PyObject* const* args, Py_ssize_t na
 
 PyMethodDef model_testing_methods[] = {
     OBRIVANE_FASTCALL_METHOD(pool_size, pool_size_entry, "pool_size()\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(configured_pool_size, configured_pool_size_entry,
+                             "configured_pool_size()\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(uniform_disk_magnification_at_u, uniform_disk_at_u_entry,
                              "uniform_disk_magnification_at_u(u, rho)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(probe_parallel_for, probe_parallel_for_entry,
