@@ -9,9 +9,8 @@ import textwrap
 import threading
 import time
 
-import pytest
-
 import obrivane
+import pytest
 
 PANIC = "pyo3_runtime.PanicException"
 
@@ -452,7 +451,7 @@ def test_failure_waits_for_the_pieces_running_alongside(testing_module):
 
 
 def test_pool_works_after_a_failure(testing_module):
-    with pytest.raises(BaseException):
+    with pytest.raises(BaseException, match="element 5 failed"):
         testing_module.probe_parallel_for(10, [5], 0.0)
     assert testing_module.probe_parallel_for(10, [], 0.0) == [float(i) for i in range(10)]
 
