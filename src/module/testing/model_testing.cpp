@@ -4,6 +4,8 @@
 //   configured_pool_size() -> float: the size a pool created now would get, without creating it.
 //   uniform_disk_magnification_at_u(u, rho) -> float: the kernel at separation u in Einstein
 //       radii, with rho^2 = rho*rho.
+//   legendre_integrals(n, m) -> [E(m), K(m), Pi(n, m)]: the three complete integrals of the general
+//       uniform-disk evaluation, NaN in place of a message.
 //   probe_parallel_for(n, failing, seconds) -> list: a parallel loop over n items whose item i
 //       gives i, sleeps `seconds` first, and fails with "element {i} failed" when i is listed in
 //       `failing` (an internal failure, raised as PanicException).
@@ -23,6 +25,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <mutex>
 #include <set>
 #include <string>
@@ -35,6 +38,9 @@
 #include "models/uniform_disk.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
+#include "numeric/legendre/ellipe.hpp"
+#include "numeric/legendre/ellipk.hpp"
+#include "numeric/legendre/ellippi.hpp"
 
 namespace {
 
@@ -64,6 +70,14 @@ double configured_pool_size_for_python() { return static_cast<double>(models::co
 double uniform_disk_at_u_for_python(double u, double rho) {
   const double rho_squared = rho * rho;
   return models::uniform_disk_magnification_at_u(u, rho, rho_squared);
+}
+
+std::vector<double> legendre_integrals(double n, double m) {
+  const auto value_or_nan = [](obrivane::numeric::EllipticResult result) {
+    return result.ok() ? result.value() : std::numeric_limits<double>::quiet_NaN();
+  };
+  return {value_or_nan(obrivane::numeric::ellipe(m)), value_or_nan(obrivane::numeric::ellipk(m)),
+          value_or_nan(obrivane::numeric::ellippi(n, m))};
 }
 
 std::vector<double> probe_parallel_for(double n, std::vector<double> failing, double seconds) {
@@ -130,6 +144,12 @@ PyObject* uniform_disk_at_u_entry(PyObject*, PyObject* const* args, Py_ssize_t n
   static constexpr const char* parameters[] = {"u", "rho"};
   static constexpr module::FunctionDescription description{"uniform_disk_magnification_at_u", parameters};
   return module::call_entry<&uniform_disk_at_u_for_python>(description, args, nargs, kwnames);
+}
+
+PyObject* legendre_integrals_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  static constexpr const char* parameters[] = {"n", "m"};
+  static constexpr module::FunctionDescription description{"legendre_integrals", parameters};
+  return module::call_entry<&legendre_integrals>(description, args, nargs, kwnames);
 }
 
 PyObject* probe_parallel_for_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -212,6 +232,8 @@ PyMethodDef model_testing_methods[] = {
                              "configured_pool_size()\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(uniform_disk_magnification_at_u, uniform_disk_at_u_entry,
                              "uniform_disk_magnification_at_u(u, rho)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(legendre_integrals, legendre_integrals_entry,
+                             "legendre_integrals(n, m)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(probe_parallel_for, probe_parallel_for_entry,
                              "probe_parallel_for(n, failing, seconds)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(probe_evaluations, probe_evaluations_entry, "probe_evaluations()\n--\n\n"),
