@@ -12,7 +12,9 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -83,6 +85,14 @@ inline Segment segment_line(std::span<const double> x, std::span<const double> y
   return Segment{slope, intercept};
 }
 
+// The line of a segment at xp: a product and a sum. Which operand's NaN a NaN result carries
+// depends on the operand order the compiler picks for the product and the sum, so a NaN result
+// is returned as the one quiet NaN: the two interpolation forms then agree bit for bit.
+inline double line_value(double xp, double slope, double intercept) noexcept {
+  const double value = xp * slope + intercept;
+  return std::isnan(value) ? std::numeric_limits<double>::quiet_NaN() : value;
+}
+
 // Applies the out-of-range rule to the value of the line at xp. Both tests are ordered
 // comparisons, so a NaN xp is never out of range.
 inline double apply_out_of_range(double value, double xp, double first_x, double last_x, double first_y,
@@ -121,7 +131,7 @@ inline double interp(std::span<const double> x, std::span<const double> y, doubl
   if (n == 1) return y[0];
   const std::size_t segment = detail::segment_index(x, n, xp);
   const detail::Segment line = detail::segment_line(x, y, segment);
-  const double value = xp * line.slope + line.intercept;
+  const double value = detail::line_value(xp, line.slope, line.intercept);
   return detail::apply_out_of_range(value, xp, x[0], x[n - 1], y[0], y[n - 1], mode);
 }
 
@@ -146,7 +156,7 @@ class InterpolationTable {
     if (points_ == 0) return 0.0;
     if (points_ == 1) return y_[0];
     const std::size_t segment = detail::segment_index(x_, points_, xp);
-    const double value = xp * slopes_[segment] + intercepts_[segment];
+    const double value = detail::line_value(xp, slopes_[segment], intercepts_[segment]);
     return detail::apply_out_of_range(value, xp, x_[0], x_[points_ - 1], y_[0], y_[points_ - 1], mode);
   }
 
