@@ -54,13 +54,9 @@ void raise_internal_failure(std::string_view message) noexcept {
 }
 
 void resume_panic(OwnedReference type, OwnedReference value, OwnedReference traceback) {
-  PyObject* raw_type = type.release();
-  PyObject* raw_value = value.release();
-  PyObject* raw_traceback = traceback.release();
-  PyErr_NormalizeException(&raw_type, &raw_value, &raw_traceback);
   std::string message = "Unwrapped panic from Python code";
-  if (raw_value != nullptr) {
-    OwnedReference text(PyObject_Str(raw_value));
+  if (value) {
+    OwnedReference text(PyObject_Str(value.get()));
     // surrogatepass keeps every character; the bytes are decoded with "replace" when raised.
     OwnedReference bytes(text ? PyUnicode_AsEncodedString(text.get(), "utf-8", "surrogatepass") : nullptr);
     if (bytes) {
@@ -71,7 +67,7 @@ void resume_panic(OwnedReference type, OwnedReference value, OwnedReference trac
   }
   std::fputs("--- obrivane is resuming a failure after fetching a PanicException from Python. ---\n", stderr);
   std::fputs("Python stack trace below:\n", stderr);
-  PyErr_Restore(raw_type, raw_value, raw_traceback);
+  PyErr_Restore(type.release(), value.release(), traceback.release());
   PyErr_PrintEx(0);
   throw models::InternalFailure(message);
 }

@@ -21,7 +21,8 @@ void raise_internal_failure(std::string_view message) noexcept;
 
 // A PanicException taken from the interpreter (raised, say, by another extension inside an
 // element's __float__) is not an ordinary error: its report is written to standard error and
-// the failure goes on as an InternalFailure with the exception's str().
+// the failure goes on as an InternalFailure with the exception's str(). The exception is
+// expected normalised, as take_pending_error leaves it.
 [[noreturn]] void resume_panic(OwnedReference type, OwnedReference value, OwnedReference traceback);
 
 }  // namespace obrivane::module

@@ -19,6 +19,9 @@ std::atomic<long> probe_call_count{0};
 
 double echo_float(double x) { return x; }
 std::vector<double> echo_vector(std::vector<double> l) { return l; }
+// Converts its argument and returns only the element count, so that the conversion's cost can be
+// measured without the cost of building a result list.
+double vector_length(std::vector<double> l) { return static_cast<double>(l.size()); }
 std::vector<std::vector<double>> echo_rows(std::vector<double> first, std::vector<double> second) {
   return {std::move(first), std::move(second)};
 }
@@ -51,6 +54,7 @@ double unexpected_exception(double) { throw std::logic_error("requested unexpect
 
 OBRIVANE_TESTING_ENTRY(echo_float, "x")
 OBRIVANE_TESTING_ENTRY(echo_vector, "l")
+OBRIVANE_TESTING_ENTRY(vector_length, "l")
 OBRIVANE_TESTING_ENTRY(echo_rows, "first", "second")
 OBRIVANE_TESTING_ENTRY(conversion_probe, "l", "re")
 OBRIVANE_TESTING_ENTRY(model_error, "x")
@@ -70,6 +74,7 @@ PyObject* probe_calls_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, 
 PyMethodDef boundary_testing_methods[] = {
     OBRIVANE_FASTCALL_METHOD(echo_float, echo_float_entry, "echo_float(x)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(echo_vector, echo_vector_entry, "echo_vector(l)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(vector_length, vector_length_entry, "vector_length(l)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(echo_rows, echo_rows_entry, "echo_rows(first, second)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(conversion_probe, conversion_probe_entry, "conversion_probe(l, re)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(probe_calls, probe_calls_entry, "probe_calls()\n--\n\n"),
