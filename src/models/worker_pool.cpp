@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -24,9 +25,32 @@ namespace {
 
 constexpr std::size_t worker_stack_bytes = 2 * 1024 * 1024;
 
-// A worker that runs out of work keeps looking for this many rounds, yielding the processor in
-// between, before it goes to sleep: back-to-back maps then find their workers awake.
-constexpr int idle_rounds_before_sleep = 64;
+// A thread that runs out of work first keeps looking for a short while, so that back-to-back
+// small maps find their threads awake (waking a sleeping thread costs tens of microseconds on
+// a virtual machine): it spins for about spin_duration, then yields the processor for
+// yield_rounds rounds, and only then goes to sleep. The same spin precedes the blocking wait of
+// a thread outside the pool.
+constexpr std::chrono::microseconds spin_duration{20};
+constexpr int yield_rounds = 16;
+
+inline void cpu_relax() noexcept {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#elif defined(__aarch64__)
+  asm volatile("yield");
+#endif
+}
+
+// Spins until ready() holds or spin_duration has passed; returns ready().
+template <class Ready>
+bool spin_until(Ready ready) {
+  const auto deadline = std::chrono::steady_clock::now() + spin_duration;
+  while (!ready()) {
+    for (int i = 0; i < 32; ++i) cpu_relax();
+    if (std::chrono::steady_clock::now() >= deadline) return ready();
+  }
+  return true;
+}
 
 // A failure in the pool's own bookkeeping (never in the work it runs) leaves no consistent state
 // to report from.
@@ -41,19 +65,24 @@ class BlockingLatch {
   void open() {
     // Notify under the lock: the waiter may destroy the latch as soon as it can see it open.
     std::lock_guard<std::mutex> guard(mutex_);
-    open_ = true;
+    open_.store(true, std::memory_order_release);
     opened_.notify_all();
   }
 
   void wait() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    opened_.wait(lock, [this] { return open_; });
+    if (!spin_until([this] { return open_.load(std::memory_order_acquire); })) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      opened_.wait(lock, [this] { return open_.load(std::memory_order_acquire); });
+      return;
+    }
+    // Seen open while spinning: wait for open() to release the lock before the latch may go.
+    std::lock_guard<std::mutex> guard(mutex_);
   }
 
  private:
   std::mutex mutex_;
   std::condition_variable opened_;
-  bool open_ = false;
+  std::atomic<bool> open_{false};
 };
 
 // A piece of work waiting in a queue. It lives in the frame of the thread that waits for it,
@@ -170,8 +199,10 @@ void Pool::execute(Job& job, bool migrated) noexcept {
   if (blocking != nullptr) {
     blocking->open();
   } else {
-    // The job's owner may return (and the job vanish) as soon as it sees `done`.
-    job.done.store(true, std::memory_order_release);
+    // The job's owner may return (and the job vanish) as soon as it sees `done`. Sequentially
+    // consistent, like the owner's count of itself among the sleepers before its last look:
+    // either it sees `done` or we see it sleeping.
+    job.done.store(true);
     announce_completion();
   }
 }
@@ -270,20 +301,24 @@ void Pool::sleep(const std::atomic<bool>* done) {
 // Runs pending work until `done` is set; a worker's main loop passes no flag and never returns
 // (unless the pool is dismissed).
 void Pool::work_until(std::size_t self, const std::atomic<bool>* done) {
-  int idle_rounds = 0;
   while (done == nullptr || !done->load(std::memory_order_acquire)) {
     if (dismissed_.load(std::memory_order_relaxed)) return;
     bool migrated = false;
     if (Job* job = find_work(self, migrated)) {
       execute(*job, migrated);
-      idle_rounds = 0;
-    } else if (idle_rounds < idle_rounds_before_sleep) {
-      ++idle_rounds;
-      std::this_thread::yield();
-    } else {
-      sleep(done);
-      idle_rounds = 0;
+      continue;
     }
+    const auto ready = [this, done] {
+      return pending_.load(std::memory_order_relaxed) != 0 ||
+             (done != nullptr && done->load(std::memory_order_acquire));
+    };
+    if (spin_until(ready)) continue;
+    bool found = false;
+    for (int round = 0; round < yield_rounds && !found; ++round) {
+      std::this_thread::yield();
+      found = ready();
+    }
+    if (!found) sleep(done);
   }
 }
 
