@@ -1,0 +1,126 @@
+"""Throughput and per-call cost of witt_mao_magnification, with one worker and with two, side by
+side with the same Witt-Mao formula vectorised with NumPy and scipy.special (Pi from Carlson's
+forms, R_F(0, 1-m, 1) + n/3 R_J(0, 1-m, 1, 1-n)) on the same inputs.
+
+    python benchmarks/bench_uniform_disk.py [--elements N] [--repeats R]
+
+Each pool size runs in its own interpreter, since the pool is sized once per process from
+RAYON_NUM_THREADS. Times are the best of R repetitions (wall clock); the obrivane figures
+include converting the separation list in and the result list out.
+"""
+
+import argparse
+import json
+import os
+import subprocess
+import sys
+import textwrap
+
+MEASURE = """
+import json, sys, time
+import numpy as np
+import scipy.special as special
+import obrivane
+
+elements, repeats = int(sys.argv[1]), int(sys.argv[2])
+separations = np.random.default_rng(7).uniform(0.0, 3.0, elements)
+listed = separations.tolist()
+re, rstar = 1.0, 0.5
+
+
+def best_time(call, repeats):
+    best = float("inf")
+    for _ in range(repeats):
+        start = time.perf_counter()
+        call()
+        best = min(best, time.perf_counter() - start)
+    return best
+
+
+def scipy_witt_mao(x, re, rstar):
+    rho = rstar / re
+    u = x * rho
+    d = u - rho
+    s = rho + u
+    root = np.sqrt(d * d + 4)
+    n = 4 * rho * u / (s * s)
+    m = 4 * n / (root * root)
+    big_e = special.ellipe(m)
+    big_k = special.ellipk(m)
+    big_p = special.elliprf(0, 1 - m, 1) + n / 3 * special.elliprj(0, 1 - m, 1, 1 - n)
+    rho2 = rho * rho
+    t1 = s * root / (2 * rho2) * big_e
+    t2 = d * ((u * u - rho2) * 0.5 + 4) / (root * rho2) * big_k
+    t3 = 2 * d * d * (rho2 + 1) / (root * s * rho2) * big_p
+    return (t1 - t2 + t3) / np.pi
+
+
+ours = np.array(obrivane.witt_mao_magnification(listed, re, rstar))
+theirs = scipy_witt_mao(separations, re, rstar)
+agreement = float(np.max(np.abs(ours - theirs) / np.abs(theirs)))
+
+result = {
+    "throughput": best_time(lambda: obrivane.witt_mao_magnification(listed, re, rstar), repeats),
+    "scipy": best_time(lambda: scipy_witt_mao(separations, re, rstar), repeats),
+    "agreement": agreement,
+    "per_call": {},
+}
+for count in (1, 16, 256):
+    few = listed[:count]
+    calls = 20000 if count < 256 else 4000
+    obrivane.witt_mao_magnification(few, re, rstar)
+
+    def many_calls():
+        for _ in range(calls):
+            obrivane.witt_mao_magnification(few, re, rstar)
+
+    result["per_call"][count] = best_time(many_calls, 5) / calls
+print(json.dumps(result))
+"""
+
+
+def measure(threads: int, elements: int, repeats: int) -> dict:
+    environment = {**os.environ, "RAYON_NUM_THREADS": str(threads)}
+    completed = subprocess.run(
+        [sys.executable, "-c", textwrap.dedent(MEASURE), str(elements), str(repeats)],
+        env=environment,
+        capture_output=True,
+        text=True,
+        check=True,
+    )
+    return json.loads(completed.stdout.strip().splitlines()[-1])
+
+
+def main() -> None:
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--elements", type=int, default=1_000_000)
+    parser.add_argument("--repeats", type=int, default=7)
+    arguments = parser.parse_args()
+    n = arguments.elements
+
+    print(f"load average before the run: {os.getloadavg()[0]:.2f} on {os.cpu_count()} CPUs")
+    runs = {threads: measure(threads, n, arguments.repeats) for threads in (1, 2)}
+    print(f"\n{n} separations (best of {arguments.repeats}), ns per element:")
+    for threads, run in runs.items():
+        print(
+            f"  obrivane, {threads} thread(s): {run['throughput'] / n * 1e9:8.1f}"
+            f"    SciPy in the same process: {run['scipy'] / n * 1e9:8.1f}"
+            f"    largest relative difference: {run['agreement']:.1e}"
+        )
+    scipy_time = min(run["scipy"] for run in runs.values())
+    speed_up = runs[1]["throughput"] / runs[2]["throughput"]
+    print(f"\n  speed-up 2 threads / 1 thread:        {speed_up:.2f}")
+    print(f"  SciPy / obrivane with 1 thread:       {scipy_time / runs[1]['throughput']:.2f}")
+    print(f"  SciPy / obrivane with 2 threads:      {scipy_time / runs[2]['throughput']:.2f}")
+
+    print("\nper call (microseconds):")
+    for count in ("1", "16", "256"):
+        cells = "   ".join(
+            f"{threads} thread(s): {run['per_call'][count] * 1e6:7.2f}"
+            for threads, run in runs.items()
+        )
+        print(f"  {count:>4} separations   {cells}")
+
+
+if __name__ == "__main__":
+    main()
