@@ -209,6 +209,15 @@ def test_general_evaluation_is_bit_exact(testing_module):
     assert checked > 1500
 
 
+def test_small_source_outside_the_absolute_band(testing_module):
+    # rho = 1e-6, x = 12: |u - rho| = 1.1e-5 lies outside both bands, so the general evaluation
+    # applies, bit for bit, and is accurate.
+    (got,) = obrivane.witt_mao_magnification([12.0], 1.0, 1e-6)
+    assert not near_limb(12.0 * 1e-6, 1e-6)
+    assert got.hex() == general_evaluation(12.0, 1.0, 1e-6, testing_module).hex()
+    assert relative_error(got, witt_mao_closed_form(12.0 * 1e-6, 1e-6)) <= 1e-12
+
+
 def test_near_limb_evaluation_replaces_the_general_one(testing_module):
     # Where the general evaluation fails or loses digits, the near-limb one does not.
     assert math.isnan(general_evaluation(1 + 2e-8, 1.0, 1000.0, testing_module))
