@@ -51,16 +51,16 @@ PyObject* routine_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
   return call_entry<Routine>(Description, args, nargs, kwnames);
 }
 
-constexpr auto elliprc_entry = routine_entry<&numeric::elliprc, elliprc_description>;
-constexpr auto elliprf_entry = routine_entry<&numeric::elliprf, elliprf_description>;
-constexpr auto elliprd_entry = routine_entry<&numeric::elliprd, elliprd_description>;
-constexpr auto elliprj_entry = routine_entry<&numeric::elliprj, elliprj_description>;
-constexpr auto unchecked_elliprj_entry = routine_entry<&numeric::_elliprj, unchecked_elliprj_description>;
-constexpr auto elliprg_entry = routine_entry<&numeric::elliprg, elliprg_description>;
-constexpr auto ellipk_entry = routine_entry<&numeric::ellipk, ellipk_description>;
-constexpr auto ellipe_entry = routine_entry<&numeric::ellipe, ellipe_description>;
-constexpr auto ellippi_entry = routine_entry<&numeric::ellippi, ellippi_description>;
-constexpr auto ellippi_vc_entry = routine_entry<&numeric::ellippi_vc, ellippi_vc_description>;
+constexpr auto& elliprc_entry = routine_entry<&numeric::elliprc, elliprc_description>;
+constexpr auto& elliprf_entry = routine_entry<&numeric::elliprf, elliprf_description>;
+constexpr auto& elliprd_entry = routine_entry<&numeric::elliprd, elliprd_description>;
+constexpr auto& elliprj_entry = routine_entry<&numeric::elliprj, elliprj_description>;
+constexpr auto& unchecked_elliprj_entry = routine_entry<&numeric::_elliprj, unchecked_elliprj_description>;
+constexpr auto& elliprg_entry = routine_entry<&numeric::elliprg, elliprg_description>;
+constexpr auto& ellipk_entry = routine_entry<&numeric::ellipk, ellipk_description>;
+constexpr auto& ellipe_entry = routine_entry<&numeric::ellipe, ellipe_description>;
+constexpr auto& ellippi_entry = routine_entry<&numeric::ellippi, ellippi_description>;
+constexpr auto& ellippi_vc_entry = routine_entry<&numeric::ellippi_vc, ellippi_vc_description>;
 
 }  // namespace
 
