@@ -3,9 +3,10 @@
 // radius with q the Einstein radius in the same unit:
 //   A = (2/pi) / ((l + r) sqrt(d^2 + 4q^2)) * (2q^2 K(m) + d^2 Pi(n, m)),   d = r - l,
 //   n = 4lr/(l + r)^2,   m = 16 q^2 lr / ((l + r)^2 (d^2 + 4q^2)).
-// Near the lens (r close to l) both n and m approach 1, and 1 - n, 1 - m computed from n and m
-// lose every digit; there the integrals are taken in Carlson's form with the complements
-// formed directly from d, so that the result stays accurate down to a ring through the lens.
+// Near the lens (r close to l) both n and m approach 1, and 1 - n, 1 - m formed from n and m
+// lose their digits to cancellation; there the integrals are taken in Carlson's form with the
+// complements formed directly from d, so the result stays accurate down to a ring through the
+// lens.
 #include "models/thin_ring.hpp"
 
 #include <cmath>
