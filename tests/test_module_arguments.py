@@ -156,6 +156,7 @@ def test_function_without_parameters(testing_module):
 BOUNDARY_TESTING_FUNCTIONS = [
     "echo_float",
     "echo_vector",
+    "vector_length",
     "echo_rows",
     "conversion_probe",
     "model_error",

@@ -189,3 +189,10 @@ def test_concurrent_first_use_of_once_created_values():
         ("TypeError", "argument 'l': 'float' object cannot be cast as 'Sequence'"),
     ]
     assert completed.stdout.strip() == f"{expected} 400"
+
+
+def test_failed_call_without_pending_exception_is_system_error(testing_module):
+    with pytest.raises(SystemError) as raised:
+        testing_module.take_error_when_none_is_pending()
+    assert type(raised.value) is SystemError
+    assert raised.value.args == ("attempted to fetch exception but none was set",)

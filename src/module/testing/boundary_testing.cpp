@@ -69,6 +69,17 @@ PyObject* probe_calls_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, 
   return call_entry<&probe_calls>(description, args, nargs, kwnames);
 }
 
+// Takes the pending exception when there is none, as a C API call that fails without setting one
+// would leave things.
+PyObject* take_error_when_none_is_pending(PyObject*, PyObject*) {
+  try {
+    obrivane::module::take_pending_error().raise();
+  } catch (...) {
+    obrivane::module::raise_caught_failure();
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 PyMethodDef boundary_testing_methods[] = {
@@ -85,5 +96,6 @@ PyMethodDef boundary_testing_methods[] = {
     OBRIVANE_FASTCALL_METHOD(internal_failure, internal_failure_entry, "internal_failure(x)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(unexpected_exception, unexpected_exception_entry,
                              "unexpected_exception(x)\n--\n\n"),
+    {"take_error_when_none_is_pending", take_error_when_none_is_pending, METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
