@@ -25,12 +25,14 @@ namespace {
 
 constexpr std::size_t worker_stack_bytes = 2 * 1024 * 1024;
 
-// A thread that runs out of work first keeps looking for a short while, so that back-to-back
-// small maps find their threads awake (waking a sleeping thread costs tens of microseconds on
-// a virtual machine): it spins for about spin_duration, then yields the processor for
-// yield_rounds rounds, and only then goes to sleep. The same spin precedes the blocking wait of
-// a thread outside the pool.
-constexpr std::chrono::microseconds spin_duration{20};
+// Waking a sleeping thread costs tens of microseconds on a virtual machine, more than a small
+// map takes. So a worker that runs out of work keeps looking for a while (spinning for
+// worker_spin, then yielding the processor yield_rounds times) before it sleeps, and back-to-back
+// maps find it awake; and a thread outside the pool that waits for a map watches for its end for
+// external_spin before it blocks, which covers maps of a few dozen elements. Both are bounded:
+// an idle pool sleeps, and a long map is waited for without using a processor.
+constexpr std::chrono::microseconds worker_spin{20};
+constexpr std::chrono::microseconds external_spin{10};
 constexpr int yield_rounds = 16;
 
 inline void cpu_relax() noexcept {
@@ -41,10 +43,10 @@ inline void cpu_relax() noexcept {
 #endif
 }
 
-// Spins until ready() holds or spin_duration has passed; returns ready().
+// Spins until ready() holds or `duration` has passed; returns ready().
 template <class Ready>
-bool spin_until(Ready ready) {
-  const auto deadline = std::chrono::steady_clock::now() + spin_duration;
+bool spin_until(std::chrono::microseconds duration, Ready ready) {
+  const auto deadline = std::chrono::steady_clock::now() + duration;
   while (!ready()) {
     for (int i = 0; i < 32; ++i) cpu_relax();
     if (std::chrono::steady_clock::now() >= deadline) return ready();
@@ -70,7 +72,7 @@ class BlockingLatch {
   }
 
   void wait() {
-    if (!spin_until([this] { return open_.load(std::memory_order_acquire); })) {
+    if (!spin_until(external_spin, [this] { return open_.load(std::memory_order_acquire); })) {
       std::unique_lock<std::mutex> lock(mutex_);
       opened_.wait(lock, [this] { return open_.load(std::memory_order_acquire); });
       return;
@@ -312,7 +314,7 @@ void Pool::work_until(std::size_t self, const std::atomic<bool>* done) {
       return pending_.load(std::memory_order_relaxed) != 0 ||
              (done != nullptr && done->load(std::memory_order_acquire));
     };
-    if (spin_until(ready)) continue;
+    if (spin_until(worker_spin, ready)) continue;
     bool found = false;
     for (int round = 0; round < yield_rounds && !found; ++round) {
       std::this_thread::yield();
