@@ -209,8 +209,9 @@ def report(quick):
     errors, worst = accuracy_grid(quick)
     for family in ("ring", "disk"):
         for where, label in [
-            ("away", "away from centre and limb"),
-            ("edge", "within 1e-3 of them"),
+            ("away", "l <= 100, away from the edges"),
+            ("edge", "within 1e-3 of centre or limb"),
+            ("far", "l > 100"),
         ]:
             values = errors[family][where]
             print(
