@@ -4,9 +4,11 @@ forms, R_F(0, 1-m, 1) + n/3 R_J(0, 1-m, 1, 1-n)) on the same inputs.
 
     python benchmarks/bench_uniform_disk.py [--elements N] [--repeats R]
 
-Each pool size runs in its own interpreter, since the pool is sized once per process from
-RAYON_NUM_THREADS. Times are the best of R repetitions (wall clock); the obrivane figures
-include converting the separation list in and the result list out.
+Each pool size runs in its own interpreter (this script, started with --child), since the
+pool is sized once per process from RAYON_NUM_THREADS. Wall-clock times are the best of R
+repetitions; the processor time (all threads of the process) shows the work done whatever
+share of the machine the process got. The obrivane figures include converting the separation
+list in and the result list out.
 """
 
 import argparse
@@ -14,21 +16,10 @@ import json
 import os
 import subprocess
 import sys
-import textwrap
-
-MEASURE = """
-import json, sys, time
-import numpy as np
-import scipy.special as special
-import obrivane
-
-elements, repeats = int(sys.argv[1]), int(sys.argv[2])
-separations = np.random.default_rng(7).uniform(0.0, 3.0, elements)
-listed = separations.tolist()
-re, rstar = 1.0, 0.5
+import time
 
 
-def best_time(call, repeats):
+def best_time(call, repeats: int) -> float:
     best = float("inf")
     for _ in range(repeats):
         start = time.perf_counter()
@@ -37,7 +28,17 @@ def best_time(call, repeats):
     return best
 
 
-def scipy_witt_mao(x, re, rstar):
+def processor_time(call, repeats: int) -> float:
+    start = time.process_time()
+    for _ in range(repeats):
+        call()
+    return (time.process_time() - start) / repeats
+
+
+def scipy_witt_mao(x, re: float, rstar: float):
+    import numpy as np
+    import scipy.special as special
+
     rho = rstar / re
     u = x * rho
     d = u - rho
@@ -55,34 +56,51 @@ def scipy_witt_mao(x, re, rstar):
     return (t1 - t2 + t3) / np.pi
 
 
-ours = np.array(obrivane.witt_mao_magnification(listed, re, rstar))
-theirs = scipy_witt_mao(separations, re, rstar)
-agreement = float(np.max(np.abs(ours - theirs) / np.abs(theirs)))
+def measure(elements: int, repeats: int) -> dict:
+    """Runs in the child interpreter, whose pool size is fixed by its environment."""
+    import numpy as np
+    import obrivane
 
-result = {
-    "throughput": best_time(lambda: obrivane.witt_mao_magnification(listed, re, rstar), repeats),
-    "scipy": best_time(lambda: scipy_witt_mao(separations, re, rstar), repeats),
-    "agreement": agreement,
-    "per_call": {},
-}
-for count in (1, 16, 256):
-    few = listed[:count]
-    calls = 20000 if count < 256 else 4000
-    obrivane.witt_mao_magnification(few, re, rstar)
+    separations = np.random.default_rng(7).uniform(0.0, 3.0, elements)
+    listed = separations.tolist()
+    re, rstar = 1.0, 0.5
 
-    def many_calls():
-        for _ in range(calls):
-            obrivane.witt_mao_magnification(few, re, rstar)
+    def ours():
+        return obrivane.witt_mao_magnification(listed, re, rstar)
 
-    result["per_call"][count] = best_time(many_calls, 5) / calls
-print(json.dumps(result))
-"""
+    difference = np.abs(np.array(ours()) - scipy_witt_mao(separations, re, rstar))
+    result = {
+        "throughput": best_time(ours, repeats),
+        "processor": processor_time(ours, repeats),
+        "scipy": best_time(lambda: scipy_witt_mao(separations, re, rstar), repeats),
+        "difference": float(np.max(difference / np.abs(np.array(ours())))),
+        "per_call": {},
+    }
+    for count in (1, 16, 256):
+        few = listed[:count]
+        calls = 20000 if count < 256 else 4000
+        obrivane.witt_mao_magnification(few, re, rstar)
+
+        def many_calls(few=few, calls=calls):
+            for _ in range(calls):
+                obrivane.witt_mao_magnification(few, re, rstar)
+
+        result["per_call"][str(count)] = best_time(many_calls, 5) / calls
+    return result
 
 
-def measure(threads: int, elements: int, repeats: int) -> dict:
+def run_child(threads: int, elements: int, repeats: int) -> dict:
     environment = {**os.environ, "RAYON_NUM_THREADS": str(threads)}
     completed = subprocess.run(
-        [sys.executable, "-c", textwrap.dedent(MEASURE), str(elements), str(repeats)],
+        [
+            sys.executable,
+            __file__,
+            "--child",
+            "--elements",
+            str(elements),
+            "--repeats",
+            str(repeats),
+        ],
         env=environment,
         capture_output=True,
         text=True,
@@ -95,25 +113,30 @@ def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--elements", type=int, default=1_000_000)
     parser.add_argument("--repeats", type=int, default=7)
+    parser.add_argument("--child", action="store_true", help=argparse.SUPPRESS)
     arguments = parser.parse_args()
     n = arguments.elements
+    if arguments.child:
+        print(json.dumps(measure(n, arguments.repeats)))
+        return
 
     print(f"load average before the run: {os.getloadavg()[0]:.2f} on {os.cpu_count()} CPUs")
-    runs = {threads: measure(threads, n, arguments.repeats) for threads in (1, 2)}
-    print(f"\n{n} separations (best of {arguments.repeats}), ns per element:")
+    runs = {threads: run_child(threads, n, arguments.repeats) for threads in (1, 2)}
+    print(f"\n{n} separations, ns per element (wall clock, best of {arguments.repeats}):")
     for threads, run in runs.items():
         print(
-            f"  obrivane, {threads} thread(s): {run['throughput'] / n * 1e9:8.1f}"
-            f"    SciPy in the same process: {run['scipy'] / n * 1e9:8.1f}"
-            f"    largest relative difference: {run['agreement']:.1e}"
+            f"  obrivane, {threads} thread(s): {run['throughput'] / n * 1e9:7.1f}"
+            f"  (processor time {run['processor'] / n * 1e9:6.1f})"
+            f"    SciPy in the same process: {run['scipy'] / n * 1e9:7.1f}"
         )
+    print(f"  largest relative difference from SciPy: {runs[1]['difference']:.1e}")
     scipy_time = min(run["scipy"] for run in runs.values())
     speed_up = runs[1]["throughput"] / runs[2]["throughput"]
-    print(f"\n  speed-up 2 threads / 1 thread:        {speed_up:.2f}")
-    print(f"  SciPy / obrivane with 1 thread:       {scipy_time / runs[1]['throughput']:.2f}")
-    print(f"  SciPy / obrivane with 2 threads:      {scipy_time / runs[2]['throughput']:.2f}")
+    print(f"\n  speed-up 2 threads / 1 thread:    {speed_up:.2f}")
+    print(f"  SciPy / obrivane with 1 thread:   {scipy_time / runs[1]['throughput']:.2f}")
+    print(f"  SciPy / obrivane with 2 threads:  {scipy_time / runs[2]['throughput']:.2f}")
 
-    print("\nper call (microseconds):")
+    print("\nper call (microseconds, best of 5 loops):")
     for count in ("1", "16", "256"):
         cells = "   ".join(
             f"{threads} thread(s): {run['per_call'][count] * 1e6:7.2f}"
