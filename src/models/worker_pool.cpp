@@ -28,11 +28,10 @@ constexpr std::size_t worker_stack_bytes = 2 * 1024 * 1024;
 // Waking a sleeping thread costs tens of microseconds on a virtual machine, more than a small
 // map takes. So a worker that runs out of work keeps looking for a while (spinning for
 // worker_spin, then yielding the processor yield_rounds times) before it sleeps, and back-to-back
-// maps find it awake; and a thread outside the pool that waits for a map watches for its end for
-// external_spin before it blocks, which covers maps of a few dozen elements. Both are bounded:
-// an idle pool sleeps, and a long map is waited for without using a processor.
+// maps find it awake. A thread outside the pool that waits for a map blocks at once: spinning
+// there would take a processor from the very workers it waits for whenever the machine has no
+// processor to spare.
 constexpr std::chrono::microseconds worker_spin{20};
-constexpr std::chrono::microseconds external_spin{10};
 constexpr int yield_rounds = 16;
 
 inline void cpu_relax() noexcept {
@@ -67,24 +66,19 @@ class BlockingLatch {
   void open() {
     // Notify under the lock: the waiter may destroy the latch as soon as it can see it open.
     std::lock_guard<std::mutex> guard(mutex_);
-    open_.store(true, std::memory_order_release);
+    open_ = true;
     opened_.notify_all();
   }
 
   void wait() {
-    if (!spin_until(external_spin, [this] { return open_.load(std::memory_order_acquire); })) {
-      std::unique_lock<std::mutex> lock(mutex_);
-      opened_.wait(lock, [this] { return open_.load(std::memory_order_acquire); });
-      return;
-    }
-    // Seen open while spinning: wait for open() to release the lock before the latch may go.
-    std::lock_guard<std::mutex> guard(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    opened_.wait(lock, [this] { return open_; });
   }
 
  private:
   std::mutex mutex_;
   std::condition_variable opened_;
-  std::atomic<bool> open_{false};
+  bool open_ = false;
 };
 
 // A piece of work waiting in a queue. It lives in the frame of the thread that waits for it,
