@@ -109,6 +109,11 @@ def cases() -> dict[str, Case]:
             lambda rng: (rng.uniform(-1, 1), rng.uniform(0, 1)),
             mpmath.ellippi,
         ),
+        "ellippi m < 0": (
+            testing.ellippi,
+            lambda rng: (rng.uniform(-1, 1), rng.uniform(-1, 0)),
+            mpmath.ellippi,
+        ),
         "ellippi n > 1": (
             testing.ellippi,
             lambda rng: (1 + log_uniform(rng, -3, 3), rng.uniform(0, 1)),
