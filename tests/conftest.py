@@ -8,7 +8,11 @@ def ulp_error(actual: float, expected) -> float:
     place of the reference (expected may be an mpmath number)."""
     expected_float = float(expected)
     if math.isinf(expected_float) or math.isnan(expected_float):
-        return 0.0 if actual == expected_float or (math.isnan(actual) and math.isnan(expected_float)) else math.inf
+        return (
+            0.0
+            if actual == expected_float or (math.isnan(actual) and math.isnan(expected_float))
+            else math.inf
+        )
     spacing = math.ulp(expected_float)
     try:
         import mpmath

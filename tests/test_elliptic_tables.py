@@ -113,9 +113,9 @@ def pieces(header_text) -> dict[str, list[tuple[float, list[float]]]]:
 
 
 def test_regenerated_header_matches_committed_bit_for_bit(header_text):
-    spec = importlib.util.spec_from_file_location("generate_elliptic_tables", GENERATOR)
-    generator = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(generator)
+    loader_spec = importlib.util.spec_from_file_location("generate_elliptic_tables", GENERATOR)
+    generator = importlib.util.module_from_spec(loader_spec)
+    loader_spec.loader.exec_module(generator)
     assert generator.render_header() == header_text
 
 

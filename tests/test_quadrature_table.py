@@ -64,9 +64,9 @@ def is_nearest_double(stored: float, exact: mpmath.mpf) -> bool:
 
 
 def test_regenerated_header_matches_committed_one():
-    spec = importlib.util.spec_from_file_location("generate_tanh_sinh_table", GENERATOR)
-    generator = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(generator)
+    loader_spec = importlib.util.spec_from_file_location("generate_tanh_sinh_table", GENERATOR)
+    generator = importlib.util.module_from_spec(loader_spec)
+    loader_spec.loader.exec_module(generator)
     assert generator.render() == HEADER.read_text(encoding="utf-8")
 
 

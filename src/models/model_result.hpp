@@ -14,7 +14,7 @@ struct ModelError {
 
 template <class T>
 class ModelResult {
-public:
+ public:
   ModelResult(T value) : outcome_(std::move(value)) {}  // NOLINT: implicit by design
   ModelResult(ModelError error) : outcome_(error) {}    // NOLINT: implicit by design
 
@@ -23,7 +23,7 @@ public:
   [[nodiscard]] T&& value() && { return std::get<T>(std::move(outcome_)); }
   [[nodiscard]] const ModelError& error() const { return std::get<ModelError>(outcome_); }
 
-private:
+ private:
   std::variant<T, ModelError> outcome_;
 };
 

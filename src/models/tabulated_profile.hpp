@@ -9,13 +9,16 @@
 namespace obrivane::models {
 
 ModelResult<std::vector<double>> discrete_flux_map_heyrovsky_magnification(std::vector<double> l, double re,
-                                                                           double rstar, std::vector<double> bl,
+                                                                           double rstar,
+                                                                           std::vector<double> bl,
                                                                            std::vector<double> bf);
 ModelResult<std::vector<double>> integrated_flux_map_witt_mao_magnification(std::vector<double> l, double re,
-                                                                            double rstar, std::vector<double> bl,
+                                                                            double rstar,
+                                                                            std::vector<double> bl,
                                                                             std::vector<double> bf);
 ModelResult<std::vector<double>> integrated_flux_map_heyrovsky_magnification(std::vector<double> l, double re,
-                                                                             double rstar, std::vector<double> bl,
+                                                                             double rstar,
+                                                                             std::vector<double> bl,
                                                                              std::vector<double> bf);
 
 }  // namespace obrivane::models

@@ -6,7 +6,7 @@
 namespace obrivane::numeric {
 
 class EllipticResult {
-public:
+ public:
   static constexpr EllipticResult value_of(double value) noexcept { return EllipticResult(value, nullptr); }
   static constexpr EllipticResult failure(const char* message) noexcept {
     return EllipticResult(0.0, message);
@@ -17,7 +17,7 @@ public:
   // The static message; null on success.
   [[nodiscard]] constexpr const char* message() const noexcept { return message_; }
 
-private:
+ private:
   constexpr EllipticResult(double value, const char* message) noexcept : value_(value), message_(message) {}
 
   double value_;
