@@ -8,6 +8,7 @@
 #include <cmath>
 #include <utility>
 
+#include "numeric/carlson/weighted_agm.hpp"
 #include "numeric/elliptic_constants.hpp"
 #include "numeric/elliptic_result.hpp"
 
@@ -45,17 +46,7 @@ inline EllipticResult elliprd(double x, double y, double z) noexcept {
     // of the squared differences, as for the complete integral of the second kind.
     const double a0 = std::sqrt(y);
     const double b0 = std::sqrt(z);
-    double a = a0;
-    double b = b0;
-    double sum = 0;
-    double weight = 0.25;
-    while (std::fabs(a - b) >= constants::agm_tolerance * std::fabs(a)) {
-      const double geometric = std::sqrt(a * b);
-      a = (a + b) / 2;
-      b = geometric;
-      weight = 2 * weight;
-      sum = sum + weight * (a - b) * (a - b);
-    }
+    const auto [a, b, sum] = detail::weighted_agm(a0, b0);
     const double rf = constants::pi / (a + b);
     const double bracket = (a0 + 3 * b0) / (4 * z * (a0 + b0)) - sum / (z * (y - z));
     return EllipticResult::value_of(3 * rf * bracket);

@@ -10,6 +10,7 @@
 #include "numeric/carlson/elliprc.hpp"
 #include "numeric/carlson/elliprd.hpp"
 #include "numeric/carlson/elliprf.hpp"
+#include "numeric/carlson/weighted_agm.hpp"
 #include "numeric/elliptic_constants.hpp"
 #include "numeric/elliptic_result.hpp"
 
@@ -42,17 +43,7 @@ inline EllipticResult elliprg(double x, double y, double z) noexcept {
     // The weighted arithmetic-geometric mean that also gives the complete integral E.
     const double a0 = std::sqrt(x);
     const double b0 = std::sqrt(z);
-    double a = a0;
-    double b = b0;
-    double sum = 0;
-    double weight = 0.25;
-    while (std::fabs(a - b) >= constants::agm_tolerance * std::fabs(a)) {
-      const double geometric = std::sqrt(a * b);
-      a = (a + b) / 2;
-      b = geometric;
-      weight = 2 * weight;
-      sum = sum + weight * (a - b) * (a - b);
-    }
+    const auto [a, b, sum] = detail::weighted_agm(a0, b0);
     return EllipticResult::value_of(((a0 + b0) * (a0 + b0) / 4 - sum) * (constants::pi / (a + b)) / 2);
   }
 
