@@ -168,11 +168,21 @@ consteval const char* checked_text_signature(std::string_view name, const char* 
 
 }  // namespace obrivane::module
 
+namespace obrivane::module::detail {
+
+// CPython stores every entry as a PyCFunction and calls it by the convention its flags name.
+inline PyCFunction as_method_function(_PyCFunctionFastWithKeywords entry) noexcept {
+  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry));
+}
+
+}  // namespace obrivane::module::detail
+
 // A PyMethodDef for an entry function of the METH_FASTCALL | METH_KEYWORDS convention, whose
 // docstring is the text signature alone.
-#define OBRIVANE_FASTCALL_METHOD(name, entry, text_signature)                     \
-  PyMethodDef {                                                                   \
-    #name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&(entry))), \
-        METH_FASTCALL | METH_KEYWORDS,                                            \
-        ::obrivane::module::detail::checked_text_signature(#name, text_signature) \
+// The entry is converted through a parameter of the exact entry type, so anything else (a
+// function of another signature, or the address of a pointer variable) does not compile.
+#define OBRIVANE_FASTCALL_METHOD(name, entry, text_signature)                                    \
+  PyMethodDef {                                                                                  \
+    #name, ::obrivane::module::detail::as_method_function(entry), METH_FASTCALL | METH_KEYWORDS, \
+        ::obrivane::module::detail::checked_text_signature(#name, text_signature)                \
   }
