@@ -28,10 +28,12 @@ constexpr std::size_t worker_stack_bytes = 2 * 1024 * 1024;
 // Waking a sleeping thread costs tens of microseconds on a virtual machine, more than a small
 // map takes. So a worker that runs out of work keeps looking for a while (spinning for
 // worker_spin, then yielding the processor yield_rounds times) before it sleeps, and back-to-back
-// maps find it awake. A thread outside the pool that waits for a map blocks at once: spinning
-// there would take a processor from the very workers it waits for whenever the machine has no
-// processor to spare.
+// maps find it awake. A thread outside the pool that waits for a map spins only briefly before it
+// blocks: long enough that a small map hands its result back without a wake-up, short enough
+// that it takes little from the very workers it waits for when the machine has no processor to
+// spare.
 constexpr std::chrono::microseconds worker_spin{20};
+constexpr std::chrono::microseconds waiter_spin{30};
 constexpr int yield_rounds = 16;
 
 inline void cpu_relax() noexcept {
@@ -66,19 +68,24 @@ class BlockingLatch {
   void open() {
     // Notify under the lock: the waiter may destroy the latch as soon as it can see it open.
     std::lock_guard<std::mutex> guard(mutex_);
-    open_ = true;
+    open_.store(true, std::memory_order_release);
     opened_.notify_all();
   }
 
   void wait() {
+    const auto is_open = [this] { return open_.load(std::memory_order_acquire); };
+    // A small map is done within a few microseconds, sooner than a sleeping thread wakes up.
+    spin_until(waiter_spin, is_open);
+    // Taken even when the spin saw the latch open, so that the opener has left the lock (and
+    // the notification) before the latch can be destroyed.
     std::unique_lock<std::mutex> lock(mutex_);
-    opened_.wait(lock, [this] { return open_; });
+    opened_.wait(lock, is_open);
   }
 
  private:
   std::mutex mutex_;
   std::condition_variable opened_;
-  bool open_ = false;
+  std::atomic<bool> open_{false};
 };
 
 // A piece of work waiting in a queue. It lives in the frame of the thread that waits for it,
