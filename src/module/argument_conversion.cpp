@@ -1,5 +1,7 @@
 #include "module/argument_conversion.hpp"
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <new>
 #include <stdexcept>
@@ -17,6 +19,21 @@ namespace {
 // A vector of binary64 cannot hold 2**60 elements or more: their bytes would not fit in a
 // signed 64-bit size.
 constexpr Py_ssize_t max_reservable_elements = (Py_ssize_t{1} << 60) - 1;
+
+// Sizes up to this many elements are reserved without further thought.
+constexpr Py_ssize_t small_reservation_elements = Py_ssize_t{1} << 20;
+
+// A sequence that reports more elements than the machine's memory could hold is not reserved
+// for: the size is only a hint, and such a reservation could only fail (or, under an allocator
+// that treats failure as fatal, end the process).
+bool fits_in_physical_memory(Py_ssize_t elements) {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page_size = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || page_size <= 0) return true;
+  const auto memory_elements =
+      static_cast<std::uint64_t>(pages) / sizeof(double) * static_cast<std::uint64_t>(page_size);
+  return static_cast<std::uint64_t>(elements) <= memory_elements;
+}
 
 InterpreterOnceCell sequence_abc;
 
@@ -53,6 +70,7 @@ void reserve_for_reported_size(PyObject* object, std::vector<double>& values) {
     return;
   }
   if (reported > max_reservable_elements) models::fail_internal("capacity overflow");
+  if (reported > small_reservation_elements && !fits_in_physical_memory(reported)) return;
   try {
     values.reserve(static_cast<std::size_t>(reported));
   } catch (const std::bad_alloc&) {
