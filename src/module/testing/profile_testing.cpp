@@ -8,6 +8,8 @@
 //   linear_limb_darkening_flux(target) -> float
 //       integral_0^1 2 pi x I(x) dx of the built-in profile by the tanh-sinh rule with this target.
 //   derivative_step(x) -> float              the central-difference step (|x| + 1) CBRT_EPS.
+//   uniform_disk_magnification_far(u, a) -> float
+//       the uniform-disk magnification by the mean-value series, for a disk far from the lens.
 #include <Python.h>
 
 #include <span>
@@ -17,6 +19,7 @@
 #include "models/cbrt_eps.hpp"
 #include "models/profile_weighted.hpp"
 #include "models/source_profile.hpp"
+#include "models/uniform_disk_far.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
 #include "numeric/integrate.hpp"
@@ -78,6 +81,12 @@ PyObject* derivative_step_entry(PyObject*, PyObject* const* args, Py_ssize_t nar
   return call_entry<&models::derivative_step>(description, args, nargs, kwnames);
 }
 
+PyObject* uniform_disk_far_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  static constexpr const char* parameters[] = {"u", "a"};
+  static constexpr FunctionDescription description{"uniform_disk_magnification_far", parameters};
+  return call_entry<&models::uniform_disk_magnification_far>(description, args, nargs, kwnames);
+}
+
 }  // namespace
 
 PyMethodDef profile_testing_methods[] = {
@@ -92,5 +101,7 @@ PyMethodDef profile_testing_methods[] = {
     OBRIVANE_FASTCALL_METHOD(linear_limb_darkening_flux, linear_limb_darkening_flux_entry,
                              "linear_limb_darkening_flux(target)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(derivative_step, derivative_step_entry, "derivative_step(x)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(uniform_disk_magnification_far, uniform_disk_far_entry,
+                             "uniform_disk_magnification_far(u, a)\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
 };

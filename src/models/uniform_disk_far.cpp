@@ -1,0 +1,47 @@
+// Mean of the point-lens magnification over a disk clear of the lens, summed from the committed
+// series coefficients (see disk_mean_value_series.hpp for the form).
+#include "models/uniform_disk_far.hpp"
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+
+#include "models/disk_mean_value_series.hpp"
+
+namespace obrivane::models {
+namespace {
+
+constexpr std::size_t highest_degree = 2 * disk_mean_value_terms - 1;
+
+// H_k(p, q) = sum_j c[j] p^j q^(m-j) with m = 2k - 1, nested from the highest power of p.
+double homogeneous_term(std::size_t k, double p, const std::array<double, highest_degree + 1>& q_powers) {
+  const std::size_t begin = disk_mean_value_offsets[k - 1];
+  const std::size_t degree = 2 * k - 1;
+  double sum = disk_mean_value_coefficients[begin + degree];
+  for (std::size_t j = degree; j-- > 0;) {
+    sum = sum * p + disk_mean_value_coefficients[begin + j] * q_powers[degree - j];
+  }
+  return sum;
+}
+
+}  // namespace
+
+double uniform_disk_magnification_far(double u, double a) noexcept {
+  const double t = u * u;
+  const double p = t / (t + 4);
+  const double q = 4 / (t + 4);
+  const double ratio = (a * a) / t;
+  std::array<double, highest_degree + 1> q_powers{};
+  q_powers[0] = 1;
+  for (std::size_t i = 1; i <= highest_degree; ++i) q_powers[i] = q_powers[i - 1] * q;
+  // sum_k ratio^k H_k, nested from the smallest term.
+  double series = 0;
+  for (std::size_t k = disk_mean_value_terms; k >= 1; --k) {
+    series = (series + homogeneous_term(k, p, q_powers)) * ratio;
+  }
+  const double root_p = std::sqrt(p);
+  const double point_lens = (p + q * 0.5) / root_p;
+  return point_lens + (q * 0.25) * (root_p / t) * series;
+}
+
+}  // namespace obrivane::models
