@@ -123,9 +123,9 @@ def render() -> str:
         "",
         "// H_k (k >= 1) occupies disk_mean_value_coefficients[offsets[k - 1] .. offsets[k]), the",
         "// coefficient of p^j q^(2k-1-j) at position j.",
-        f"inline constexpr std::array<std::size_t, {TERMS + 1}> disk_mean_value_offsets = {{"
-        + ", ".join(str(o) for o in offsets)
-        + "};",
+        f"inline constexpr std::array<std::size_t, {TERMS + 1}> disk_mean_value_offsets = {{",
+        "    " + ", ".join(str(o) for o in offsets) + ",",
+        "};",
         "",
         f"inline constexpr std::array<double, {offsets[-1]}> disk_mean_value_coefficients = {{",
     ]

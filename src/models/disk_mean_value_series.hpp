@@ -18,8 +18,9 @@ inline constexpr std::size_t disk_mean_value_terms = 12;
 
 // H_k (k >= 1) occupies disk_mean_value_coefficients[offsets[k - 1] .. offsets[k]), the
 // coefficient of p^j q^(2k-1-j) at position j.
-inline constexpr std::array<std::size_t, 13> disk_mean_value_offsets = {0,  2,  6,  12,  20,  30, 42,
-                                                                        56, 72, 90, 110, 132, 156};
+inline constexpr std::array<std::size_t, 13> disk_mean_value_offsets = {
+    0, 2, 6, 12, 20, 30, 42, 56, 72, 90, 110, 132, 156,
+};
 
 inline constexpr std::array<double, 156> disk_mean_value_coefficients = {
     // H_1
