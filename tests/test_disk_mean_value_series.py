@@ -117,3 +117,9 @@ def test_disk_family_far_from_the_lens(rho):
     values = obrivane.integrated_witt_mao_magnification(separations, 1.0, rho)
     for s, value in zip(separations, values, strict=True):
         assert relative_error(value, profile_magnification(s, 1 / rho)) <= 1e-7, s
+
+
+@pytest.mark.parametrize("u", [1e160, 1e300])
+def test_routine_where_the_square_of_the_separation_overflows(testing_module, u):
+    """Beyond u ~ 1e154, u^2 is infinite; the disk average is then the point-lens limit, 1."""
+    assert testing_module.uniform_disk_magnification_far(u, 0.25 * u) == 1.0

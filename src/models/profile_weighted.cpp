@@ -65,11 +65,13 @@ ModelResult<std::vector<double>> _integrated_witt_mao_magnification(std::vector<
     const double u = separation * rho;
     // Uniform-disk magnification of the concentric disk of radius y stellar radii. Far from the
     // lens the closed form cancels (error about eps (u/a)^2, which the central difference divides
-    // by its step), so there the mean-value series takes over.
+    // by its step), so there the mean-value series takes over. An infinite separation has no
+    // magnification and stays NaN.
     const auto disk = [&](double y) {
       if (y < 0) return 0.0;
       const double radius = rho * y;
-      if (u > 0 && radius <= far_disk_ratio * u) return uniform_disk_magnification_far(u, radius);
+      if (u > 0 && std::isfinite(u) && radius <= far_disk_ratio * u)
+        return uniform_disk_magnification_far(u, radius);
       return uniform_disk_magnification_at_u(u, radius, radius * radius);
     };
     const auto integrand = [&](double x) {

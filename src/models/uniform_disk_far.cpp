@@ -28,8 +28,11 @@ double homogeneous_term(std::size_t k, double p, const std::array<double, highes
 
 double uniform_disk_magnification_far(double u, double a) noexcept {
   const double t = u * u;
-  const double p = t / (t + 4);
-  const double q = 4 / (t + 4);
+  // p = t/(t+4) and q = 4/(t+4), formed from 4/t so that an overflowing t gives the limit
+  // p = 1, q = 0 (magnification 1) rather than inf/inf.
+  const double four_over_t = 4 / t;
+  const double p = 1 / (1 + four_over_t);
+  const double q = four_over_t * p;
   const double ratio = (a * a) / t;
   std::array<double, highest_degree + 1> q_powers{};
   q_powers[0] = 1;
