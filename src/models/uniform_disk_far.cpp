@@ -33,7 +33,8 @@ double uniform_disk_magnification_far(double u, double a) noexcept {
   const double four_over_t = 4 / t;
   const double p = 1 / (1 + four_over_t);
   const double q = four_over_t * p;
-  const double ratio = (a * a) / t;
+  const double a_over_u = a / u;
+  const double ratio = a_over_u * a_over_u;
   std::array<double, highest_degree + 1> q_powers{};
   q_powers[0] = 1;
   for (std::size_t i = 1; i <= highest_degree; ++i) q_powers[i] = q_powers[i - 1] * q;
