@@ -318,3 +318,15 @@ def test_bit_identical_for_every_pool_size():
     assert outputs[0] == outputs[1] == outputs[2]
     single, _ = outputs[0]
     assert len(single) == 20005
+
+
+@pytest.mark.parametrize("rho", [1e-4, 0.01, 0.3, 1.0, 3.0, 30.0])
+@pytest.mark.parametrize(
+    "x", [0.0, 1e-6, 0.3, 0.999, 1.0 - 1e-9, 1.0 + 1e-9, 1.01, 1.3, 2.0, 3.99, 4.01, 30.0, 1e4]
+)
+def test_cancellation_free_evaluation(testing_module, rho, x):
+    # The profile models need the disk to a few ulps everywhere: the Carlson form inside four
+    # radii, the mean-value series beyond, both against the closed form at high precision.
+    u = x * rho
+    actual = testing_module.uniform_disk_magnification_accurate(u, rho)
+    assert relative_error(actual, witt_mao_closed_form(u, rho)) < 2e-14

@@ -14,6 +14,12 @@ double uniform_disk_magnification(double x, const double& rho, const double& rho
 // and calls this one).
 double uniform_disk_magnification_at_u(double u, const double& rho, const double& rho_squared) noexcept;
 
+// The same magnification at u Einstein radii, free of cancellation everywhere but not bit for bit
+// the batch form: the Carlson form with the complements 1 - n and 1 - m taken from exact
+// identities wherever the disk reaches within four radii of the lens, the mean-value series
+// beyond. For the profile-weighted models, which need it to a few ulps.
+double uniform_disk_magnification_accurate(double u, double rho) noexcept;
+
 // The magnification of every separation of l, evaluated in parallel on the worker pool,
 // in the order of l.
 std::vector<double> witt_mao_magnification(std::vector<double> l, double re, double rstar);

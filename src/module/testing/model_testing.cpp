@@ -4,6 +4,8 @@
 //   configured_pool_size() -> float: the size a pool created now would get, without creating it.
 //   uniform_disk_magnification_at_u(u, rho) -> float: the kernel at separation u in Einstein
 //       radii, with rho^2 = rho*rho.
+//   uniform_disk_magnification_accurate(u, rho) -> float: the cancellation-free evaluation used
+//       by the profile models.
 //   legendre_integrals(n, m) -> [E(m), K(m), Pi(n, m)]: the three complete integrals of the general
 //       uniform-disk evaluation, NaN in place of a message.
 //   probe_parallel_for(n, failing, seconds) -> list: a parallel loop over n items whose item i
@@ -70,6 +72,10 @@ double configured_pool_size_for_python() { return static_cast<double>(models::co
 double uniform_disk_at_u_for_python(double u, double rho) {
   const double rho_squared = rho * rho;
   return models::uniform_disk_magnification_at_u(u, rho, rho_squared);
+}
+
+double uniform_disk_accurate_for_python(double u, double rho) {
+  return models::uniform_disk_magnification_accurate(u, rho);
 }
 
 std::vector<double> legendre_integrals(double n, double m) {
@@ -144,6 +150,12 @@ PyObject* uniform_disk_at_u_entry(PyObject*, PyObject* const* args, Py_ssize_t n
   static constexpr const char* parameters[] = {"u", "rho"};
   static constexpr module::FunctionDescription description{"uniform_disk_magnification_at_u", parameters};
   return module::call_entry<&uniform_disk_at_u_for_python>(description, args, nargs, kwnames);
+}
+
+PyObject* uniform_disk_accurate_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  static constexpr const char* parameters[] = {"u", "rho"};
+  static constexpr module::FunctionDescription description{"uniform_disk_magnification_accurate", parameters};
+  return module::call_entry<&uniform_disk_accurate_for_python>(description, args, nargs, kwnames);
 }
 
 PyObject* legendre_integrals_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -232,6 +244,8 @@ PyMethodDef model_testing_methods[] = {
                              "configured_pool_size()\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(uniform_disk_magnification_at_u, uniform_disk_at_u_entry,
                              "uniform_disk_magnification_at_u(u, rho)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(uniform_disk_magnification_accurate, uniform_disk_accurate_entry,
+                             "uniform_disk_magnification_accurate(u, rho)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(legendre_integrals, legendre_integrals_entry,
                              "legendre_integrals(n, m)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(probe_parallel_for, probe_parallel_for_entry,
