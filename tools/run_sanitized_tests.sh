@@ -22,4 +22,4 @@ LD_PRELOAD="$asan_runtime $ubsan_runtime" \
   ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:allocator_may_return_null=1:quarantine_size_mb=0 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   PYTHONPATH="$build" \
-  "$python" -m pytest -p no:cacheprovider "$@"
+  "$python" -m pytest -p no:cacheprovider -m "not tooling" "$@"
