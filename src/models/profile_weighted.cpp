@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "models/cbrt_eps.hpp"
+#include "models/limb_darkened.hpp"
 #include "models/parallel_map.hpp"
 #include "models/thin_ring.hpp"
 #include "models/uniform_disk.hpp"
@@ -103,16 +104,16 @@ ModelResult<std::vector<double>> _integrated_heyrovsky_magnification(std::vector
   });
 }
 
+// Both families compute the same physical magnification of the built-in law, here by one
+// evaluation that needs neither the radial quadrature nor a derivative.
 ModelResult<std::vector<double>> integrated_witt_mao_magnification(std::vector<double> l, double re,
                                                                    double rstar) {
-  const SourceProfile profile = linear_limb_darkening;
-  return _integrated_witt_mao_magnification(std::move(l), re, rstar, profile, linear_limb_darkening_flux);
+  return limb_darkened_magnification(l, re, rstar);
 }
 
 ModelResult<std::vector<double>> integrated_heyrovsky_magnification(std::vector<double> l, double re,
                                                                     double rstar) {
-  const SourceProfile profile = linear_limb_darkening;
-  return _integrated_heyrovsky_magnification(std::move(l), re, rstar, profile, linear_limb_darkening_flux);
+  return limb_darkened_magnification(l, re, rstar);
 }
 
 }  // namespace obrivane::models

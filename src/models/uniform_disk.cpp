@@ -14,6 +14,7 @@
 #include <limits>
 
 #include "models/parallel_map.hpp"
+#include "models/source_radius.hpp"
 #include "models/uniform_disk_far.hpp"
 #include "numeric/carlson/elliprf.hpp"
 #include "numeric/carlson/elliprg.hpp"
@@ -29,6 +30,22 @@ constexpr double pi = 3.141592653589793;
 
 // A failed element: the quiet NaN with the sign bit clear.
 constexpr double failed_element = std::numeric_limits<double>::quiet_NaN();
+
+// Beyond this separation (in source radii) the closed form loses about eps (u/rho)^2 to
+// cancellation between its E and K terms, while the mean-value series is exact to rounding.
+constexpr double far_separation = 100;
+
+// The closed form squares and cubes rho; outside these bounds some of those products overflow or
+// underflow. There the disk is either so small that A(r) = (1/r)(1 + O(r^2)) makes the
+// magnification scale as 1/rho, and it is evaluated at rescaled_radius and scaled back, or so
+// large that it differs from 1 by about 2/rho^2, below rounding.
+constexpr double smallest_closed_form_radius = 1e-75;
+constexpr double largest_closed_form_radius = 1e75;
+constexpr double rescaled_radius = 1e-60;
+
+// The far series squares u; below this separation (Einstein radii) it is evaluated at this
+// separation and scaled back by the same 1/size law.
+constexpr double smallest_series_separation = 1e-100;
 
 // Within this distance of the limb, absolutely or relative to u + rho, the near-limb evaluation
 // is used. Outside it 1 - n = (u-rho)^2/(u+rho)^2 exceeds 1e-6, so the complements formed inside
@@ -114,13 +131,36 @@ double uniform_disk_magnification_accurate(double u, double rho) noexcept {
 }
 
 double uniform_disk_magnification(double x, const double& rho, const double& rho_squared) noexcept {
+  // An infinite separation has no magnification and stays NaN, through the closed form.
+  if (x > far_separation && x < std::numeric_limits<double>::infinity()) {
+    const double u = x * rho;
+    // An overflowing separation: the point-lens magnification is 1 to all digits there.
+    if (!std::isfinite(u)) return 1;
+    if (u < smallest_series_separation) {
+      const double rescaled =
+          uniform_disk_magnification_far(smallest_series_separation, smallest_series_separation / x);
+      return (rescaled * smallest_series_separation) / u;
+    }
+    return uniform_disk_magnification_far(u, rho);
+  }
+  if (rho < smallest_closed_form_radius || rho > largest_closed_form_radius) {
+    if (!(x >= 0)) return failed_element;
+    if (rho > largest_closed_form_radius) return 1;
+    const double rescaled = uniform_disk_magnification_at_u(x * rescaled_radius, rescaled_radius,
+                                                            rescaled_radius * rescaled_radius);
+    return (rescaled * rescaled_radius) / rho;
+  }
   return uniform_disk_magnification_at_u(x * rho, rho, rho_squared);
 }
 
 std::vector<double> witt_mao_magnification(std::vector<double> l, double re, double rstar) {
+  std::vector<double> magnifications(l.size(), failed_element);
+  if (!valid_source_radii(re, rstar)) return magnifications;
   const double rho = rstar / re;
+  // A ratio of valid radii below the smallest double: a source too small for any representable
+  // separation in Einstein radii.
+  if (rho == 0) return magnifications;
   const double rho_squared = rho * rho;
-  std::vector<double> magnifications(l.size());
   parallel_for(l.size(), [&](std::size_t i) {
     magnifications[i] = uniform_disk_magnification(l[i], rho, rho_squared);
   });
