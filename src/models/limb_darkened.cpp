@@ -37,7 +37,10 @@ double near_magnification(double u, double a) noexcept {
   const double uniform = uniform_disk_magnification_accurate(u, a);
   const double mu_weighted = a <= largest_radius_by_lines ? mu_weighted_disk_magnification(u, a)
                                                           : mu_weighted_disk_magnification_radial(u, a);
-  return (uniform + mu_weighted) * 0.5;
+  const double mean = (uniform + mu_weighted) * 0.5;
+  // A mean of the point-lens magnification, which is at least 1 everywhere; rounding (about 1e-14
+  // in the radial form for very large sources) must not take it below.
+  return mean < 1 ? 1 : mean;
 }
 
 }  // namespace
