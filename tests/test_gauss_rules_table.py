@@ -1,0 +1,81 @@
+"""The committed Gauss rules: regenerated bit for bit, and each rule checked independently of the
+generator (numpy's Gauss-Legendre rule, exactness on polynomials against mpmath integrals)."""
+
+import importlib.util
+import re
+from pathlib import Path
+
+import mpmath
+import numpy as np
+import pytest
+
+ROOT = Path(__file__).resolve().parents[1]
+HEADER = ROOT / "src" / "numeric" / "gauss_rules.hpp"
+GENERATOR = ROOT / "tools" / "generate_gauss_rules.py"
+
+
+def committed_rules() -> dict[str, list[tuple[float, float]]]:
+    rules: dict[str, list[tuple[float, float]]] = {}
+    name = None
+    for line in HEADER.read_text(encoding="utf-8").splitlines():
+        start = re.match(r"inline constexpr std::array<GaussNode, \d+> (\w+) =", line)
+        if start:
+            name = start.group(1)
+            rules[name] = []
+            continue
+        row = re.match(r"\s*\{(-?0x[0-9a-fp.+-]+), (0x[0-9a-fp.+-]+)\},", line)
+        if row and name:
+            rules[name].append((float.fromhex(row.group(1)), float.fromhex(row.group(2))))
+    return rules
+
+
+RULES = committed_rules()
+LEGENDRE = {name: nodes for name, nodes in RULES.items() if name.startswith("gauss_legendre_")}
+CHEBYSHEV = {name: nodes for name, nodes in RULES.items() if name.startswith("gauss_chebyshev_u_")}
+
+
+def test_generator_reproduces_the_header():
+    spec = importlib.util.spec_from_file_location("generate_gauss_rules", GENERATOR)
+    generator = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(generator)
+    assert generator.render() == HEADER.read_text(encoding="utf-8")
+
+
+def test_every_rule_is_there():
+    assert sorted(len(nodes) for nodes in LEGENDRE.values()) == [10, 12, 16, 24, 32]
+    assert sorted(len(nodes) for nodes in CHEBYSHEV.values()) == [4, 6, 8, 12, 28, 80]
+    for name, nodes in RULES.items():
+        assert len(nodes) == int(name.rsplit("_", 1)[1])
+
+
+@pytest.mark.parametrize("name", sorted(LEGENDRE))
+def test_legendre_against_numpy(name):
+    nodes = LEGENDRE[name]
+    abscissae, weights = np.polynomial.legendre.leggauss(len(nodes))
+    # numpy orders increasingly and computes in double precision, its weights to about 1e-13 (the
+    # exactness tests below hold the committed ones to rounding).
+    for (x, w), x_np, w_np in zip(nodes, abscissae[::-1], weights[::-1], strict=True):
+        assert abs(x - x_np) <= 4e-16 and abs(w / w_np - 1) < 1e-12
+
+
+@pytest.mark.parametrize("name", sorted(LEGENDRE))
+def test_legendre_exact_for_degree_2n_minus_1(name):
+    nodes = LEGENDRE[name]
+    degree = 2 * len(nodes) - 1
+    with mpmath.workdps(40):
+        for k in range(degree + 1):
+            rule = mpmath.fsum(mpmath.mpf(w) * mpmath.mpf(x) ** k for x, w in nodes)
+            exact = mpmath.mpf(2) / (k + 1) if k % 2 == 0 else 0
+            assert abs(rule - exact) < 1e-15
+
+
+@pytest.mark.parametrize("name", sorted(CHEBYSHEV))
+def test_chebyshev_exact_for_degree_2n_minus_1(name):
+    # integral of sqrt(1 - s^2) s^k over [-1, 1]: a Beta integral, by mpmath quadrature here.
+    nodes = CHEBYSHEV[name]
+    degree = 2 * len(nodes) - 1
+    with mpmath.workdps(30):
+        for k in range(min(degree, 40) + 1):
+            rule = mpmath.fsum(mpmath.mpf(w) * mpmath.mpf(x) ** k for x, w in nodes)
+            exact = mpmath.quad(lambda s, k=k: mpmath.sqrt(1 - s * s) * s**k, [-1, 0, 1])
+            assert abs(rule - exact) < 1e-15, k
