@@ -51,7 +51,8 @@ def witt_mao_closed_form(u: float, rho: float):
         u, rho = mp.mpf(u), mp.mpf(rho)
         d, s = u - rho, u + rho
         if d == 0:
-            angle = mp.asin((rho**2 - 1) / (rho**2 + 1)) + mp.pi / 2
+            # pi/2 + asin((rho^2 - 1)/(rho^2 + 1)), without its cancellation for small rho.
+            angle = 2 * mp.atan(rho)
             return (2 / rho + (rho**2 + 1) / rho**2 * angle) / mp.pi
         n = 4 * u * rho / s**2
         m = 4 * n / (4 + d**2)
@@ -258,7 +259,6 @@ def test_point_source_gives_nan(x):
         ([math.nan], 1.0, 0.5),
         ([math.inf, -math.inf], 1.0, 0.5),
         ([0.5, 1.0, 2.0], 0.0, 0.5),  # re = 0
-        ([1e308], 1.0, 10.0),  # u overflows
         ([0.5], 1.0, math.nan),
         ([0.5], 1.0, math.inf),
     ],
@@ -269,6 +269,31 @@ def test_nan_parameter_gives_nan_elements(separations, re, rstar):
     assert all(math.isnan(value) for value in got[1:-1])
     if re != 0 and math.isfinite(rstar / re) and rstar / re != 0:
         assert math.isfinite(got[0]) and math.isfinite(got[-1])
+
+
+@pytest.mark.parametrize(
+    ("re", "rstar"),
+    [
+        (-1.0, 1.0),
+        (1.0, -1.0),
+        (-2.0, -1.0),
+        (math.nan, 1.0),
+        (1.0, math.nan),
+        (-0.0, 1.0),
+        (math.inf, 1.0),
+    ],
+)
+def test_radii_that_describe_no_source_give_nan(re, rstar):
+    separations = [0.0, 0.5, 1.0, 2.0, 500.0]
+    assert all(math.isnan(v) for v in obrivane.witt_mao_magnification(separations, re, rstar))
+    # In the batched form every element of a pair with a bad radius, and only those.
+    rows = obrivane.multi_witt_mao_magnification(separations, [1.0, re], [1.0, rstar])
+    pairs = [(1.0, 1.0), (1.0, rstar), (re, 1.0), (re, rstar)]
+    for (einstein, source), row in zip(pairs, rows, strict=True):
+        if all(0 < radius < math.inf for radius in (einstein, source)):
+            assert row == obrivane.witt_mao_magnification(separations, einstein, source)
+        else:
+            assert all(math.isnan(v) for v in row)
 
 
 def test_negative_and_positive_separations_mixed():
@@ -330,3 +355,81 @@ def test_cancellation_free_evaluation(testing_module, rho, x):
     u = x * rho
     actual = testing_module.uniform_disk_magnification_accurate(u, rho)
     assert relative_error(actual, witt_mao_closed_form(u, rho)) < 2e-14
+
+
+# --- far from the source and at extreme scales -------------------------------------------------
+
+
+def far_reference(x: float, rho: float):
+    """The magnification at u = x rho (the product as the kernel rounds it): the closed form at high
+    precision up to x = 1e8; beyond, the point-lens magnification, which differs from the disk
+    average by a relative (rho/u)^2 / 8 or less, below 1e-17."""
+    u = x * rho
+    if x <= 1e8:
+        return witt_mao_closed_form(u, rho)
+    with mp.workdps(40):
+        u = mp.mpf(u)
+        return (u * u + 2) / (u * mp.sqrt(u * u + 4))
+
+
+FAR_SEPARATIONS = [100.0 + 1e-9, 100.5, 300.0, 1e3, 1e4, 1e5, 1e6, 1e8, 1e10, 1e150, 1e300]
+FAR_RADII = [5e-324, 1e-300, 1e-120, 1e-8, 1e-4, 0.01, 1.0, 100.0, 1e10, 1e100, 1e300]
+
+
+@pytest.mark.parametrize("rho", FAR_RADII)
+def test_far_from_the_source(rho):
+    xs = [x for x in FAR_SEPARATIONS if math.isfinite(x * rho)]
+    got = obrivane.witt_mao_magnification(xs, 1.0, rho)
+    for x, value in zip(xs, got, strict=True):
+        expected = far_reference(x, rho)
+        if expected > 1.7976931348623157e308:
+            assert value == math.inf
+        else:
+            assert value >= 1 and relative_error(value, expected) <= 1e-13, (x, rho)
+
+
+@pytest.mark.parametrize("rho", [1.0, 1e10, 1e300])
+def test_overflowing_separation_in_einstein_radii(rho):
+    # u = x rho beyond the largest double: the magnification is 1 to all digits.
+    assert obrivane.witt_mao_magnification([1.7976931348623157e308, 1e300], 1.0, rho) == [1.0, 1.0]
+
+
+@pytest.mark.parametrize("rho", [5e-324, 1e-300, 1e-200, 1e-120, 1e-108, 1e-80])
+@pytest.mark.parametrize("x", [0.0, 0.5, 1.0 - 1e-6, 1.0, 1.5, 10.0, 100.0])
+def test_tiny_sources_where_the_closed_form_underflows(rho, x):
+    # The powers rho^3 and rho^4 of the closed form underflow: the magnification, about M(x)/rho,
+    # comes from the rescaled disk. Against the closed form in mpmath at the same tiny scale.
+    (value,) = obrivane.witt_mao_magnification([x], 1.0, rho)
+    expected = witt_mao_closed_form(x * rho, rho)
+    if expected > 1.7976931348623157e308:
+        assert value == math.inf
+    else:
+        assert relative_error(value, expected) <= 1e-13
+
+
+def test_extreme_cases_as_reported():
+    # The true values are about 1e119 and 1 + 1.25e-7 (times 1e105 for the tiny disk).
+    (small,) = obrivane.witt_mao_magnification([10.0], 1.0, 1e-120)
+    assert relative_error(small, witt_mao_closed_form(10.0 * 1e-120, 1e-120)) <= 1e-13
+    (far,) = obrivane.witt_mao_magnification([1000.0], 1.0, 1e-108)
+    assert relative_error(far, far_reference(1000.0, 1e-108)) <= 1e-13
+
+
+@pytest.mark.parametrize("rho", [1e76, 1e100, 1e300, 1.7976931348623157e308])
+def test_huge_sources_where_the_closed_form_overflows(rho):
+    # The excess over 1 is about 2/rho^2: 1 to all digits.
+    assert obrivane.witt_mao_magnification([0.0, 0.5, 1.0, 2.0, 100.0], 1.0, rho) == [1.0] * 5
+
+
+def test_radii_whose_ratio_overflows():
+    # rstar/re beyond the largest double: a source infinitely larger than the Einstein radius.
+    assert obrivane.witt_mao_magnification([0.0, 1.0, 1e3], 1e-300, 1e300) == [1.0, 1.0, 1.0]
+
+
+def test_never_below_one_for_valid_input():
+    generator = random.Random(8)
+    for _ in range(200):
+        rho = 10 ** generator.uniform(-320, 300)
+        xs = [10 ** generator.uniform(-5, 5) for _ in range(20)] + [0.0, 1.0, 100.0, 101.0]
+        for value in obrivane.witt_mao_magnification(xs, 1.0, rho):
+            assert value >= 1 - 1e-12, (rho, xs)

@@ -146,8 +146,7 @@ double uniform_disk_magnification(double x, const double& rho, const double& rho
   if (rho < smallest_closed_form_radius || rho > largest_closed_form_radius) {
     if (!(x >= 0)) return failed_element;
     if (rho > largest_closed_form_radius) return 1;
-    const double rescaled = uniform_disk_magnification_at_u(x * rescaled_radius, rescaled_radius,
-                                                            rescaled_radius * rescaled_radius);
+    const double rescaled = uniform_disk_magnification_accurate(x * rescaled_radius, rescaled_radius);
     return (rescaled * rescaled_radius) / rho;
   }
   return uniform_disk_magnification_at_u(x * rho, rho, rho_squared);
