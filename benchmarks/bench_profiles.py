@@ -11,7 +11,11 @@
 3. integrated_flux_map_heyrovsky_magnification with tables of 10 to 10000 rows: the table's
    segments are built once per call, so the time per separation may grow only with the
    logarithmic search per node, not with the table length times the node count.
-4. VBMicrolensing's ESPLMagDark (linear law a1 = 0.6, Tol = RelTol = 1e-4) for comparison, if
+4. The built-in law on the workloads that matter for fitting: a light curve of 4000 points at
+   rho = 0.01 (impact parameter 0.002, u from 0.002 to 2) and points near the source (u in
+   [0, 2 rho]) for rho from 0.01 to 1000, single-threaded and with the pool, with the ratio to the
+   uniform disk on the same points in the same process (min and median of the repeats).
+5. VBMicrolensing's ESPLMagDark (linear law a1 = 0.6, Tol = RelTol = 1e-4) for comparison, if
    that package is importable (this script never installs it).
 """
 
@@ -118,6 +122,36 @@ def table_lengths(quick):
     return results
 
 
+def builtin_law(quick):
+    """Seconds per point (min, median) of both built-in functions and of the uniform disk."""
+    import numpy as np
+    import obrivane
+
+    repeats = 3 if quick else 9
+    count = 1000 if quick else 4000
+    loads = {"light curve, rho = 0.01": (np.hypot(0.002, np.linspace(-2.0, 2.0, count)), 0.01)}
+    for rho in (0.01, 0.1, 1.0, 10.0, 100.0, 1000.0):
+        points = 100 if rho >= 10 or quick else 1000
+        loads[f"near, rho = {rho:g}"] = (np.linspace(0.0, 2 * rho, points), rho)
+    functions = {
+        "integrated_witt_mao_magnification": obrivane.integrated_witt_mao_magnification,
+        "integrated_heyrovsky_magnification": obrivane.integrated_heyrovsky_magnification,
+        "witt_mao_magnification": obrivane.witt_mao_magnification,
+    }
+    results = {}
+    for label, (u, rho) in loads.items():
+        separations = (u / rho).tolist()
+        results[label] = {}
+        for name, function in functions.items():
+            passes = []
+            for _ in range(repeats):
+                start = time.perf_counter()
+                function(separations, 1.0, rho)
+                passes.append((time.perf_counter() - start) / len(separations))
+            results[label][name] = (min(passes), statistics.median(passes))
+    return results
+
+
 def in_fresh_process(task, threads, quick):
     environment = dict(os.environ)
     if threads is None:
@@ -197,6 +231,22 @@ def report(quick):
             f" {single[name] / pooled[name]:8.2f}x"
         )
 
+    print("\nBuilt-in law: us per point (min / median), ratio of the min to the uniform disk")
+    law = {
+        "1 thread": in_fresh_process("builtin", 1, quick),
+        "pool": in_fresh_process("builtin", None, quick),
+    }
+    for label in law["1 thread"]:
+        print(f"  {label}")
+        for name in ("integrated_witt_mao_magnification", "integrated_heyrovsky_magnification"):
+            cells = []
+            for threads, results in law.items():
+                fastest, median = results[label][name]
+                disk = results[label]["witt_mao_magnification"][0]
+                times = f"{fastest * 1e6:8.3f} / {median * 1e6:8.3f} us"
+                cells.append(f"{threads}: {times} ({fastest / disk:5.2f}x disk)")
+            print(f"    {name:36} " + "   ".join(cells))
+
     print("\nTabulated ring family against the table length (pool)")
     by_rows = in_fresh_process("tables", None, quick)
     base = by_rows["10"]
@@ -241,7 +291,8 @@ def main():
     quick = "--quick" in sys.argv
     if "--task" in sys.argv:
         task = sys.argv[sys.argv.index("--task") + 1]
-        result = timings(quick) if task == "timings" else table_lengths(quick)
+        tasks = {"timings": timings, "tables": table_lengths, "builtin": builtin_law}
+        result = tasks[task](quick)
         print(json.dumps(result))
         return
     report(quick)
