@@ -7,6 +7,7 @@ s is the separation of the source centre from the lens in stellar radii (the arg
 
 import math
 import os
+import random
 import subprocess
 import sys
 
@@ -286,3 +287,24 @@ def test_results_do_not_depend_on_the_pool_size():
         )
         outputs.add(completed.stdout)
     assert len(outputs) == 1
+
+
+def test_never_below_one_for_valid_input():
+    # Any weighted mean of the point-lens magnification is at least 1; radii and separations over
+    # the whole double range, both built-in functions (they share one evaluation).
+    generator = random.Random(10)
+    for _ in range(150):
+        rstar = 10 ** generator.uniform(-300, 300)
+        re = 10 ** generator.uniform(-300, 300)
+        separations = [10 ** generator.uniform(-6, 6) for _ in range(12)] + [0.0, 1.0, 4.0]
+        for family in FAMILIES:
+            for value in family(separations, re, rstar):
+                assert value >= 1 - 1e-12, (re, rstar, separations)
+
+
+@pytest.mark.parametrize("family", FAMILIES)
+def test_radii_whose_ratio_underflows(family):
+    # rstar/re = 1e-400: A = 1/u to all digits, finite only where u = l rstar/re is.
+    got = family([0.0, 1.0, 1e20, 1e300, 2e300], 1e200, 1e-200)
+    assert got[:3] == [math.inf] * 3
+    assert got[3] == pytest.approx(1e100, rel=1e-15) and got[4] == pytest.approx(5e99, rel=1e-15)

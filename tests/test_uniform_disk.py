@@ -433,3 +433,10 @@ def test_never_below_one_for_valid_input():
         xs = [10 ** generator.uniform(-5, 5) for _ in range(20)] + [0.0, 1.0, 100.0, 101.0]
         for value in obrivane.witt_mao_magnification(xs, 1.0, rho):
             assert value >= 1 - 1e-12, (rho, xs)
+
+
+def test_radii_whose_ratio_underflows():
+    # rstar/re = 1e-400: A = 1/u to all digits, finite only where u = l rstar/re is.
+    got = obrivane.witt_mao_magnification([0.0, 1.0, 1e20, 1e300, 2e300], 1e200, 1e-200)
+    assert got[:3] == [math.inf] * 3
+    assert got[3] == pytest.approx(1e100, rel=1e-15) and got[4] == pytest.approx(5e99, rel=1e-15)

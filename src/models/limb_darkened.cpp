@@ -65,9 +65,12 @@ std::vector<double> limb_darkened_magnification(const std::vector<double>& l, do
   std::vector<double> result(l.size(), quiet_nan);
   if (!valid_source_radii(re, rstar)) return result;
   const double rho = rstar / re;
-  // Radii whose ratio leaves the double range: a source infinitely larger than the Einstein radius
-  // is not magnified; one infinitely smaller has no finite representable magnification here.
-  if (rho == 0) return result;
+  // An overflowing ratio is a source infinitely larger than the Einstein radius, magnified by 1
+  // (below); an underflowing one a source infinitely smaller.
+  if (rho == 0) {
+    for (std::size_t i = 0; i < l.size(); ++i) result[i] = underflowed_radius_magnification(l[i], re, rstar);
+    return result;
+  }
   parallel_for(l.size(), [&](std::size_t i) { result[i] = limb_darkened_magnification(l[i], rho); });
   return result;
 }

@@ -11,6 +11,7 @@
 #include "models/uniform_disk.hpp"
 
 #include <cmath>
+#include <cstddef>
 #include <limits>
 
 #include "models/parallel_map.hpp"
@@ -156,9 +157,11 @@ std::vector<double> witt_mao_magnification(std::vector<double> l, double re, dou
   std::vector<double> magnifications(l.size(), failed_element);
   if (!valid_source_radii(re, rstar)) return magnifications;
   const double rho = rstar / re;
-  // A ratio of valid radii below the smallest double: a source too small for any representable
-  // separation in Einstein radii.
-  if (rho == 0) return magnifications;
+  if (rho == 0) {
+    for (std::size_t i = 0; i < l.size(); ++i)
+      magnifications[i] = underflowed_radius_magnification(l[i], re, rstar);
+    return magnifications;
+  }
   const double rho_squared = rho * rho;
   parallel_for(l.size(), [&](std::size_t i) {
     magnifications[i] = uniform_disk_magnification(l[i], rho, rho_squared);
