@@ -53,11 +53,19 @@ double limb_darkened_magnification_far(double u, double a) noexcept {
   const double q = four_over_t * p;
   const double a_over_u = a / u;
   const double ratio = a_over_u * a_over_u;
+  // Relative to the point-lens magnification, term k is at most 0.125 ratio^k (the largest
+  // |(q/4)(sqrt(p)/t) H_k| / A over all u is 1/8 at k = 1 and falls with k); the series stops
+  // once the first omitted term, and with ratio <= 1/16 the whole tail, is below 2^-61.
+  std::size_t terms = 1;
+  for (double omitted = 0.125 * (ratio * ratio); terms < disk_mean_value_terms && omitted > 4e-19;
+       omitted *= ratio) {
+    ++terms;
+  }
   std::array<double, highest_degree + 1> q_powers{};
   q_powers[0] = 1;
-  for (std::size_t i = 1; i <= highest_degree; ++i) q_powers[i] = q_powers[i - 1] * q;
+  for (std::size_t i = 1; i < 2 * terms; ++i) q_powers[i] = q_powers[i - 1] * q;
   double series = 0;
-  for (std::size_t k = disk_mean_value_terms; k >= 1; --k) {
+  for (std::size_t k = terms; k >= 1; --k) {
     series = (series + limb_darkened_factors[k - 1] * homogeneous_term(k, p, q_powers)) * ratio;
   }
   const double root_p = std::sqrt(p);
