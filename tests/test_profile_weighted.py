@@ -5,6 +5,7 @@ magnification over the source weighted by the brightness.
 s is the separation of the source centre from the lens in stellar radii (the argument l).
 """
 
+import functools
 import math
 import os
 import random
@@ -308,3 +309,49 @@ def test_radii_whose_ratio_underflows(family):
     got = family([0.0, 1.0, 1e20, 1e300, 2e300], 1e200, 1e-200)
     assert got[:3] == [math.inf] * 3
     assert got[3] == pytest.approx(1e100, rel=1e-15) and got[4] == pytest.approx(5e99, rel=1e-15)
+
+
+@functools.cache
+def weighted_mean_value_series(u, rho, terms=8):
+    """Mean of the point-lens magnification A over the limb-darkened disk far from the lens, by
+    the mean-value expansion sum_k c_k (rho^2/4)^k / (k!)^2 Laplacian^k A(u), with the moments
+    c_k = integral y^(2k) I(y) y dy / integral I(y) y dy by quadrature. As a function of t = r^2
+    the Laplacian is 4 d/dt (t d/dt), applied exactly to the Taylor polynomial of A about u^2."""
+    with mpmath.workdps(50):
+        t0 = mpmath.mpf(u) ** 2
+        coefficients = mpmath.taylor(lambda t: (t + 2) / mpmath.sqrt(t * (t + 4)), t0, 2 * terms)
+
+        def laplacian(c):
+            # g = sum c_j s^j with t = t0 + s: 4 (t g')' = 4 (g' + t0 g'' + s g'').
+            first = [(j + 1) * c[j + 1] for j in range(len(c) - 1)]
+            second = [(j + 1) * first[j + 1] for j in range(len(first) - 1)]
+            shifted = [0] + second  # s g''
+            return [4 * (first[j] + t0 * second[j] + shifted[j]) for j in range(len(second))]
+
+        def brightness_moment(k):
+            return mpmath.quad(
+                lambda y: y ** (2 * k + 1) * (0.4 + 0.6 * mpmath.sqrt(1 - y * y)), [0, 1]
+            )
+
+        flux = brightness_moment(0)
+        total, c = mpmath.mpf(0), coefficients
+        for k in range(terms):
+            total += (
+                brightness_moment(k)
+                / flux
+                * (mpmath.mpf(rho) ** 2 / 4) ** k
+                / mpmath.factorial(k) ** 2
+                * c[0]
+            )
+            c = laplacian(c)
+        return total
+
+
+@pytest.mark.parametrize("family", FAMILIES)
+@pytest.mark.parametrize("rho", [1e-3, 0.3, 3.0])
+def test_far_series_to_a_few_ulps(family, rho):
+    # Beyond four source radii the evaluation is exact to rounding.
+    separations = [4.5, 6.0, 10.0, 30.0, 100.0, 1e3, 1e4]
+    for s, value in zip(separations, family(separations, 1.0, rho), strict=True):
+        expected = weighted_mean_value_series(s * rho, rho, terms=14 if s < 10 else 8)
+        assert relative_error(value, expected) < 3e-15, (s, rho)
