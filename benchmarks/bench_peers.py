@@ -228,7 +228,8 @@ def plot(table, path):
             offsets,
             [table["workloads"][label][name]["us_min"] for label in labels],
             width,
-            label=name.replace("obrivane ", "").replace(" (uniform disk)", ""),
+            color=f"C{k}",
+            label=name.replace("obrivane ", ""),
         )
         errors_here = [table["workloads"][label][name].get("max_error") for label in labels]
         if any(e is not None for e in errors_here):
@@ -236,7 +237,7 @@ def plot(table, path):
                 offsets,
                 [max(e, 1e-17) if e is not None else 0 for e in errors_here],
                 width,
-                label=name,
+                color=f"C{k}",
             )
     for axis, title in [(speed, "time per point (us, min)"), (accuracy, "worst relative error")]:
         axis.set_yscale("log")
