@@ -37,11 +37,12 @@ double near_magnification(double u, double a) noexcept {
   const double uniform = uniform_disk_magnification_accurate(u, a);
   const double mu_weighted = a <= largest_radius_by_lines ? mu_weighted_disk_magnification(u, a)
                                                           : mu_weighted_disk_magnification_radial(u, a);
-  const double mean = (uniform + mu_weighted) * 0.5;
-  // A mean of the point-lens magnification, which is at least 1 everywhere; rounding (about 1e-14
-  // in the radial form for very large sources) must not take it below.
-  return mean < 1 ? 1 : mean;
+  return (uniform + mu_weighted) * 0.5;
 }
+
+// A mean of the point-lens magnification is at least 1; rounding (a few ulps, about 1e-14 in the
+// radial form for very large sources) must not take it below. NaN stays NaN.
+double at_least_one(double magnification) noexcept { return magnification < 1 ? 1 : magnification; }
 
 }  // namespace
 
@@ -55,10 +56,10 @@ double limb_darkened_magnification(double x, double rho) noexcept {
     if (u < far_small_scale) {
       return (limb_darkened_magnification_far(far_small_scale, far_small_scale / x) * far_small_scale) / u;
     }
-    return limb_darkened_magnification_far(u, rho);
+    return at_least_one(limb_darkened_magnification_far(u, rho));
   }
   if (rho < small_scale) return (near_magnification(x * small_scale, small_scale) * small_scale) / rho;
-  return near_magnification(u, rho);
+  return at_least_one(near_magnification(u, rho));
 }
 
 std::vector<double> limb_darkened_magnification(const std::vector<double>& l, double re, double rstar) {

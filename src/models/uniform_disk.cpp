@@ -142,7 +142,9 @@ double uniform_disk_magnification(double x, const double& rho, const double& rho
           uniform_disk_magnification_far(smallest_series_separation, smallest_series_separation / x);
       return (rescaled * smallest_series_separation) / u;
     }
-    return uniform_disk_magnification_far(u, rho);
+    // A mean of the point-lens magnification, at least 1: rounding must not take it below.
+    const double magnification = uniform_disk_magnification_far(u, rho);
+    return magnification < 1 ? 1 : magnification;
   }
   if (rho < smallest_closed_form_radius || rho > largest_closed_form_radius) {
     if (!(x >= 0)) return failed_element;
