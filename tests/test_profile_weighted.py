@@ -98,7 +98,7 @@ def ring_family_integral(s, rho):
         return mpmath.quad(integrand, points) / (0.8 * mpmath.pi)
 
 
-@pytest.mark.parametrize(("s", "rho"), [(0.0, 0.5), (0.5, 0.1), (1.5, 1.0)])
+@pytest.mark.parametrize(("s", "rho"), [(0.0, 0.5), (0.5, 1.0), (1.5, 1.0)])
 def test_against_the_ring_family_integral(s, rho):
     expected = ring_family_integral(s, rho)
     for family in FAMILIES:
