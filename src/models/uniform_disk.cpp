@@ -152,7 +152,12 @@ double uniform_disk_magnification(double x, const double& rho, const double& rho
     const double rescaled = uniform_disk_magnification_accurate(x * rescaled_radius, rescaled_radius);
     return (rescaled * rescaled_radius) / rho;
   }
-  return uniform_disk_magnification_at_u(x * rho, rho, rho_squared);
+  // Every magnification is at least 1. Where the closed form rounds below that (its E, K and Pi
+  // terms cancel far from the source, and for large sources near the limb band, where Pi carries
+  // the rounding of 1 - n), the bound is the better value; every other result is the closed
+  // form's to the last bit.
+  const double magnification = uniform_disk_magnification_at_u(x * rho, rho, rho_squared);
+  return magnification < 1 ? 1 : magnification;
 }
 
 std::vector<double> witt_mao_magnification(std::vector<double> l, double re, double rstar) {
