@@ -14,16 +14,31 @@ namespace {
 
 constexpr double pi = 3.141592653589793;
 
-// z log|z| and its antiderivative z^2 (log|z|/2 - 1/4), both 0 at z = 0.
-double z_log_z(double z) noexcept { return z == 0 ? 0.0 : z * std::log(std::fabs(z)); }
-double z_log_z_antiderivative(double z) noexcept {
-  return z == 0 ? 0.0 : (z * z) * (std::log(std::fabs(z)) * 0.5 - 0.25);
+// z log|z/c| and its antiderivative F(z) = z^2 (log|z/c|/2 - 1/4), both 0 at z = 0.
+double z_log_z(double z, double c) noexcept { return z == 0 ? 0.0 : z * std::log(std::fabs(z / c)); }
+double z_log_z_antiderivative(double z, double c) noexcept {
+  return z == 0 ? 0.0 : (z * z) * (std::log(std::fabs(z / c)) * 0.5 - 0.25);
+}
+
+// F(z2) - F(z1). For z1, z2 of one sign, with h = z2 - z1,
+//   z2^2 L(z2) - z1^2 L(z1) = h (z1 + z2) L(z2) + z1^2 log1p(h/z1),   L(z) = log|z/c|,
+// so F(z2) - F(z1) = h (z1 + z2) (L(z2)/2 - 1/4) + (z1^2/2) log(z2/z1), free of the cancellation
+// of the two antiderivatives on a narrow interval.
+double z_log_z_integral(double z1, double z2, double c) noexcept {
+  if (z1 == 0 || z2 == 0 || (z1 < 0) != (z2 < 0)) {
+    return z_log_z_antiderivative(z2, c) - z_log_z_antiderivative(z1, c);
+  }
+  const double h = z2 - z1;
+  // log(z2/z1) through log1p only where z2 is close to z1; otherwise 1 + h/z1 would lose z2.
+  const double step = h / z1;
+  const double log_ratio = std::fabs(step) < 0.5 ? std::log1p(step) : std::log(z2 / z1);
+  return (h * (z1 + z2)) * (std::log(std::fabs(z2 / c)) * 0.5 - 0.25) + ((z1 * z1) * 0.5) * log_ratio;
 }
 
 }  // namespace
 
 DiskFluxIntegral::DiskFluxIntegral(double l, double rho) noexcept
-    : l_(l), rho_(rho), u_(l * rho), coefficient_(-2 / rho) {
+    : l_(l), rho_(rho), u_(l * rho), coefficient_(-2 / rho), log_scale_(l > 0 ? l : 1.0) {
   if (l < 1) {
     outward_ = true;
     outer_ = fit_side(1, 1 - l, 0);
@@ -41,7 +56,7 @@ double DiskFluxIntegral::flux(double x) const noexcept {
 
 // Phi - S at x = l + z, z passed on its own so that it keeps its digits where x rounds to l.
 double DiskFluxIntegral::remainder_weight(double z, double x) const noexcept {
-  const double singular = coefficient_ * (z_log_z(z) - z_log_z(x + l_));
+  const double singular = coefficient_ * (z_log_z(z, log_scale_) - z_log_z(x + l_, log_scale_));
   return flux(x) - singular;
 }
 
@@ -71,11 +86,15 @@ double DiskFluxIntegral::side_integral(const Side& side, double z) noexcept {
   return numeric::clenshaw(side.antiderivative, v + v - 1) * 0.5;
 }
 
-double DiskFluxIntegral::singular_antiderivative(double x) const noexcept {
-  return coefficient_ * (z_log_z_antiderivative(x - l_) - z_log_z_antiderivative(x + l_));
+// int S dx between x = l + z1 and x = l + z2; the mirror term's argument is x + l = z + 2l.
+double DiskFluxIntegral::singular_integral(double z1, double z2) const noexcept {
+  const double mirror1 = z1 + (l_ + l_);
+  const double mirror2 = z2 + (l_ + l_);
+  return coefficient_ *
+         (z_log_z_integral(z1, z2, log_scale_) - z_log_z_integral(mirror1, mirror2, log_scale_));
 }
 
-double DiskFluxIntegral::integral(double x) const noexcept {
+DiskFluxIntegral::Radius DiskFluxIntegral::radius(double x) const noexcept {
   const double z = x - l_;
   double smooth = 0;
   if (z > 0 && outward_) {
@@ -83,7 +102,11 @@ double DiskFluxIntegral::integral(double x) const noexcept {
   } else if (z < 0 && inward_) {
     smooth = -side_integral(inner_, z);
   }
-  return smooth + singular_antiderivative(x);
+  return Radius{z, smooth};
+}
+
+double DiskFluxIntegral::integral(const Radius& a, const Radius& b) const noexcept {
+  return (b.smooth - a.smooth) + singular_integral(a.z, b.z);
 }
 
 }  // namespace obrivane::models

@@ -30,8 +30,16 @@ class DiskFluxIntegral {
   // Phi(x), 0 <= x <= 1.
   [[nodiscard]] double flux(double x) const noexcept;
 
-  // int_r^x Phi dy for 0 <= x <= 1, from a fixed reference radius r (only differences matter).
-  [[nodiscard]] double integral(double x) const noexcept;
+  // A radius prepared for integrals between radii.
+  struct Radius {
+    double z;       // x - l
+    double smooth;  // the integral of Phi - S from the reference radius of its side
+  };
+  [[nodiscard]] Radius radius(double x) const noexcept;
+
+  // int_a^b Phi dx for 0 <= a <= b <= 1, the singular part in a form that keeps its digits
+  // however close a and b are.
+  [[nodiscard]] double integral(const Radius& a, const Radius& b) const noexcept;
 
   static constexpr std::size_t points = 32;
 
@@ -45,12 +53,13 @@ class DiskFluxIntegral {
   [[nodiscard]] double remainder_weight(double z, double x) const noexcept;
   [[nodiscard]] Side fit_side(double sign, double width, double start) const noexcept;
   [[nodiscard]] static double side_integral(const Side& side, double z) noexcept;
-  [[nodiscard]] double singular_antiderivative(double x) const noexcept;
+  [[nodiscard]] double singular_integral(double z1, double z2) const noexcept;
 
   double l_;
   double rho_;
   double u_;
   double coefficient_;  // -2/rho
+  double log_scale_;    // l, or 1 for l = 0 where S vanishes
   bool outward_ = false;
   bool inward_ = false;
   Side outer_;  // x = l + D s^3, toward the limb

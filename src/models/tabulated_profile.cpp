@@ -58,19 +58,27 @@ double near_numerator(const TabulatedInterpolant& profile, double l, double rho)
   const DiskFluxIntegral disk(l, rho);
   double numerator = 0;
   double value_before = 0;  // I just below the current break; nothing below x = 0
-  double integral_before = disk.integral(0.0);
+  DiskFluxIntegral::Radius before = disk.radius(0.0);
   for (const ProfilePiece& piece : profile.pieces()) {
     const double jump = value_before - piece.begin_value;
     if (jump != 0 && piece.begin > 0) numerator += disk.flux(piece.begin) * jump;
-    const double integral_after = disk.integral(piece.end);
-    if (piece.slope != 0) numerator -= piece.slope * (integral_after - integral_before);
-    integral_before = integral_after;
+    const DiskFluxIntegral::Radius after = disk.radius(piece.end);
+    if (piece.slope != 0) numerator -= piece.slope * disk.integral(before, after);
+    before = after;
     value_before = piece.end_value;
   }
   // Outside the source the profile is 0: the last jump is at the limb.
   if (value_before != 0) numerator += disk.flux(1.0) * value_before;
   return numerator;
 }
+
+}  // namespace
+
+double tabulated_near_magnification(const TabulatedInterpolant& profile, double l, double rho) {
+  return near_numerator(profile, l, rho) / (two_pi * profile.flux_moment());
+}
+
+namespace {
 
 struct Source {
   const TabulatedInterpolant& profile;
@@ -79,7 +87,7 @@ struct Source {
 
 double magnification_at_scale(const Source& source, double l, double rho) {
   if (l >= far_separation) return weighted_disk_magnification_far(l * rho, rho, source.weights);
-  return near_numerator(source.profile, l, rho) / (two_pi * source.profile.flux_moment());
+  return tabulated_near_magnification(source.profile, l, rho);
 }
 
 double magnification(const Source& source, double l, double re, double rstar, double rho) {
