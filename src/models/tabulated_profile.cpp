@@ -85,7 +85,13 @@ struct Source {
   const std::array<double, disk_mean_value_terms>& weights;
 };
 
+// A lens this close to the centre magnifies as one at the centre: the magnification is even in l
+// and its change is of order l^2 log l, far below rounding (and the disk magnification would
+// underflow in the squares of so small a separation).
+constexpr double central_separation = 0x1p-60;
+
 double magnification_at_scale(const Source& source, double l, double rho) {
+  if (l < central_separation) l = 0;
   if (l >= far_separation) return weighted_disk_magnification_far(l * rho, rho, source.weights);
   return tabulated_near_magnification(source.profile, l, rho);
 }
