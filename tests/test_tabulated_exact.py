@@ -45,7 +45,10 @@ def smooth_law(rows, spacing):
 # --- Tables with kinks and jumps against the integral over the source ---------------------
 
 SOURCE_CASES = [
-    *((KINKED, 0.01, s) for s in [0.0, 1e-6, 0.25, 0.5, 0.5 + 1e-9, 1 - 1e-6, 1.0, 2.0, 3.999, 4.0]),
+    *(
+        (KINKED, 0.01, s)
+        for s in [0.0, 1e-6, 0.25, 0.5, 0.5 + 1e-9, 1 - 1e-6, 1.0, 2.0, 3.999, 4.0]
+    ),
     *((KINKED, 1.0, s) for s in [1e-3, 0.5, 0.9999, 1.0, 1.5]),
     *((KINKED, 10.0, s) for s in [0.0, 0.5, 1.0, 3.0]),
     *((ENDS_EARLY, 0.01, s) for s in [0.0, 0.35, 0.6, 0.7, 0.7 + 1e-7, 1.0, 1.3, 4.5]),
@@ -119,7 +122,10 @@ def interpolant_moment(bl, bf, power):
             if b <= a:
                 continue
             slope = (y1 - y0) / (x1 - x0)
-            total += mpmath.quad(lambda x: x**power * (y0 + slope * (x - x0)), [a, b])
+            line = (y0, slope, x0)
+            total += mpmath.quad(
+                lambda x, line=line: x**power * (line[0] + line[1] * (x - line[2])), [a, b]
+            )
         return total
 
 
