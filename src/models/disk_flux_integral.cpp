@@ -79,11 +79,16 @@ DiskFluxIntegral::Side DiskFluxIntegral::fit_side(double sign, double width, dou
   return side;
 }
 
-// int over v from 0 to v(z) of the remainder, |z| = D s^3; dv = dt/2.
-double DiskFluxIntegral::side_integral(const Side& side, double z) noexcept {
+// The Chebyshev variable t = 2v - 1 of the point at distance |z| from the lens ring.
+double DiskFluxIntegral::side_point(const Side& side, double z) noexcept {
   const double s = std::cbrt(std::fabs(z) / side.width);
   const double v = (s - side.start) / (1 - side.start);
-  return numeric::clenshaw(side.antiderivative, v + v - 1) * 0.5;
+  return v + v - 1;
+}
+
+// int over v from 0 to v(z) of the remainder, |z| = D s^3; dv = dt/2.
+double DiskFluxIntegral::side_integral(const Side& side, double z) noexcept {
+  return numeric::clenshaw(side.antiderivative, side_point(side, z)) * 0.5;
 }
 
 // int S dx between x = l + z1 and x = l + z2; the mirror term's argument is x + l = z + 2l.
@@ -103,6 +108,31 @@ DiskFluxIntegral::Radius DiskFluxIntegral::radius(double x) const noexcept {
     smooth = -side_integral(inner_, z);
   }
   return Radius{z, smooth};
+}
+
+void DiskFluxIntegral::radii(std::span<const double> x, std::span<Radius> out) const noexcept {
+  constexpr std::size_t batch = 4;
+  std::size_t i = 0;
+  for (; i + batch <= x.size(); i += batch) {
+    std::array<double, batch> z{};
+    for (std::size_t j = 0; j < batch; ++j) z[j] = x[i + j] - l_;
+    // x ascending: the four lie on one side when the first and the last do.
+    const bool outer = z[0] > 0 && outward_;
+    const bool inner = z[batch - 1] < 0 && inward_;
+    if (!outer && !inner) {
+      for (std::size_t j = 0; j < batch; ++j) out[i + j] = radius(x[i + j]);
+      continue;
+    }
+    const Side& side = outer ? outer_ : inner_;
+    std::array<double, batch> t{};
+    for (std::size_t j = 0; j < batch; ++j) t[j] = side_point(side, z[j]);
+    const std::array<double, batch> sums = numeric::clenshaw(side.antiderivative, t);
+    for (std::size_t j = 0; j < batch; ++j) {
+      const double smooth = sums[j] * 0.5;
+      out[i + j] = Radius{z[j], outer ? smooth : -smooth};
+    }
+  }
+  for (; i < x.size(); ++i) out[i] = radius(x[i]);
 }
 
 double DiskFluxIntegral::integral(const Radius& a, const Radius& b) const noexcept {

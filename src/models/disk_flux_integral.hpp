@@ -19,6 +19,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 
 namespace obrivane::models {
 
@@ -37,6 +38,9 @@ class DiskFluxIntegral {
   };
   [[nodiscard]] Radius radius(double x) const noexcept;
 
+  // radius(x[i]) for every i, the same values, several at a time where neighbours share a side.
+  void radii(std::span<const double> x, std::span<Radius> out) const noexcept;
+
   // int_a^b Phi dx for 0 <= a <= b <= 1, the singular part in a form that keeps its digits
   // however close a and b are.
   [[nodiscard]] double integral(const Radius& a, const Radius& b) const noexcept;
@@ -53,6 +57,7 @@ class DiskFluxIntegral {
   [[nodiscard]] double remainder_weight(double z, double x) const noexcept;
   [[nodiscard]] Side fit_side(double sign, double width, double start) const noexcept;
   [[nodiscard]] static double side_integral(const Side& side, double z) noexcept;
+  [[nodiscard]] static double side_point(const Side& side, double z) noexcept;
   [[nodiscard]] double singular_integral(double z1, double z2) const noexcept;
 
   double l_;

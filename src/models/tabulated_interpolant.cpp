@@ -68,6 +68,10 @@ TabulatedInterpolant::TabulatedInterpolant(std::span<const double> bl, std::span
     }
   }
 
+  breaks_.reserve(pieces_.size() + 1);
+  breaks_.push_back(0.0);
+  for (const ProfilePiece& piece : pieces_) breaks_.push_back(piece.end);
+
   std::array<double, 2> moments{};
   for (const ProfilePiece& piece : pieces_) {
     numeric::add_linear_segment_moments(piece.begin, piece.end, piece.begin_value, piece.end_value, moments);

@@ -29,6 +29,9 @@ class TabulatedInterpolant {
   // Pieces covering [0, 1] in order, each of positive width.
   [[nodiscard]] const std::vector<ProfilePiece>& pieces() const noexcept { return pieces_; }
 
+  // The ends of the pieces in ascending order: 0, then the end of every piece.
+  [[nodiscard]] const std::vector<double>& breaks() const noexcept { return breaks_; }
+
   // int_0^1 x I(x) dx; the flux of the source is 2 pi times this.
   [[nodiscard]] double flux_moment() const noexcept { return flux_moment_; }
 
@@ -45,6 +48,7 @@ class TabulatedInterpolant {
 
  private:
   std::vector<ProfilePiece> pieces_;
+  std::vector<double> breaks_;
   double flux_moment_ = 0;
   bool has_magnification_ = false;
 };

@@ -56,15 +56,17 @@ void check_table_lengths(const std::vector<double>& bl, const std::vector<double
 // weight the integral of Phi over each piece.
 double near_numerator(const TabulatedInterpolant& profile, double l, double rho) {
   const DiskFluxIntegral disk(l, rho);
+  const std::vector<double>& breaks = profile.breaks();
+  std::vector<DiskFluxIntegral::Radius> radii(breaks.size());
+  disk.radii(breaks, radii);
   double numerator = 0;
   double value_before = 0;  // I just below the current break; nothing below x = 0
-  DiskFluxIntegral::Radius before = disk.radius(0.0);
-  for (const ProfilePiece& piece : profile.pieces()) {
+  const std::vector<ProfilePiece>& pieces = profile.pieces();
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    const ProfilePiece& piece = pieces[i];
     const double jump = value_before - piece.begin_value;
     if (jump != 0 && piece.begin > 0) numerator += disk.flux(piece.begin) * jump;
-    const DiskFluxIntegral::Radius after = disk.radius(piece.end);
-    if (piece.slope != 0) numerator -= piece.slope * disk.integral(before, after);
-    before = after;
+    if (piece.slope != 0) numerator -= piece.slope * disk.integral(radii[i], radii[i + 1]);
     value_before = piece.end_value;
   }
   // Outside the source the profile is 0: the last jump is at the limb.

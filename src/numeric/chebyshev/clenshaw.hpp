@@ -22,4 +22,26 @@ double clenshaw(const std::array<double, N>& c, double t) noexcept {
   return c[0] + t * b1 - b2;
 }
 
+// The same sum at B points at once: B independent recurrences in one loop, each lane with
+// exactly the operations of the single-point form (so the same result bit for bit), which lets
+// the processor overlap their latencies.
+template <std::size_t N, std::size_t B>
+std::array<double, B> clenshaw(const std::array<double, N>& c, const std::array<double, B>& t) noexcept {
+  static_assert(N >= 2, "a series of at least two terms");
+  std::array<double, B> two_t{};
+  std::array<double, B> b1{};
+  std::array<double, B> b2{};
+  for (std::size_t i = 0; i < B; ++i) two_t[i] = t[i] + t[i];
+  for (std::size_t k = N - 1; k >= 1; --k) {
+    for (std::size_t i = 0; i < B; ++i) {
+      const double b0 = c[k] + two_t[i] * b1[i] - b2[i];
+      b2[i] = b1[i];
+      b1[i] = b0;
+    }
+  }
+  std::array<double, B> sum{};
+  for (std::size_t i = 0; i < B; ++i) sum[i] = c[0] + t[i] * b1[i] - b2[i];
+  return sum;
+}
+
 }  // namespace obrivane::numeric
