@@ -75,8 +75,10 @@ def test_tables_with_kinks_and_jumps_against_the_source_integral(table, rho, s):
 @pytest.mark.parametrize("rho", [0.01, 1.0])
 def test_sampled_law_against_the_radial_integral(rows, spacing, rho):
     bl, bf = smooth_law(rows, spacing)
+    # A knot on the ring through the lens, and knots a rounding step or a little more away.
     knot = bl[rows // 3]
-    separations = [0.0, 1e-6, 0.2, knot, 0.999, 1.0, 1.001, 2.5, 3.99, 4.0, 6.0]
+    near_knot = [math.nextafter(knot, 0), math.nextafter(knot, 1), knot - 1e-12, knot + 1e-9]
+    separations = [0.0, 1e-6, 0.2, knot, *near_knot, 0.999, 1.0, 1.001, 2.5, 3.99, 4.0, 6.0]
     values = obrivane.integrated_flux_map_witt_mao_magnification(separations, 1.0, rho, bl, bf)
     for s, value in zip(separations, values, strict=True):
         expected = tabulated_reference.magnification(s, rho, bl, bf)

@@ -10,11 +10,14 @@
 // magnification has a logarithmic singularity and Phi = P(x) log|x - l| + Q(x) with P, Q analytic
 // and P(x) = -(2/rho)(x - l) + O((x - l)^2) (near the lens A ~ 1/r and the rim is nearly straight:
 // the flux of 1/r through a half-plane at distance e from the lens is -2 e log|e| plus a smooth
-// part). Since Phi is even in x, the mirror point -l carries the mirrored term. With
-//   S(x) = -(2/rho) [(x - l) log|x - l| - (x + l) log(x + l)]
-// taken out in closed form, the rest Phi - S has singularities only of order (x - l)^2 log|x - l|,
-// and in the variable s with x = l +- D s^3 only of order s^6 log s, which a Chebyshev series of
-// 32 terms resolves to near rounding on each side of l.
+// part). Since Phi is even in x, the mirror point -l carries the mirrored term; taking both out
+// keeps S continuous as l -> 0, where it vanishes with the singularity. With
+//   S(x) = -(2/rho) [(x - l) log|(x - l)/l| - (x + l) log((x + l)/l)]
+// taken out in closed form (the logarithms taken relative to l shift S only by a constant, and
+// keep it small against Phi where its two terms nearly cancel), the rest Phi - S has
+// singularities only of order (x - l)^2 log|x - l|, and in the variable s with x = l +- D s^3
+// only of order s^6 log s, which a Chebyshev series of 32 terms resolves to near rounding on each
+// side of l.
 #pragma once
 
 #include <array>
