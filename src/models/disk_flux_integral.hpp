@@ -55,6 +55,7 @@ class DiskFluxIntegral {
     double width = 0;  // D
     double start = 0;  // the s at which the series starts (above 0 only beyond the lens ring)
     std::array<double, points + 1> antiderivative{};
+    std::size_t terms = points + 1;  // the coefficients above rounding
   };
 
   [[nodiscard]] double remainder_weight(double z, double x) const noexcept;

@@ -8,13 +8,16 @@
 
 namespace obrivane::numeric {
 
+//
+// Only the first `terms` coefficients take part (1 <= terms <= N): a series whose tail has fallen
+// below rounding is summed without it.
 template <std::size_t N>
-double clenshaw(const std::array<double, N>& c, double t) noexcept {
+double clenshaw(const std::array<double, N>& c, double t, std::size_t terms = N) noexcept {
   static_assert(N >= 2, "a series of at least two terms");
   const double two_t = t + t;
   double b1 = 0;
   double b2 = 0;
-  for (std::size_t k = N - 1; k >= 1; --k) {
+  for (std::size_t k = terms - 1; k >= 1; --k) {
     const double b0 = c[k] + two_t * b1 - b2;
     b2 = b1;
     b1 = b0;
@@ -26,13 +29,14 @@ double clenshaw(const std::array<double, N>& c, double t) noexcept {
 // exactly the operations of the single-point form (so the same result bit for bit), which lets
 // the processor overlap their latencies.
 template <std::size_t N, std::size_t B>
-std::array<double, B> clenshaw(const std::array<double, N>& c, const std::array<double, B>& t) noexcept {
+std::array<double, B> clenshaw(const std::array<double, N>& c, const std::array<double, B>& t,
+                               std::size_t terms = N) noexcept {
   static_assert(N >= 2, "a series of at least two terms");
   std::array<double, B> two_t{};
   std::array<double, B> b1{};
   std::array<double, B> b2{};
   for (std::size_t i = 0; i < B; ++i) two_t[i] = t[i] + t[i];
-  for (std::size_t k = N - 1; k >= 1; --k) {
+  for (std::size_t k = terms - 1; k >= 1; --k) {
     for (std::size_t i = 0; i < B; ++i) {
       const double b0 = c[k] + two_t[i] * b1[i] - b2[i];
       b2[i] = b1[i];
