@@ -1,24 +1,48 @@
 // Sources whose brightness profile is a table of radii bl and brightness values bf: a weighted
-// sum of thin rings, one per row, or the profile-weighted integrals with the table interpolated
-// linearly (zero outside the tabulated radii) and normalised by its own flux.
+// sum of thin rings, one per row, or the exact magnification of the profile the table
+// interpolates linearly (zero outside the tabulated radii).
+//
+// The magnification of a profile I is A = int_0^1 Phi'(x) I(x) dx / (2 pi int_0^1 x I dx), with
+// Phi the magnified flux of the concentric uniform disk of radius x (disk_flux_integral.hpp). On
+// each piece where I is linear this is, by parts, Phi at the ends of the piece and the integral
+// of Phi over it; the flux is a closed form. Far from the lens the mean-value series with the
+// profile's moments replaces both.
 #include "models/tabulated_profile.hpp"
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstddef>
+#include <limits>
 #include <span>
 #include <string>
 #include <utility>
 
+#include "models/disk_flux_integral.hpp"
 #include "models/internal_failure.hpp"
-#include "models/profile_weighted.hpp"
+#include "models/parallel_map.hpp"
+#include "models/tabulated_interpolant.hpp"
 #include "models/thin_ring.hpp"
-#include "numeric/integrate.hpp"
-#include "numeric/interp.hpp"
+#include "models/uniform_disk_far.hpp"
 
 namespace obrivane::models {
 namespace {
 
 constexpr double two_pi = 6.283185307179586;
-constexpr double target_error = 1e-16;
+constexpr double quiet_nan = std::numeric_limits<double>::quiet_NaN();
+
+// Beyond four source radii the series is exact to rounding (uniform_disk_far.hpp).
+constexpr double far_separation = 1 / far_disk_ratio;
+
+// A source this large against the Einstein radius is magnified by 1 + I(l) / (rho^2 int x I dx):
+// A - 1 = int I (A_ps - 1) d^2r / int I d^2r, and int (A_ps - 1) d^2r = 2 pi over the plane is
+// gathered within a few Einstein radii of the lens, where I hardly varies. The next terms are
+// of relative order 1/rho, below rounding of A - 1 ~ 1/rho^2 <= 2^-52.
+constexpr double large_source = 0x1p26;
+
+// Where the whole source lies within this distance of the lens (Einstein radii), A_ps = 1/r to
+// rounding, so rho A depends on l alone and is taken from a source of this size.
+constexpr double small_extent = 0x1p-40;
 
 void check_table_lengths(const std::vector<double>& bl, const std::vector<double>& bf) {
   if (bl.size() != bf.size()) {
@@ -27,18 +51,86 @@ void check_table_lengths(const std::vector<double>& bl, const std::vector<double
   }
 }
 
-// Runs one profile-weighted family with the interpolated table as the profile and the table's
-// flux integral as the normalisation. The interpolation segments are built once for the call.
-template <class Family>
-ModelResult<std::vector<double>> with_tabulated_profile(Family family, std::vector<double> l, double re,
-                                                        double rstar, const std::vector<double>& bl,
-                                                        const std::vector<double>& bf) {
-  const numeric::InterpolationTable table{std::span<const double>(bl), std::span<const double>(bf)};
-  const SourceProfile profile = [&table](double x) { return table(x, numeric::fill_with_zero); };
-  const double flux =
-      numeric::integrate([&profile](double x) { return (x * two_pi) * profile(x); }, 0.0, 1.0, target_error)
-          .integral;
-  return family(std::move(l), re, rstar, profile, flux);
+// int_0^1 Phi' I dx for a lens within four source radii, by parts piece by piece: the jumps of I
+// (at the ends of the table and where it has repeated radii) weight Phi there, and the slopes
+// weight the integral of Phi over each piece.
+double near_numerator(const TabulatedInterpolant& profile, double l, double rho) {
+  const DiskFluxIntegral disk(l, rho);
+  const std::vector<double>& breaks = profile.breaks();
+  std::vector<DiskFluxIntegral::Radius> radii(breaks.size());
+  disk.radii(breaks, radii);
+  double numerator = 0;
+  double value_before = 0;  // I just below the current break; nothing below x = 0
+  const std::vector<ProfilePiece>& pieces = profile.pieces();
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    const ProfilePiece& piece = pieces[i];
+    const double jump = value_before - piece.begin_value;
+    if (jump != 0 && piece.begin > 0) numerator += disk.flux(piece.begin) * jump;
+    if (piece.slope != 0) numerator -= piece.slope * disk.integral(radii[i], radii[i + 1]);
+    value_before = piece.end_value;
+  }
+  // Outside the source the profile is 0: the last jump is at the limb.
+  if (value_before != 0) numerator += disk.flux(1.0) * value_before;
+  return numerator;
+}
+
+}  // namespace
+
+double tabulated_near_magnification(const TabulatedInterpolant& profile, double l, double rho) {
+  return near_numerator(profile, l, rho) / (two_pi * profile.flux_moment());
+}
+
+namespace {
+
+struct Source {
+  const TabulatedInterpolant& profile;
+  const std::array<double, disk_mean_value_terms>& weights;
+};
+
+// A lens this close to the centre magnifies as one at the centre: the magnification is even in l
+// and its change is of order l^2 log l, far below rounding (and the disk magnification would
+// underflow in the squares of so small a separation).
+constexpr double central_separation = 0x1p-60;
+
+double magnification_at_scale(const Source& source, double l, double rho) {
+  if (l < central_separation) l = 0;
+  if (l >= far_separation) return weighted_disk_magnification_far(l * rho, rho, source.weights);
+  return tabulated_near_magnification(source.profile, l, rho);
+}
+
+double magnification(const Source& source, double l, double re, double rstar, double rho) {
+  if (!(l >= 0) || !std::isfinite(l)) return quiet_nan;
+  if (rho > large_source) {
+    return 1 + (source.profile.value_at(l) / source.profile.flux_moment()) / rho / rho;
+  }
+  const double extent = l + 1;
+  if (!(extent * rho < small_extent)) return magnification_at_scale(source, l, rho);
+  // rho A at a source of the size where the lens's 1/r law still holds to rounding, then
+  // divided by rho: by rstar/re in an order that neither overflows nor underflows early when
+  // rho itself is below the normal range.
+  const double scaled_rho = small_extent / extent;
+  const double scaled = magnification_at_scale(source, l, scaled_rho) * scaled_rho;
+  if (rho >= std::numeric_limits<double>::min()) return scaled / rho;
+  return re >= 1 ? (scaled / rstar) * re : (scaled * re) / rstar;
+}
+
+// The shared core of both integrated functions, which compute the same magnification.
+std::vector<double> tabulated_magnification(const std::vector<double>& l, double re, double rstar,
+                                            const std::vector<double>& bl, const std::vector<double>& bf) {
+  std::vector<double> result(l.size(), quiet_nan);
+  // A radius that is not a positive finite length (negative, zero, NaN or infinite) has no source.
+  if (!(re > 0 && rstar > 0 && std::isfinite(re) && std::isfinite(rstar))) return result;
+  const TabulatedInterpolant profile{std::span<const double>(bl), std::span<const double>(bf)};
+  if (!profile.has_magnification()) return result;
+  const double rho = rstar / re;
+  // The moments cost a pass over the table; only a separation far from the lens needs them.
+  std::array<double, disk_mean_value_terms> weights{};
+  if (std::any_of(l.begin(), l.end(), [](double s) { return s >= far_separation; })) {
+    weights = profile.mean_value_weights();
+  }
+  const Source source{profile, weights};
+  parallel_for(l.size(), [&](std::size_t i) { result[i] = magnification(source, l[i], re, rstar, rho); });
+  return result;
 }
 
 }  // namespace
@@ -67,7 +159,7 @@ ModelResult<std::vector<double>> integrated_flux_map_witt_mao_magnification(std:
                                                                             std::vector<double> bl,
                                                                             std::vector<double> bf) {
   check_table_lengths(bl, bf);
-  return with_tabulated_profile(_integrated_witt_mao_magnification, std::move(l), re, rstar, bl, bf);
+  return tabulated_magnification(l, re, rstar, bl, bf);
 }
 
 ModelResult<std::vector<double>> integrated_flux_map_heyrovsky_magnification(std::vector<double> l, double re,
@@ -75,7 +167,7 @@ ModelResult<std::vector<double>> integrated_flux_map_heyrovsky_magnification(std
                                                                              std::vector<double> bl,
                                                                              std::vector<double> bf) {
   check_table_lengths(bl, bf);
-  return with_tabulated_profile(_integrated_heyrovsky_magnification, std::move(l), re, rstar, bl, bf);
+  return tabulated_magnification(l, re, rstar, bl, bf);
 }
 
 }  // namespace obrivane::models

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "models/model_result.hpp"
+#include "models/tabulated_interpolant.hpp"
 
 namespace obrivane::models {
 
@@ -20,5 +21,10 @@ ModelResult<std::vector<double>> integrated_flux_map_heyrovsky_magnification(std
                                                                              double rstar,
                                                                              std::vector<double> bl,
                                                                              std::vector<double> bf);
+
+// The magnification by parts over the profile's pieces, for a lens within four source radii of
+// the centre (0 <= l < 4) and a source neither too small nor too large for the disk magnification
+// (the integrated functions keep to that range and treat the rest by scaling and limits).
+double tabulated_near_magnification(const TabulatedInterpolant& profile, double l, double rho);
 
 }  // namespace obrivane::models

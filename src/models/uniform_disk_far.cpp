@@ -48,4 +48,25 @@ double uniform_disk_magnification_far(double u, double a) noexcept {
   return point_lens + (q * 0.25) * (root_p / t) * series;
 }
 
+double weighted_disk_magnification_far(double u, double a,
+                                       const std::array<double, disk_mean_value_terms>& weights) noexcept {
+  // As above, with the k-th term of the series scaled by its weight.
+  const double t = u * u;
+  const double four_over_t = 4 / t;
+  const double p = 1 / (1 + four_over_t);
+  const double q = four_over_t * p;
+  const double a_over_u = a / u;
+  const double ratio = a_over_u * a_over_u;
+  std::array<double, highest_degree + 1> q_powers{};
+  q_powers[0] = 1;
+  for (std::size_t i = 1; i <= highest_degree; ++i) q_powers[i] = q_powers[i - 1] * q;
+  double series = 0;
+  for (std::size_t k = disk_mean_value_terms; k >= 1; --k) {
+    series = (series + weights[k - 1] * homogeneous_term(k, p, q_powers)) * ratio;
+  }
+  const double root_p = std::sqrt(p);
+  const double point_lens = (p + q * 0.5) / root_p;
+  return point_lens + (q * 0.25) * (root_p / t) * series;
+}
+
 }  // namespace obrivane::models

@@ -3,6 +3,10 @@
 // cancellation when the separation u is large against the radius a; the series loses nothing.
 #pragma once
 
+#include <array>
+
+#include "models/disk_mean_value_series.hpp"
+
 namespace obrivane::models {
 
 // The series is used for a <= far_disk_ratio * u. There its terms fall by about (a/u)^2 <= 1/16
@@ -15,5 +19,14 @@ inline constexpr double far_disk_ratio = 0.25;
 // Magnification of the uniformly bright disk of radius a (Einstein radii) whose centre lies at
 // u > 0 from the lens, for 0 <= a <= far_disk_ratio * u.
 double uniform_disk_magnification_far(double u, double a) noexcept;
+
+// The mean of the point-lens magnification over the same disk weighted by a radially symmetric
+// brightness I(x), x the distance from the centre in units of a:
+//   sum_k c_k (a^2/4)^k / (k!)^2 Laplacian^k A(u),  c_k = int_0^1 x^(2k+1) I dx / int_0^1 x I dx.
+// The uniform disk has c_k = 1/(k+1); weights[k-1] holds the ratio (k+1) c_k for k = 1, 2, ...,
+// which multiplies the k-th term of the uniform disk's series. For a non-negative profile
+// c_k <= 1, so the terms fall as fast as the uniform disk's up to the factor k + 1.
+double weighted_disk_magnification_far(double u, double a,
+                                       const std::array<double, disk_mean_value_terms>& weights) noexcept;
 
 }  // namespace obrivane::models

@@ -9,4 +9,5 @@ extern PyMethodDef quadrature_testing_methods[];
 extern PyMethodDef interpolation_testing_methods[];
 extern PyMethodDef model_testing_methods[];
 extern PyMethodDef profile_testing_methods[];
+extern PyMethodDef tabulated_testing_methods[];
 extern PyMethodDef boundary_testing_methods[];
