@@ -211,56 +211,6 @@ def test_separations_beyond_any_square(family):
     assert value == pytest.approx(3 / math.sqrt(5), rel=1e-13)
 
 
-def test_normalisation_is_the_rules_own_flux_integral(testing_module):
-    assert testing_module.linear_limb_darkening_flux(1e-16) == 2.5132741228717936
-    # ... which is short of the exact flux 0.8 pi in the 14th digit.
-    assert 1e-14 < relative_error(2.5132741228717936, 0.8 * mpmath.pi) < 1e-13
-
-
-@pytest.mark.parametrize(
-    ("x", "expected"), [(0.0, 1.0), (1.0, 0.4), (0.6, 0.88), (0.8, 0.76), (1e-9, 1.0)]
-)
-def test_built_in_profile(testing_module, x, expected):
-    # 1 - 0.6 (1 - mu), mu = sqrt(1 - x^2): mu = 0.8 at x = 0.6 and 0.6 at x = 0.8.
-    assert testing_module.linear_limb_darkening(x) == pytest.approx(expected, rel=1e-15)
-
-
-@pytest.mark.parametrize("x", [1e-8, 0.25, 0.5, 0.9, 0.999999])
-def test_built_in_profile_operation_order(testing_module, x):
-    assert testing_module.linear_limb_darkening(x) == 1 + (-0.6) * (1 - math.sqrt(1 - x * x))
-
-
-def test_derivative_step(testing_module):
-    with mpmath.workdps(40):
-        cbrt_eps = float(mpmath.cbrt(mpmath.mpf(2) ** -52))
-    assert testing_module.derivative_step(0.0) == cbrt_eps
-    assert testing_module.derivative_step(-0.5) == 1.5 * cbrt_eps
-    assert testing_module.derivative_step(2.0) == 3.0 * cbrt_eps
-
-
-@pytest.mark.parametrize(
-    "routine", ["_integrated_heyrovsky_magnification", "_integrated_witt_mao_magnification"]
-)
-@pytest.mark.parametrize(("s", "rho"), [(0.3, 1.0), (1.0, 0.05), (2.0, 1.0), (4.0, 10.0)])
-def test_uniform_profile_gives_the_uniform_disk(testing_module, routine, s, rho):
-    # I = 1 with the exact flux pi: the magnification of the whole uniform disk, not of its limb.
-    (value,) = getattr(testing_module, routine)([s], 1.0, rho, [0.0, 1.0], [1.0, 1.0], math.pi)
-    # The generic disk-family routine takes a central difference of the disk magnification, whose
-    # step straddles the kink at the limb.
-    tolerance = 1e-10 if "heyrovsky" in routine else (1e-5 if s == 1.0 else 1e-7)
-    assert relative_error(value, uniform_disk_magnification(s, 1 / rho)) < tolerance
-
-
-@pytest.mark.parametrize(
-    "routine", ["_integrated_heyrovsky_magnification", "_integrated_witt_mao_magnification"]
-)
-def test_result_is_divided_by_the_normalisation(testing_module, routine):
-    integrate = getattr(testing_module, routine)
-    (unit,) = integrate([0.7], 1.0, 0.2, [0.0, 1.0], [1.0, 0.4], 1.0)
-    (scaled,) = integrate([0.7], 1.0, 0.2, [0.0, 1.0], [1.0, 0.4], 3.0)
-    assert scaled == unit / 3.0
-
-
 _PROGRAM = """
 import obrivane
 separations = [i / 37 for i in range(120)] + [1.0, 0.5, 2.0, 1e-9]
