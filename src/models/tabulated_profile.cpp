@@ -21,6 +21,7 @@
 #include "models/disk_flux_integral.hpp"
 #include "models/internal_failure.hpp"
 #include "models/parallel_map.hpp"
+#include "models/source_radius.hpp"
 #include "models/tabulated_interpolant.hpp"
 #include "models/thin_ring.hpp"
 #include "models/uniform_disk_far.hpp"
@@ -118,8 +119,7 @@ double magnification(const Source& source, double l, double re, double rstar, do
 std::vector<double> tabulated_magnification(const std::vector<double>& l, double re, double rstar,
                                             const std::vector<double>& bl, const std::vector<double>& bf) {
   std::vector<double> result(l.size(), quiet_nan);
-  // A radius that is not a positive finite length (negative, zero, NaN or infinite) has no source.
-  if (!(re > 0 && rstar > 0 && std::isfinite(re) && std::isfinite(rstar))) return result;
+  if (!valid_source_radii(re, rstar)) return result;
   const TabulatedInterpolant profile{std::span<const double>(bl), std::span<const double>(bf)};
   if (!profile.has_magnification()) return result;
   const double rho = rstar / re;
