@@ -57,7 +57,8 @@ def main(epochs=400):
     t, observed, sigma = simulate(epochs)
     result, errors = fit(t, observed, sigma)
     print(
-        f"{epochs} epochs, chi^2 = {2 * result.cost:.1f} for {epochs - len(NAMES)} degrees of freedom"
+        f"{epochs} epochs, chi^2 = {2 * result.cost:.1f}"
+        f" for {epochs - len(NAMES)} degrees of freedom"
     )
     print(f"{'':>4} {'true':>10} {'fitted':>10} {'error':>9}")
     for name, value, error in zip(NAMES, result.x, errors, strict=True):

@@ -16,22 +16,22 @@ import numpy as np
 import obrivane
 
 
-def linear_limb_darkening(l, re, rstar, c):
+def linear_limb_darkening(separations, re, rstar, c):
     """Magnifications of a source with the linear law of coefficient c (0 <= c <= 1, or an
-    array of coefficients broadcast against l)."""
-    a_uniform = np.array(obrivane.witt_mao_magnification(l, re, rstar))
-    a_builtin = np.array(obrivane.integrated_witt_mao_magnification(l, re, rstar))
+    array of coefficients broadcast against the separations)."""
+    a_uniform = np.array(obrivane.witt_mao_magnification(separations, re, rstar))
+    a_builtin = np.array(obrivane.integrated_witt_mao_magnification(separations, re, rstar))
     a_mu = 2.0 * a_builtin - a_uniform
     c = np.asarray(c, dtype=float)
     return ((1.0 - c) * a_uniform + (2.0 * c / 3.0) * a_mu) / (1.0 - c / 3.0)
 
 
-def tabulated_linear_law(l, re, rstar, c, rows=2001):
+def tabulated_linear_law(separations, re, rstar, c, rows=2001):
     """The same from a table of the law, sampled densely near the limb, for comparison."""
     x = np.sin(np.pi * np.arange(rows) / (2 * (rows - 1)))
     brightness = 1.0 - c * (1.0 - np.sqrt(np.clip(1.0 - x * x, 0.0, None)))
     return np.array(
-        obrivane.integrated_flux_map_witt_mao_magnification(l, re, rstar, x, brightness)
+        obrivane.integrated_flux_map_witt_mao_magnification(separations, re, rstar, x, brightness)
     )
 
 
@@ -43,8 +43,8 @@ def main():
     for c in (0.0, 0.3, 0.6, 0.9):
         exact = linear_limb_darkening(separations, 1.0, rho, c)
         table = tabulated_linear_law(separations, 1.0, rho, c)
-        for l, a, b in zip(separations, exact, table, strict=True):
-            print(f"{c:5.2f} {l:5.2f} {a:17.10f} {b:14.10f} {(b - a) / a:11.2e}")
+        for separation, a, b in zip(separations, exact, table, strict=True):
+            print(f"{c:5.2f} {separation:5.2f} {a:17.10f} {b:14.10f} {(b - a) / a:11.2e}")
 
 
 if __name__ == "__main__":

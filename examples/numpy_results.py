@@ -16,14 +16,16 @@ import numpy as np
 import obrivane
 
 
-def as_array(l, re, rstar):
+def as_array(separations, re, rstar):
     """Uniform-disk magnifications as a float64 array."""
-    return np.array(obrivane.witt_mao_magnification(l, re, rstar))
+    return np.array(obrivane.witt_mao_magnification(separations, re, rstar))
 
 
-def as_grid(l, re, rstar):
-    """The batched form as a 2-D array of shape (len(re) * len(rstar), len(l))."""
-    return np.array(obrivane.multi_witt_mao_magnification(l, re, rstar)).reshape(-1, len(l))
+def as_grid(separations, re, rstar):
+    """The batched form as a 2-D array of shape (len(re) * len(rstar), len(separations))."""
+    return np.array(obrivane.multi_witt_mao_magnification(separations, re, rstar)).reshape(
+        -1, len(separations)
+    )
 
 
 def best_of(statement, repeat=7):

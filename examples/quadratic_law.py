@@ -31,23 +31,27 @@ def limb_dense_rows(n):
     return np.sin(np.pi * np.arange(n) / (2 * (n - 1)))
 
 
-def tabulated(l, re, rstar, radii, a=A, b=B):
+def tabulated(separations, re, rstar, radii, a=A, b=B):
     """Magnifications of the law from a table of the given rows."""
     return np.array(
         obrivane.integrated_flux_map_heyrovsky_magnification(
-            l, re, rstar, radii, brightness(radii, a, b)
+            separations, re, rstar, radii, brightness(radii, a, b)
         )
     )
 
 
-def reference(l, re, rstar, a=A, b=B):
-    """The source integral over thin rings, for one separation l (in source radii)."""
-    # A ring through the lens (radius l) has a logarithmic peak: split the integral there.
-    points = [l] if 0.0 < l < 1.0 else None
+def reference(separation, re, rstar, a=A, b=B):
+    """The source integral over thin rings, for one separation (in source radii)."""
+    # The ring through the lens (radius = separation) has a logarithmic peak: split there.
+    points = [separation] if 0.0 < separation < 1.0 else None
 
     def ring(x):
         return (
-            2 * np.pi * x * brightness(x, a, b) * obrivane.heyrovsky_magnification(l, x, re, rstar)
+            2
+            * np.pi
+            * x
+            * brightness(x, a, b)
+            * obrivane.heyrovsky_magnification(separation, x, re, rstar)
         )
 
     numerator = integrate.quad(ring, 0.0, 1.0, points=points, epsabs=0.0, epsrel=1e-12, limit=500)[
@@ -61,7 +65,7 @@ def accuracy_table(
     rows=(5, 10, 20, 50, 100, 200), separations=(0.0, 0.5, 0.95, 1.05, 2.0), rho=0.05
 ):
     """The largest relative error over the separations, for each number of rows and sampling."""
-    expected = np.array([reference(l, 1.0, rho) for l in separations])
+    expected = np.array([reference(s, 1.0, rho) for s in separations])
     table = []
     for n in rows:
         errors = [
