@@ -12,7 +12,7 @@ release = re.search(r'^version = "([^"]+)"$', _pyproject, re.MULTILINE).group(1)
 version = release
 
 extensions = ["sphinx.ext.mathjax"]
-exclude_patterns = ["_build"]
+exclude_patterns = ["_build", "functions/_integrated_method.rst"]
 html_theme = "alabaster"
 html_static_path = ["_static"]
 html_theme_options = {

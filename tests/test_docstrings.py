@@ -23,11 +23,11 @@ SIGNATURES = {
 # What each description must say beyond its parameters: the method and the errors a user meets.
 MENTIONS = {
     "witt_mao_magnification": ["Witt & Mao (1994)", "uniformly bright", "NaN"],
-    "integrated_witt_mao_magnification": ["1 - 0.6 (1 - mu)", "uniform disks"],
+    "integrated_witt_mao_magnification": ["1 - 0.6 (1 - mu)", "Gamma = 0.5"],
     "integrated_flux_map_witt_mao_magnification": ["linear interpolation", "PanicException"],
     "multi_witt_mao_magnification": ["i * len(rstar) + j", "list of list of float"],
     "heyrovsky_magnification": ["Heyrovsky's (2003)", "RuntimeError", "1e-5"],
-    "integrated_heyrovsky_magnification": ["1 - 0.6 (1 - mu)", "thin rings"],
+    "integrated_heyrovsky_magnification": ["1 - 0.6 (1 - mu)", "thin-ring"],
     "integrated_flux_map_heyrovsky_magnification": ["linear interpolation", "PanicException"],
     "discrete_flux_map_heyrovsky_magnification": ["not normalised", "RuntimeError"],
 }

@@ -27,12 +27,12 @@ def witt_mao_magnification(l: _RealSequence, re: _Real, rstar: _Real) -> list[fl
     """Uniform source disk (Witt & Mao 1994), one magnification per separation."""
 
 def integrated_witt_mao_magnification(l: _RealSequence, re: _Real, rstar: _Real) -> list[float]:
-    """Linearly limb-darkened source, I(mu) = 1 - 0.6 (1 - mu), from uniform disks."""
+    """Linearly limb-darkened source, I(mu) = 1 - 0.6 (1 - mu)."""
 
 def integrated_flux_map_witt_mao_magnification(
     l: _RealSequence, re: _Real, rstar: _Real, bl: _RealSequence, bf: _RealSequence
 ) -> list[float]:
-    """Tabulated radial profile (bl, bf), from uniform disks."""
+    """Tabulated radial profile: the linear interpolation of (bl, bf)."""
 
 def multi_witt_mao_magnification(
     l: _RealSequence, re: _RealSequence, rstar: _RealSequence
@@ -43,12 +43,12 @@ def heyrovsky_magnification(l: _Real, r: _Real, re: _Real, rstar: _Real) -> floa
     """Thin ring of radius r on the source (Heyrovsky 2003)."""
 
 def integrated_heyrovsky_magnification(l: _RealSequence, re: _Real, rstar: _Real) -> list[float]:
-    """Linearly limb-darkened source, I(mu) = 1 - 0.6 (1 - mu), from thin rings."""
+    """Linearly limb-darkened source; the same quantity as integrated_witt_mao_magnification."""
 
 def integrated_flux_map_heyrovsky_magnification(
     l: _RealSequence, re: _Real, rstar: _Real, bl: _RealSequence, bf: _RealSequence
 ) -> list[float]:
-    """Tabulated radial profile (bl, bf), from thin rings."""
+    """Tabulated radial profile; the same quantity as the Witt-Mao flux-map function."""
 
 def discrete_flux_map_heyrovsky_magnification(
     l: _RealSequence, re: _Real, rstar: _Real, bl: _RealSequence, bf: _RealSequence

@@ -56,12 +56,12 @@ inline constexpr const char* integrated_witt_mao_magnification =
     R"doc(integrated_witt_mao_magnification(l, re, rstar)
 --
 
-Magnification of a linearly limb-darkened source disk, built from uniform disks.
+Magnification of a linearly limb-darkened source disk.
 
 The source brightness is I(mu) = 1 - 0.6 (1 - mu), mu = sqrt(1 - x^2) at
-fractional radius x (Gamma = 0.5 in the Gamma convention). The source is
-treated as concentric uniform disks: the magnification integrates the disk
-magnifications weighted by the profile's slope and normalises by the flux.
+fractional radius x (Gamma = 0.5 in the Gamma convention); the result is the
+brightness-weighted mean of the point-lens magnification over the source,
+the same quantity as integrated_heyrovsky_magnification returns.
 
 Parameters
 ----------
@@ -87,7 +87,7 @@ inline constexpr const char* integrated_flux_map_witt_mao_magnification =
     R"doc(integrated_flux_map_witt_mao_magnification(l, re, rstar, bl, bf)
 --
 
-Magnification of a source with a tabulated radial profile, built from uniform disks.
+Magnification of a source with a tabulated radial profile.
 
 The profile is the linear interpolation of the table (bl, bf), zero outside
 [bl[0], bl[-1]]; the result is normalised by the profile's flux, so the scale
@@ -185,11 +185,12 @@ inline constexpr const char* integrated_heyrovsky_magnification =
     R"doc(integrated_heyrovsky_magnification(l, re, rstar)
 --
 
-Magnification of a linearly limb-darkened source disk, built from thin rings.
+Magnification of a linearly limb-darkened source disk.
 
-The same quantity as integrated_witt_mao_magnification (brightness
-I(mu) = 1 - 0.6 (1 - mu)), computed by integrating thin-ring magnifications
-over the source radius instead of uniform disks.
+The same quantity as integrated_witt_mao_magnification: the brightness-
+weighted mean of the point-lens magnification over a source with
+I(mu) = 1 - 0.6 (1 - mu), the sum of thin-ring magnifications over the
+source radius.
 
 Parameters
 ----------
@@ -215,11 +216,12 @@ inline constexpr const char* integrated_flux_map_heyrovsky_magnification =
     R"doc(integrated_flux_map_heyrovsky_magnification(l, re, rstar, bl, bf)
 --
 
-Magnification of a source with a tabulated radial profile, built from thin rings.
+Magnification of a source with a tabulated radial profile.
 
-The same quantity as integrated_flux_map_witt_mao_magnification (the linear
-interpolation of (bl, bf), zero outside the table, normalised by its flux),
-computed by integrating thin-ring magnifications over the source radius.
+The same quantity as integrated_flux_map_witt_mao_magnification: the
+profile is the linear interpolation of the table (bl, bf), zero outside
+[bl[0], bl[-1]]; the result is normalised by the profile's flux, so the scale
+of bf does not matter.
 
 Parameters
 ----------
