@@ -1,12 +1,14 @@
 // The obrivane extension module: single-phase initialisation, claimed by the first interpreter
 // that imports it, created once per process, with its eight functions registered in a fixed
-// order that is also the order of __all__.
+// order that is also the order of __all__, its help texts and its __version__.
 #include <Python.h>
 
 #include <atomic>
 #include <cstdint>
 
 #include "module/call_entry.hpp"
+#include "module/documented_method.hpp"
+#include "module/entry/function_docstrings.hpp"
 #include "module/entry/magnification_entries.hpp"
 #include "module/error_value.hpp"
 #include "module/interpreter_once_cell.hpp"
@@ -16,37 +18,30 @@ namespace obrivane::module {
 
 namespace {
 
-PyModuleDef obrivane_definition = {PyModuleDef_HEAD_INIT,
-                                   "obrivane",
-                                   "A Python module implemented in C++.",
-                                   0,
-                                   nullptr,
-                                   nullptr,
-                                   nullptr,
-                                   nullptr,
-                                   nullptr};
+PyModuleDef obrivane_definition = {
+    PyModuleDef_HEAD_INIT, "obrivane", docstrings::module, 0, nullptr, nullptr, nullptr, nullptr, nullptr};
 
 // The function objects point into these records, so they live as long as the process.
 PyMethodDef magnification_methods[] = {
-    OBRIVANE_FASTCALL_METHOD(witt_mao_magnification, witt_mao_magnification_entry,
-                             "witt_mao_magnification(l, re, rstar)\n--\n\n"),
-    OBRIVANE_FASTCALL_METHOD(integrated_witt_mao_magnification, integrated_witt_mao_magnification_entry,
-                             "integrated_witt_mao_magnification(l, re, rstar)\n--\n\n"),
-    OBRIVANE_FASTCALL_METHOD(integrated_flux_map_witt_mao_magnification,
-                             integrated_flux_map_witt_mao_magnification_entry,
-                             "integrated_flux_map_witt_mao_magnification(l, re, rstar, bl, bf)\n--\n\n"),
-    OBRIVANE_FASTCALL_METHOD(multi_witt_mao_magnification, multi_witt_mao_magnification_entry,
-                             "multi_witt_mao_magnification(l, re, rstar)\n--\n\n"),
-    OBRIVANE_FASTCALL_METHOD(heyrovsky_magnification, heyrovsky_magnification_entry,
-                             "heyrovsky_magnification(l, r, re, rstar)\n--\n\n"),
-    OBRIVANE_FASTCALL_METHOD(integrated_heyrovsky_magnification, integrated_heyrovsky_magnification_entry,
-                             "integrated_heyrovsky_magnification(l, re, rstar)\n--\n\n"),
-    OBRIVANE_FASTCALL_METHOD(integrated_flux_map_heyrovsky_magnification,
-                             integrated_flux_map_heyrovsky_magnification_entry,
-                             "integrated_flux_map_heyrovsky_magnification(l, re, rstar, bl, bf)\n--\n\n"),
-    OBRIVANE_FASTCALL_METHOD(discrete_flux_map_heyrovsky_magnification,
-                             discrete_flux_map_heyrovsky_magnification_entry,
-                             "discrete_flux_map_heyrovsky_magnification(l, re, rstar, bl, bf)\n--\n\n"),
+    OBRIVANE_DOCUMENTED_METHOD(witt_mao_magnification, witt_mao_magnification_entry,
+                               docstrings::witt_mao_magnification),
+    OBRIVANE_DOCUMENTED_METHOD(integrated_witt_mao_magnification, integrated_witt_mao_magnification_entry,
+                               docstrings::integrated_witt_mao_magnification),
+    OBRIVANE_DOCUMENTED_METHOD(integrated_flux_map_witt_mao_magnification,
+                               integrated_flux_map_witt_mao_magnification_entry,
+                               docstrings::integrated_flux_map_witt_mao_magnification),
+    OBRIVANE_DOCUMENTED_METHOD(multi_witt_mao_magnification, multi_witt_mao_magnification_entry,
+                               docstrings::multi_witt_mao_magnification),
+    OBRIVANE_DOCUMENTED_METHOD(heyrovsky_magnification, heyrovsky_magnification_entry,
+                               docstrings::heyrovsky_magnification),
+    OBRIVANE_DOCUMENTED_METHOD(integrated_heyrovsky_magnification, integrated_heyrovsky_magnification_entry,
+                               docstrings::integrated_heyrovsky_magnification),
+    OBRIVANE_DOCUMENTED_METHOD(integrated_flux_map_heyrovsky_magnification,
+                               integrated_flux_map_heyrovsky_magnification_entry,
+                               docstrings::integrated_flux_map_heyrovsky_magnification),
+    OBRIVANE_DOCUMENTED_METHOD(discrete_flux_map_heyrovsky_magnification,
+                               discrete_flux_map_heyrovsky_magnification_entry,
+                               docstrings::discrete_flux_map_heyrovsky_magnification),
 };
 
 constexpr const char* subinterpreter_message =
@@ -68,6 +63,10 @@ PyObject* create_module() {
   if (std::optional<ErrorValue> failure = add_functions(module.get(), magnification_methods)) {
     std::move(*failure).raise();
     return nullptr;  // the module is released, the cell stays empty
+  }
+  if (PyModule_AddStringConstant(module.get(), "__version__", OBRIVANE_VERSION) < 0) {
+    take_pending_error().raise();
+    return nullptr;
   }
   return module.release();
 }
