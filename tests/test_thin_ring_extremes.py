@@ -8,7 +8,6 @@ import mpmath
 import obrivane
 import pytest
 from profile_reference import ring_average
-
 from tests_support_extremes import EXTREME_RING_CASES
 
 LARGEST = sys.float_info.max
