@@ -1,6 +1,27 @@
 import math
+import os
 
 import pytest
+
+try:
+    from hypothesis import HealthCheck, settings
+except ImportError:  # the property-based tests then skip
+    settings = None
+
+if settings is not None:
+    # The test command runs a fixed, bounded set of examples: the same on every run, and a small
+    # share of the suite's time. OBRIVANE_HYPOTHESIS=explore draws fresh examples, many more.
+    settings.register_profile(
+        "ci",
+        derandomize=True,
+        max_examples=60,
+        deadline=None,
+        database=None,
+        suppress_health_check=[HealthCheck.too_slow],
+        print_blob=True,
+    )
+    settings.register_profile("explore", max_examples=2000, deadline=None)
+    settings.load_profile(os.environ.get("OBRIVANE_HYPOTHESIS", "ci"))
 
 
 def ulp_error(actual: float, expected) -> float:
