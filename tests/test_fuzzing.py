@@ -30,7 +30,7 @@ from hypothesis import strategies as st
 
 FLOOR = 1 - 1e-12
 
-# The properties that other branches are mending right now (extreme scales and negative radii of
+# The properties that other branches are fixing right now (extreme scales and negative radii of
 # the disk and limb-darkened functions): (property, function) pairs expected to fail until those
 # land.
 FIXED_ON_ANOTHER_BRANCH = {
