@@ -8,6 +8,8 @@ import sys
 import mpmath
 import obrivane
 import pytest
+from hypothesis import assume, given
+from hypothesis import strategies as st
 from profile_reference import ring_average
 
 LARGEST = sys.float_info.max
@@ -128,3 +130,23 @@ def test_random_scales_against_the_ring_average(s, r, re, rstar):
     one_minus_n = ((r - s) / (r + s)) ** 2 if r + s > 0 else 1.0
     tolerance = 1e-14 + 1e-16 / one_minus_n if one_minus_n > 0 else 1e-14
     assert float(abs(value - expected) / expected) < tolerance
+
+
+@given(
+    st.floats(min_value=0.0, max_value=1e3),
+    st.floats(min_value=0.0, max_value=1e3),
+    st.floats(min_value=1e-3, max_value=1e3),
+    st.integers(min_value=-1000, max_value=1000),
+)
+def test_scaling_every_length_by_a_power_of_two_changes_nothing(s, r, q, exponent):
+    # The magnification depends on s/q and r/q alone; scaling s, r and re by 2^k is exact
+    # wherever the scaled values stay normal doubles.
+    scaled = [math.ldexp(x, exponent) for x in (s, r, q)]
+    assume(all(x == 0 or sys.float_info.min <= x <= LARGEST for x in scaled))
+    value = obrivane.heyrovsky_magnification(s, r, q, 1.0)
+    rescaled = obrivane.heyrovsky_magnification(*scaled, 1.0)
+    if math.isnan(value) or math.isinf(value):
+        assert math.isnan(rescaled) if math.isnan(value) else rescaled == value
+        return
+    one_minus_n = ((r - s) / (r + s)) ** 2
+    assert abs(rescaled - value) / value < 1e-14 + 2e-16 / one_minus_n
