@@ -147,3 +147,29 @@ def test_ten_billion_results_raise_memory_error_without_touching_memory():
     assert completed.returncode == 0, completed.stderr
     assert completed.stdout.strip() == "ok"
     assert completed.stderr == ""
+
+
+class FloatRefused:
+    def __float__(self):
+        raise TypeError("refused")
+
+
+@pytest.mark.parametrize("name", sorted(CALLS))
+@pytest.mark.parametrize(
+    "bad", ["text", FloatRefused(), [1.0, "x"], None], ids=["str", "__float__", "element", "None"]
+)
+def test_argument_errors_when_memory_runs_out(testing_module, name, bad):
+    # Making the argument error's message needs memory too: with too little, the caller gets a
+    # MemoryError, never an internal failure.
+    function = getattr(obrivane, name)
+    arguments = list(CALLS[name])
+    arguments[1] = bad
+    for after in range(12):
+        try:
+            testing_module.fail_allocations(after, function, *arguments)
+        except (TypeError, MemoryError):
+            pass
+        else:
+            pytest.fail("the invalid argument was accepted")
+    with pytest.raises(TypeError, match="^argument '"):
+        function(*arguments)
