@@ -22,28 +22,48 @@
 
 namespace obrivane::models {
 
-ModelResult<double> thin_ring_rescaled(double l, double r, double re, double rstar) {
-  constexpr double two_over_pi = 0.6366197723675814;
+namespace {
 
-  // Scale l and r by a power of two (exactly) so that the larger lies in [1/2, 1).
+// Lengths in this range need no scaling: every step below then stays a normal double. Scaling by
+// a power of two is exact, so both ways give the same bits; the scaling only costs time.
+bool moderate(double x) { return x == 0 || (x >= 0x1p-250 && x <= 0x1p250); }
+
+struct Ratios {
+  double ls, rs;  // l and r, scaled alike
+  double half_b;  // q / (l + r)
+};
+
+Ratios ratios(double l, double r, double re, double rstar) {
+  if (moderate(l) && moderate(r) && moderate(re) && moderate(rstar)) {
+    return {l, r, (re / rstar) / (l + r)};
+  }
+  // Scale l and r by a power of two so that the larger lies in [1/2, 1), and form q = re / rstar
+  // from mantissas and exponents apart, so that neither q nor q / (l + r) overflows or
+  // underflows before the final scaling.
   int geometry_exponent = 0;
   (void)std::frexp(std::max(l, r), &geometry_exponent);
   const double ls = std::ldexp(l, -geometry_exponent);
   const double rs = std::ldexp(r, -geometry_exponent);
+  int re_exponent = 0;
+  int rstar_exponent = 0;
+  const double re_mantissa = std::frexp(re, &re_exponent);
+  const double rstar_mantissa = std::frexp(rstar, &rstar_exponent);
+  return {ls, rs,
+          std::ldexp((re_mantissa / rstar_mantissa) / (ls + rs),
+                     re_exponent - rstar_exponent - geometry_exponent)};
+}
+
+}  // namespace
+
+ModelResult<double> thin_ring_rescaled(double l, double r, double re, double rstar) {
+  constexpr double two_over_pi = 0.6366197723675814;
+
+  const auto [ls, rs, half_b] = ratios(l, r, re, rstar);
   const double sum = ls + rs;
   const double a = (rs - ls) / sum;
   const double abs_a = std::fabs(a);
   const double n = ((ls * 4) * rs) / (sum * sum);
   const double one_minus_n = a * a;
-
-  // b/2 = q / (l + r), with q = re / rstar formed from mantissas and exponents apart, so that
-  // neither q nor the ratio overflows or underflows before its final scaling.
-  int re_exponent = 0;
-  int rstar_exponent = 0;
-  const double re_mantissa = std::frexp(re, &re_exponent);
-  const double rstar_mantissa = std::frexp(rstar, &rstar_exponent);
-  const double half_b =
-      std::ldexp((re_mantissa / rstar_mantissa) / sum, re_exponent - rstar_exponent - geometry_exponent);
 
   double k_weight = 0;
   double p_weight = 0;
