@@ -45,6 +45,19 @@ class RangeWatch {
   bool lost_ = false;
 };
 
+// The same arithmetic unwatched, for inputs whose size keeps every step in range.
+struct NoWatch {
+  static double product(double x, double y) noexcept { return x * y; }
+  static double quotient(double x, double y) noexcept { return x / y; }
+  static double sum(double x, double y) noexcept { return x + y; }
+  static constexpr bool lost() noexcept { return false; }
+};
+
+// With l, r and q zero or between 2^-250 and 2^250, no step of the written form can overflow or
+// underflow: each intermediate is a product of at most two such lengths, or a quotient of two
+// such products (within 2^-1000 and 2^1000), or the magnification itself times a bounded factor.
+bool moderate(double x) noexcept { return x == 0 || (x >= 0x1p-250 && x <= 0x1p250); }
+
 // 2 pi times the magnification from the Legendre integrals K(m) and Pi(n, m), or nothing when a
 // step of the evaluation leaves the normal range.
 struct GeneralForm {
@@ -52,9 +65,9 @@ struct GeneralForm {
   ModelResult<double> scaled;
 };
 
-GeneralForm general(double l, double r, double d, double re, double rstar) {
-  RangeWatch watch;
-  const double q = watch.quotient(re, rstar);
+template <class Watch>
+GeneralForm general(double l, double r, double d, double q) {
+  Watch watch;
   const double sum = watch.sum(l, r);
   const double q2 = watch.product(q, q);
   const double d2 = watch.product(d, d);
@@ -95,7 +108,11 @@ ModelResult<double> heyrovsky_magnification(double l, double r, double re, doubl
   if (distance < near_lens_absolute || distance < near_lens_relative * (l + r)) {
     return thin_ring_rescaled(l, r, re, rstar);
   }
-  GeneralForm written = general(l, r, d, re, rstar);
+  RangeWatch watch;
+  const double q = watch.quotient(re, rstar);
+  if (watch.lost()) return thin_ring_rescaled(l, r, re, rstar);
+  GeneralForm written = (moderate(l) && moderate(r) && moderate(q)) ? general<NoWatch>(l, r, d, q)
+                                                                    : general<RangeWatch>(l, r, d, q);
   if (!written.in_range) return thin_ring_rescaled(l, r, re, rstar);
   if (!written.scaled.ok()) return written.scaled;
   return written.scaled.value() / two_pi;
