@@ -249,6 +249,14 @@ def principal_pi(n: float, m: float):
     return mpmath.ellipk(m) - mpmath.ellippi(m / n, m)
 
 
+@pytest.mark.parametrize("n", [1 + 1e-9, 1 + 5e-9])
+@pytest.mark.parametrize("m", [0.5, 0.9, 0.99, -2.0])
+def test_pi_just_above_one_before_the_limit_takes_over(testing_module, n, m):
+    # Within a few parts in 1e9 of n = 1 the principal value still differs from its limit by a
+    # relative 1e-9 or more: only n within rounding of 1 may take the limit.
+    assert ulp_error(testing_module.ellippi(n, m), principal_pi(n, m)) <= 16
+
+
 PI_SWEEPS = {
     "n in (-1, 1)": (lambda rng: (rng.uniform(-1, 1), rng.uniform(0, 1)), mpmath.ellippi),
     "n in (-1e3, -1)": (lambda rng: (-log_uniform(rng, 1, 1e3), rng.uniform(0, 1)), mpmath.ellippi),

@@ -2,6 +2,7 @@
 second interpreter, and the PanicException class."""
 
 import ctypes
+import importlib
 import inspect
 import os
 import subprocess
@@ -147,6 +148,73 @@ def test_import_in_a_second_interpreter_raises_import_error(tmp_path):
     assert kind == "ImportError"
     assert message.startswith(SUBINTERPRETER_MESSAGE)
     assert len(message) > len(SUBINTERPRETER_MESSAGE)
+
+
+def subinterpreter_module():
+    for name in ("_interpreters", "_xxsubinterpreters"):
+        try:
+            return importlib.import_module(name)
+        except ImportError:
+            continue
+    return None
+
+
+@pytest.mark.skipif(
+    subinterpreter_module() is None, reason="this interpreter has no subinterpreter module"
+)
+@pytest.mark.parametrize("flavour", ["default", "legacy"])
+def test_a_subinterpreter_importing_first_leaves_the_module_to_the_main_one(tmp_path, flavour):
+    report = tmp_path / "report.txt"
+    inside_the_subinterpreter = textwrap.dedent(
+        f"""
+        import sys
+        sys.path.insert(0, {os.path.dirname(obrivane.__file__)!r})
+        outcomes = []
+        for attempt in range(2):
+            try:
+                import obrivane
+                outcomes.append("imported")
+            except ImportError as error:
+                outcomes.append(type(error).__name__ + "|" + str(error))
+        with open({str(report)!r}, "w", encoding="utf-8") as stream:
+            stream.write("\\n".join(outcomes))
+        """
+    )
+    completed = run_isolated(
+        f"""
+        import sys
+        try:
+            import _interpreters as interpreters
+        except ImportError:
+            import _xxsubinterpreters as interpreters
+        # The default is an isolated interpreter from 3.12 on; "legacy" shares the main one's
+        # rules for single-phase modules.
+        if {flavour!r} == "default":
+            interpreter = interpreters.create()
+        elif interpreters.__name__ == "_interpreters":
+            interpreter = interpreters.create("legacy")
+        else:
+            try:
+                interpreter = interpreters.create(isolated=False)
+            except TypeError:
+                interpreter = interpreters.create()
+        interpreters.run_string(interpreter, {inside_the_subinterpreter!r})
+        interpreters.destroy(interpreter)
+        assert "obrivane" not in sys.modules
+        import obrivane
+        assert obrivane.heyrovsky_magnification(2.0, 0.5, 1.0, 1.0) > 1
+        del sys.modules["obrivane"]
+        import obrivane as again
+        assert again is obrivane
+        """
+    )
+    assert completed.returncode == 0, completed.stderr
+    outcomes = report.read_text(encoding="utf-8").split("\n")
+    assert len(outcomes) == 2
+    for outcome in outcomes:
+        kind, message = outcome.split("|", 1)
+        assert kind == "ImportError"
+        assert message.startswith(SUBINTERPRETER_MESSAGE)
 
 
 def test_panic_exception_class():

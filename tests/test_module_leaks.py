@@ -153,3 +153,96 @@ def test_process_memory_does_not_grow_with_large_vectors(testing_module):
     growth = resident_bytes() - start
     # A leaked vector per call would be 800 kB, 190 MB over this loop.
     assert growth < 32 * 1024 * 1024
+
+
+class FloatRefusedWithCause:
+    """__float__ raises a TypeError whose cause the renamed argument error carries on."""
+
+    def __init__(self, cause):
+        self.cause = cause
+
+    def __float__(self):
+        raise TypeError("refused") from self.cause
+
+
+TABLE = ([0.0, 0.5, 1.0], [1.0, 0.8, 0.3])
+EVERY_FUNCTION = {
+    "witt_mao_magnification": ([0.5, 2.0, 7.0], 1.0, 0.8),
+    "multi_witt_mao_magnification": ([0.5, 2.0], [1.0, 2.0], [0.8]),
+    "heyrovsky_magnification": (2.0, 0.5, 1.0, 1.0),
+    "integrated_witt_mao_magnification": ([0.5, 2.0], 1.0, 0.8),
+    "integrated_heyrovsky_magnification": ([0.5, 2.0], 1.0, 0.8),
+    "integrated_flux_map_witt_mao_magnification": ([0.5, 2.0], 1.0, 0.8, *TABLE),
+    "integrated_flux_map_heyrovsky_magnification": ([0.5, 2.0], 1.0, 0.8, *TABLE),
+    "discrete_flux_map_heyrovsky_magnification": ([0.5, 2.0], 1.0, 0.8, *TABLE),
+}
+
+
+def function_paths(t, name, cause):
+    """Every way a call of the function can end: a result, a renamed TypeError (with a cause
+    from __float__), a TypeError for a sequence, an exception passed through, MemoryError while
+    the result is built, and the internal failure of unequal table columns."""
+    function = getattr(obrivane, name)
+    arguments = EVERY_FUNCTION[name]
+
+    def replaced(position, value):
+        changed = list(arguments)
+        changed[position] = value
+        return changed
+
+    # A float parameter (or, for a function of sequences only, an element of one) and the first
+    # sequence parameter.
+    floats = [i for i, a in enumerate(arguments) if isinstance(a, float)]
+    sequences = [i for i, a in enumerate(arguments) if isinstance(a, list)]
+    sequence_position = sequences[0] if sequences else None
+
+    def scalar(value):
+        return replaced(floats[0], value) if floats else replaced(sequences[-1], [value])
+
+    paths = [
+        lambda: function(*arguments),
+        lambda: function(*scalar(FloatRefusedWithCause(cause))),
+        lambda: function(*scalar(FloatFails())),
+        lambda: function(*replaced(sequence_position or 0, [1.0, FloatRefusedWithCause(cause)])),
+        lambda: function(*replaced(sequence_position or 0, "text")),
+        lambda: t.fail_allocations(0, function, *arguments),
+        lambda: t.fail_allocations(3, function, *arguments),
+    ]
+    if len(arguments) == 5:
+        paths.append(lambda: function(*arguments[:4], [1.0]))
+    return paths
+
+
+@pytest.mark.parametrize("name", sorted(EVERY_FUNCTION))
+def test_every_function_leaks_nothing_on_any_path(testing_module, name):
+    cause = ValueError("the root of it")
+    arguments = EVERY_FUNCTION[name]
+    paths = function_paths(testing_module, name, cause)
+    for path in paths:
+        swallow(path)
+    gc.collect()
+    watched = [cause, *arguments]
+    references = [sys.getrefcount(obj) for obj in watched]
+    blocks = sys.getallocatedblocks()
+    for _ in range(REPEAT // 5):
+        for path in paths:
+            swallow(path)
+    gc.collect()
+    assert [sys.getrefcount(obj) for obj in watched] == references
+    # A leaked float, list or exception per call would be at least 200 blocks.
+    assert sys.getallocatedblocks() - blocks < 50
+
+
+def test_renamed_type_error_keeps_one_reference_to_its_cause(testing_module):
+    cause = ValueError("the root of it")
+    refusing = FloatRefusedWithCause(cause)
+    with pytest.raises(TypeError) as raised:
+        obrivane.heyrovsky_magnification(refusing, 0.5, 1.0, 1.0)
+    assert raised.value.__cause__ is cause
+    del raised
+    gc.collect()
+    before = sys.getrefcount(cause)
+    for _ in range(REPEAT):
+        swallow(lambda: obrivane.heyrovsky_magnification(refusing, 0.5, 1.0, 1.0))
+    gc.collect()
+    assert sys.getrefcount(cause) == before

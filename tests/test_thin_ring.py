@@ -60,6 +60,16 @@ def test_near_the_lens(s, r, q):
     assert relative_error(value, ring_average(s, r, q)) < 2e-15
 
 
+# Inside the band only by its part relative to s + r: |r - s| lies between 0.001 s and
+# 0.001 (s + r), where the closed form would lose about 1e-11 to cancellation.
+@pytest.mark.parametrize(("s", "r"), [(1.0, 1.0015), (30.0, 30.045), (1.0, 0.9985), (30.0, 29.955)])
+@pytest.mark.parametrize("q", [1e-3, 0.1, 1.0, 30.0])
+def test_near_the_lens_by_the_relative_bound_alone(s, r, q):
+    assert 0.001 * s < abs(r - s) < 0.001 * (s + r)
+    value = obrivane.heyrovsky_magnification(s, r, q, 1.0)
+    assert relative_error(value, ring_average(s, r, q)) < 2e-15
+
+
 @pytest.mark.parametrize(
     ("s", "r", "q"),
     [

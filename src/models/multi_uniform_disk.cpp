@@ -3,10 +3,12 @@
 // batch function, whose own loop over the separations nests on the same pool.
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <utility>
 
 #include "models/internal_failure.hpp"
 #include "models/parallel_map.hpp"
+#include "models/physical_memory.hpp"
 #include "models/uniform_disk.hpp"
 
 namespace obrivane::models {
@@ -21,6 +23,7 @@ struct SourcePair {
 std::vector<SourcePair> source_pairs(const std::vector<double>& re, const std::vector<double>& rstar) {
   constexpr std::size_t largest_count = static_cast<std::size_t>(PTRDIFF_MAX) / sizeof(SourcePair);
   if (!rstar.empty() && re.size() > largest_count / rstar.size()) fail_internal("capacity overflow");
+  if (!fits_in_physical_memory(re.size() * rstar.size(), sizeof(SourcePair))) throw std::bad_alloc();
   std::vector<SourcePair> pairs;
   pairs.reserve(re.size() * rstar.size());
   for (const double einstein_radius : re) {
@@ -34,6 +37,12 @@ std::vector<SourcePair> source_pairs(const std::vector<double>& re, const std::v
 std::vector<std::vector<double>> multi_witt_mao_magnification(std::vector<double> l, std::vector<double> re,
                                                               std::vector<double> rstar) {
   const std::vector<SourcePair> pairs = source_pairs(re, rstar);
+  // Every pair's row of results: the allocation is refused up front when it could never be held.
+  constexpr std::size_t largest_row = static_cast<std::size_t>(PTRDIFF_MAX) / sizeof(double);
+  if (l.size() > largest_row ||
+      !fits_in_physical_memory(pairs.size(), sizeof(std::vector<double>) + l.size() * sizeof(double))) {
+    throw std::bad_alloc();
+  }
   std::vector<std::vector<double>> per_pair(pairs.size());
   parallel_for(pairs.size(), [&](std::size_t k) {
     // Each batch call owns its own copy of the separations.

@@ -3,17 +3,17 @@
 // radius with q the Einstein radius in the same unit:
 //   A = (2/pi) / ((l + r) sqrt(d^2 + 4q^2)) * (2q^2 K(m) + d^2 Pi(n, m)),   d = r - l,
 //   n = 4lr/(l + r)^2,   m = 16 q^2 lr / ((l + r)^2 (d^2 + 4q^2)).
-// Near the lens (r close to l) both n and m approach 1, and 1 - n, 1 - m formed from n and m
-// lose their digits to cancellation; there the integrals are taken in Carlson's form with the
-// complements formed directly from d, so the result stays accurate down to a ring through the
-// lens.
+// Away from the lens the form is evaluated as written, in a fixed order, through the Legendre
+// integrals. Near the lens (r close to l) both n and m approach 1 and 1 - n, 1 - m formed from n
+// and m lose their digits to cancellation; there, and wherever a step of the written form would
+// overflow or underflow, the same magnification is taken from scale-free ratios with the
+// complements formed directly (thin_ring_rescaled).
 #include "models/thin_ring.hpp"
 
 #include <cmath>
 #include <limits>
 
-#include "numeric/carlson/elliprf.hpp"
-#include "numeric/carlson/elliprj.hpp"
+#include "models/thin_ring_rescaled.hpp"
 #include "numeric/legendre/ellipk.hpp"
 #include "numeric/legendre/ellippi.hpp"
 
@@ -23,81 +23,99 @@ namespace {
 constexpr double two_pi = 6.283185307179586;
 constexpr double quiet_nan = std::numeric_limits<double>::quiet_NaN();
 
-// Rings closer to the lens than this, absolutely or relative to l + r, use the Carlson form.
+// Rings closer to the lens than this, absolutely or relative to l + r, use the ratio form.
 constexpr double near_lens_absolute = 1e-5;
 constexpr double near_lens_relative = 0.001;
 
-// The expansion about a ring through the lens (the logarithmic divergence at d = 0 and its
-// first-order correction), taken about the radius l. Used only where d^2 is 0: a ring exactly
-// through the lens gives +inf, l = r = 0 gives NaN.
-double ring_through_lens(double l, double d, double q) {
-  const double l2 = l * l;
-  const double s = l2 + q * q;
-  const double w = (1 - d / (l + l)) * ((q + q) / l);
-  const double log_term = std::log((l * (8 * q)) / (std::fabs(d) * std::sqrt(s)));
-  const double t = 4 * std::atan(l / q);
-  const double b = d * (q * (l2 + l2 + q * q) / (l2 * s));
-  return b + (w * log_term + t);
-}
+// Arithmetic that notes whether any step left the normal range: a result that overflowed, or
+// one that came out subnormal or zero from nonzero operands. The operations themselves are the
+// plain ones, so a watched evaluation is bit for bit the unwatched one.
+class RangeWatch {
+ public:
+  double product(double x, double y) noexcept { return watched(x * y, x != 0 && y != 0); }
+  double quotient(double x, double y) noexcept { return watched(x / y, x != 0); }
+  double sum(double x, double y) noexcept { return watched(x + y, false); }
+  [[nodiscard]] bool lost() const noexcept { return lost_; }
 
-// 2 pi times the magnification, with K = R_F(0, 1-m, 1) and
-// Pi(n, m) = R_F(0, 1-m, 1) + n R_J(0, 1-m, 1, 1-n) / 3, from 1 - n = d^2/(l+r)^2 and
-// 1 - m = d^2 ((l+r)^2 + 4q^2) / ((l+r)^2 (d^2 + 4q^2)), which carry no cancellation.
-ModelResult<double> near_lens(double l, double r, double d, double q) {
-  const double d2 = d * d;
-  if (d2 == 0) return ring_through_lens(l, d, q);
-  // The closed form assumes l and r of one sign (the general form's sqrt(l r) is NaN otherwise).
-  if (l * r < 0) return quiet_nan;
+ private:
+  double watched(double value, bool nonzero) noexcept {
+    if (!std::isfinite(value) || (nonzero && !std::isnormal(value))) lost_ = true;
+    return value;
+  }
+  bool lost_ = false;
+};
 
-  const double sum = l + r;
-  const double sum2 = sum * sum;
-  const double four_q2 = (q * q) * 4;
-  const double one_minus_n = d2 / sum2;
-  const double one_minus_m = (d2 * (sum2 + four_q2)) / (sum2 * (d2 + four_q2));
-  if (std::isnan(one_minus_n) || std::isnan(one_minus_m)) return quiet_nan;
-  const double n = ((l * 4) * r) / sum2;
+// The same arithmetic unwatched, for inputs whose size keeps every step in range.
+struct NoWatch {
+  static double product(double x, double y) noexcept { return x * y; }
+  static double quotient(double x, double y) noexcept { return x / y; }
+  static double sum(double x, double y) noexcept { return x + y; }
+  static constexpr bool lost() noexcept { return false; }
+};
 
-  const numeric::EllipticResult first_kind = numeric::elliprf(0, one_minus_m, 1);
-  if (!first_kind.ok()) return ModelError{first_kind.message()};
-  const numeric::EllipticResult third_kind_rj = numeric::elliprj(0, one_minus_m, 1, one_minus_n);
-  if (!third_kind_rj.ok()) return ModelError{third_kind_rj.message()};
-  const double k = first_kind.value();
-  const double p = k + (n * third_kind_rj.value()) / 3;
+// With l, r and q zero or between 2^-250 and 2^250, no step of the written form can overflow or
+// underflow: each intermediate is a product of at most two such lengths, or a quotient of two
+// such products (within 2^-1000 and 2^1000), or the magnification itself times a bounded factor.
+bool moderate(double x) noexcept { return x == 0 || (x >= 0x1p-250 && x <= 0x1p250); }
 
-  return (4 / (sum * std::sqrt(d2 + four_q2))) * ((q * q + q * q) * k + d2 * p);
-}
+// 2 pi times the magnification from the Legendre integrals K(m) and Pi(n, m), or nothing when a
+// step of the evaluation leaves the normal range.
+struct GeneralForm {
+  bool in_range;
+  ModelResult<double> scaled;
+};
 
-// 2 pi times the magnification from the Legendre integrals K(m) and Pi(n, m).
-ModelResult<double> general(double l, double r, double d, double q) {
-  const double q2 = q * q;
-  const double d2 = d * d;
-  const double four_q2 = q2 * 4;
-  const double k = (4 * q / (l + r)) * std::sqrt((l * r) / (d2 + four_q2));
-  const double m = k * k;
-  // Opposite signs of l and r, an infinite q (rstar = 0) or a non-finite input: no ring.
-  if (std::isnan(m)) return quiet_nan;
+template <class Watch>
+GeneralForm general(double l, double r, double d, double q) {
+  Watch watch;
+  const double sum = watch.sum(l, r);
+  const double q2 = watch.product(q, q);
+  const double d2 = watch.product(d, d);
+  const double four_q2 = watch.product(q2, 4);
+  const double d2_plus_four_q2 = watch.sum(d2, four_q2);
+  const double k = watch.product(watch.quotient(watch.product(4, q), sum),
+                                 std::sqrt(watch.quotient(watch.product(l, r), d2_plus_four_q2)));
+  const double m = watch.product(k, k);
+  const double n = watch.quotient(watch.product(watch.product(l, 4), r), watch.product(sum, sum));
+  if (watch.lost()) return {false, quiet_nan};
 
   const numeric::EllipticResult first_kind = numeric::ellipk(m);
-  if (!first_kind.ok()) return ModelError{first_kind.message()};
-  const double n = ((l * 4) * r) / ((l + r) * (l + r));
+  if (!first_kind.ok()) return {true, ModelError{first_kind.message()}};
   const numeric::EllipticResult third_kind = numeric::ellippi(n, m);
-  if (!third_kind.ok()) return ModelError{third_kind.message()};
+  if (!third_kind.ok()) return {true, ModelError{third_kind.message()}};
 
-  return (4 / ((l + r) * std::sqrt(d2 + four_q2))) *
-         ((q2 + q2) * first_kind.value() + d2 * third_kind.value());
+  const double scale = watch.quotient(4, watch.product(sum, std::sqrt(d2_plus_four_q2)));
+  const double weighted =
+      watch.sum(watch.product(watch.sum(q2, q2), first_kind.value()), watch.product(d2, third_kind.value()));
+  const double result = watch.product(scale, weighted);
+  return {!watch.lost(), result};
 }
 
 }  // namespace
 
 ModelResult<double> heyrovsky_magnification(double l, double r, double re, double rstar) {
-  const double q = re / rstar;
+  // A negative or non-finite distance or radius describes no ring; rstar = 0 makes q infinite.
+  if (!(l >= 0 && r >= 0 && re >= 0 && rstar > 0) || !std::isfinite(l) || !std::isfinite(r) ||
+      !std::isfinite(re) || !std::isfinite(rstar)) {
+    return quiet_nan;
+  }
   const double d = r - l;
+  // A ring through the lens: the magnification diverges logarithmically. With no lens, or a ring
+  // of radius zero at the lens, there is no finite answer.
+  if (d == 0) return (l > 0 && re > 0) ? std::numeric_limits<double>::infinity() : quiet_nan;
+
   const double distance = std::fabs(d);
-  ModelResult<double> scaled = (distance < near_lens_absolute || distance < near_lens_relative * (l + r))
-                                   ? near_lens(l, r, d, q)
-                                   : general(l, r, d, q);
-  if (!scaled.ok()) return scaled;
-  return scaled.value() / two_pi;
+  if (distance < near_lens_absolute || distance < near_lens_relative * (l + r)) {
+    return thin_ring_rescaled(l, r, re, rstar);
+  }
+  RangeWatch watch;
+  const double q = watch.quotient(re, rstar);
+  if (watch.lost()) return thin_ring_rescaled(l, r, re, rstar);
+  GeneralForm written = (moderate(l) && moderate(r) && moderate(q)) ? general<NoWatch>(l, r, d, q)
+                                                                    : general<RangeWatch>(l, r, d, q);
+  if (!written.in_range) return thin_ring_rescaled(l, r, re, rstar);
+  if (!written.scaled.ok()) return written.scaled;
+  return written.scaled.value() / two_pi;
 }
 
 }  // namespace obrivane::models

@@ -5,6 +5,7 @@
 #include "models/internal_failure.hpp"
 #include "module/call_entry.hpp"
 #include "module/panic_exception.hpp"
+#include "module/pending_python_error.hpp"
 
 namespace obrivane::module {
 
@@ -14,9 +15,15 @@ void raise_caught_failure() noexcept {
   } catch (const models::InternalFailure& failure) {
     // Its diagnostic was written where it happened.
     raise_internal_failure(failure.what());
+  } catch (const PendingPythonError&) {
+    // The interpreter's own exception stands; a call that failed without one is a SystemError.
+    if (!PyErr_Occurred()) {
+      PyErr_SetString(PyExc_SystemError, "attempted to fetch exception but none was set");
+    }
   } catch (const std::bad_alloc&) {
-    std::fputs("obrivane: memory allocation failed\n", stderr);
-    raise_internal_failure("memory allocation failed");
+    // Memory ran out below the boundary (a result too large to hold, say): nothing is left
+    // allocated, and the caller can handle it as any MemoryError.
+    PyErr_NoMemory();
   } catch (const std::exception& unexpected) {
     std::fprintf(stderr, "obrivane: unexpected C++ exception: %s\n", unexpected.what());
     raise_internal_failure(unexpected.what());

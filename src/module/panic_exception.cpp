@@ -42,6 +42,8 @@ void raise_internal_failure(std::string_view message) noexcept {
         PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace"));
     OwnedReference arguments(text ? PyTuple_Pack(1, text.get()) : nullptr);
     if (!arguments) {
+      // Memory ran out while the message was being made: that MemoryError is raised instead.
+      if (PyErr_ExceptionMatches(PyExc_MemoryError)) return;
       PyErr_Print();
       models::fail_internal("Python API call failed");
     }

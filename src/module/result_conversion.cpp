@@ -1,17 +1,16 @@
 #include "module/result_conversion.hpp"
 
-#include "models/internal_failure.hpp"
 #include "module/owned_reference.hpp"
+#include "module/pending_python_error.hpp"
 
 namespace obrivane::module {
 
 namespace {
 
+// A failed creation (memory exhausted) leaves the interpreter's exception pending; the partly
+// built list is released on the way out, its empty slots included.
 PyObject* checked(PyObject* new_reference) {
-  if (new_reference == nullptr) {
-    PyErr_Print();
-    models::fail_internal("Python API call failed");
-  }
+  if (new_reference == nullptr) throw PendingPythonError{};
   return new_reference;
 }
 

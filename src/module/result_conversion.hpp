@@ -1,6 +1,6 @@
 // Conversion of model results into new interpreter objects: a float, a list of floats, or a
-// list of lists of floats. A failing C API call here is an internal failure ("Python API call
-// failed"), after the interpreter's report of it has been printed.
+// list of lists of floats. A failing C API call here throws PendingPythonError, leaving the
+// interpreter's exception (a MemoryError) to be raised as it is.
 #pragma once
 
 #include <Python.h>

@@ -1,6 +1,6 @@
-// The obrivane extension module: single-phase initialisation, claimed by the first interpreter
-// that imports it, created once per process, with its eight functions registered in a fixed
-// order that is also the order of __all__, its help texts and its __version__.
+// The obrivane extension module: single-phase initialisation, claimed by the main interpreter
+// only, created once per process, with its eight functions registered in a fixed order that is
+// also the order of __all__, its help texts and its __version__.
 #include <Python.h>
 
 #include <atomic>
@@ -72,7 +72,15 @@ PyObject* create_module() {
 }
 
 PyObject* initialise() {
-  const std::int64_t interpreter = PyInterpreterState_GetID(PyInterpreterState_Get());
+  PyInterpreterState* state = PyInterpreterState_Get();
+  // Only the main interpreter may claim the module. A subinterpreter is refused before it can
+  // claim: the interpreter may refuse a single-phase module there anyway, after this function
+  // has returned, and a claim made first would lock the main interpreter out for good.
+  if (state != PyInterpreterState_Main()) {
+    ErrorValue::deferred(PyExc_ImportError, subinterpreter_message).raise();
+    return nullptr;
+  }
+  const std::int64_t interpreter = PyInterpreterState_GetID(state);
   if (interpreter == -1) {
     take_pending_error().raise();
     return nullptr;

@@ -11,3 +11,4 @@ extern PyMethodDef model_testing_methods[];
 extern PyMethodDef profile_testing_methods[];
 extern PyMethodDef tabulated_testing_methods[];
 extern PyMethodDef boundary_testing_methods[];
+extern PyMethodDef allocation_testing_methods[];
