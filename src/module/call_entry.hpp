@@ -32,6 +32,7 @@
 
 #include <array>
 #include <cstddef>
+#include <exception>
 #include <optional>
 #include <span>
 #include <string>
@@ -113,6 +114,31 @@ PyObject* result_to_python(Result&& result) {
   }
 }
 
+// Giving up the interpreter lock and taking it back costs about as much as evaluating one
+// uniform-disk element, the cheapest work per element there is; calls over fewer elements than
+// this keep the lock, so that small calls do not get slower.
+inline constexpr std::size_t unlocked_call_threshold = 8;
+
+// The number of elements of the call's vector arguments together.
+template <class Arguments>
+std::size_t element_count(const Arguments& arguments) noexcept {
+  return std::apply(
+      [](const auto&... argument) {
+        std::size_t count = 0;
+        ((count +=
+          [&] {
+            if constexpr (std::is_same_v<std::decay_t<decltype(argument)>, std::vector<double>>) {
+              return argument.size();
+            } else {
+              return std::size_t{0};
+            }
+          }()),
+         ...);
+        return count;
+      },
+      arguments);
+}
+
 template <auto Operation, std::size_t... I>
 PyObject* convert_and_call([[maybe_unused]] const FunctionDescription& description,
                            [[maybe_unused]] std::span<PyObject* const> slots, std::index_sequence<I...>) {
@@ -125,7 +151,23 @@ PyObject* convert_and_call([[maybe_unused]] const FunctionDescription& descripti
     std::move(*failure).raise();
     return nullptr;
   }
-  return result_to_python(std::apply(Operation, std::move(arguments)));
+  if (element_count(arguments) < unlocked_call_threshold) {
+    return result_to_python(std::apply(Operation, std::move(arguments)));
+  }
+  // The operation sees only plain doubles and vectors owned by this frame, so the interpreter
+  // lock is given up while it computes. Whatever it throws is carried out of the unlocked region
+  // and rethrown with the lock held again, so call_entry raises it on its one exit path.
+  std::optional<typename Traits::result> result;
+  std::exception_ptr thrown;
+  PyThreadState* const thread_state = PyEval_SaveThread();
+  try {
+    result.emplace(std::apply(Operation, std::move(arguments)));
+  } catch (...) {
+    thrown = std::current_exception();
+  }
+  PyEval_RestoreThread(thread_state);
+  if (thrown) std::rethrow_exception(thrown);
+  return result_to_python(std::move(*result));
 }
 
 }  // namespace detail

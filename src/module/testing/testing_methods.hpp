@@ -10,3 +10,4 @@ extern PyMethodDef interpolation_testing_methods[];
 extern PyMethodDef model_testing_methods[];
 extern PyMethodDef profile_testing_methods[];
 extern PyMethodDef boundary_testing_methods[];
+extern PyMethodDef runtime_testing_methods[];

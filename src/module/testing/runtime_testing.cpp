@@ -1,0 +1,52 @@
+// Test-only probes of how a call runs: with or without the interpreter lock, and how the
+// failures of a computation that ran without it come back.
+//
+//   lock_held_during(values) -> float: 1.0 if the operation ran holding the interpreter lock,
+//       else 0.0 (the lock is given up for calls over enough elements).
+//   probe_outcome(values, kind) -> list: over `values`, unlocked when long enough: kind 0
+//       returns the values, 1 an error value ("probe: error value", RuntimeError), 2 an
+//       internal failure ("probe: internal failure", PanicException), 3 another C++ exception
+//       ("probe: unexpected", PanicException).
+#include <Python.h>
+
+#include <stdexcept>
+#include <vector>
+
+#include "models/internal_failure.hpp"
+#include "models/model_result.hpp"
+#include "module/call_entry.hpp"
+#include "module/testing/testing_methods.hpp"
+
+namespace {
+
+namespace models = obrivane::models;
+namespace module = obrivane::module;
+
+double lock_held_during(std::vector<double>) { return PyGILState_Check() ? 1.0 : 0.0; }
+
+models::ModelResult<std::vector<double>> probe_outcome(std::vector<double> values, double kind) {
+  if (kind == 1) return models::ModelError{"probe: error value"};
+  if (kind == 2) models::fail_internal("probe: internal failure");
+  if (kind == 3) throw std::logic_error("probe: unexpected");
+  return values;
+}
+
+PyObject* lock_held_during_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  static constexpr const char* parameters[] = {"values"};
+  static constexpr module::FunctionDescription description{"lock_held_during", parameters};
+  return module::call_entry<&lock_held_during>(description, args, nargs, kwnames);
+}
+
+PyObject* probe_outcome_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  static constexpr const char* parameters[] = {"values", "kind"};
+  static constexpr module::FunctionDescription description{"probe_outcome", parameters};
+  return module::call_entry<&probe_outcome>(description, args, nargs, kwnames);
+}
+
+}  // namespace
+
+PyMethodDef runtime_testing_methods[] = {
+    OBRIVANE_FASTCALL_METHOD(lock_held_during, lock_held_during_entry, "lock_held_during(values)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(probe_outcome, probe_outcome_entry, "probe_outcome(values, kind)\n--\n\n"),
+    {nullptr, nullptr, 0, nullptr},
+};
