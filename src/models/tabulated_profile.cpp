@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "models/internal_failure.hpp"
+#include "models/parallel/cancellation.hpp"
 #include "models/profile_weighted.hpp"
 #include "models/thin_ring.hpp"
 #include "numeric/integrate.hpp"
@@ -53,6 +54,7 @@ ModelResult<std::vector<double>> discrete_flux_map_heyrovsky_magnification(std::
   for (const double separation : l) {
     double sum = 0.0;
     for (std::size_t row = 0; row < bl.size(); ++row) {
+      parallel::interruption_point();
       ModelResult<double> ring = heyrovsky_magnification(separation, bl[row], re, rstar);
       if (!ring.ok()) return ring.error();
       sum = sum + ring.value() * bf[row];

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "models/internal_failure.hpp"
+#include "models/parallel/cancellation.hpp"
 #include "models/pool_size.hpp"
 
 namespace obrivane::models {
@@ -72,14 +73,27 @@ class BlockingLatch {
     opened_.notify_all();
   }
 
+  // Blocks until the latch is open. A thread that started a call with an interruption check
+  // wakes every poll interval to consult it (cancelling the token if asked to stop) and goes on
+  // waiting: the work it waits for lives in its frame.
   void wait() {
     const auto is_open = [this] { return open_.load(std::memory_order_acquire); };
     // A small map is done within a few microseconds, sooner than a sleeping thread wakes up.
     spin_until(waiter_spin, is_open);
+    parallel::CancellationToken* const token =
+        parallel::owns_current_token() ? parallel::current_token() : nullptr;
     // Taken even when the spin saw the latch open, so that the opener has left the lock (and
     // the notification) before the latch can be destroyed.
     std::unique_lock<std::mutex> lock(mutex_);
-    opened_.wait(lock, is_open);
+    if (token == nullptr) {
+      opened_.wait(lock, is_open);
+      return;
+    }
+    while (!opened_.wait_for(lock, parallel::poll_interval, is_open)) {
+      lock.unlock();
+      token->poll_if_due();
+      lock.lock();
+    }
   }
 
  private:
@@ -91,10 +105,13 @@ class BlockingLatch {
 // A piece of work waiting in a queue. It lives in the frame of the thread that waits for it,
 // which reads `failure` only after `done` is set (or the blocking latch is open).
 struct Job {
-  explicit Job(PoolTask job_task, BlockingLatch* latch = nullptr) : task(job_task), blocking(latch) {}
+  explicit Job(PoolTask job_task, BlockingLatch* latch = nullptr)
+      : task(job_task), blocking(latch), token(parallel::current_token()) {}
 
   PoolTask task;
   BlockingLatch* blocking;
+  // The call this job works for, adopted by whichever thread runs it.
+  parallel::CancellationToken* token;
   std::exception_ptr failure;
   std::atomic<bool> done{false};
 };
@@ -195,6 +212,7 @@ void Pool::dismiss() {
 void Pool::execute(Job& job, bool migrated) noexcept {
   BlockingLatch* const blocking = job.blocking;
   try {
+    const parallel::AdoptedToken adopted(job.token);
     job.task.run(job.task.context, migrated);
   } catch (...) {
     job.failure = std::current_exception();
@@ -450,6 +468,9 @@ void run_in_pool(PoolTask task) {
   pool.inject(job);
   latch.wait();
   if (job.failure) std::rethrow_exception(job.failure);
+  // Cancelled after the last interruption point of the work: it is complete, but the call that
+  // asked to stop gets no result.
+  if (job.token != nullptr && job.token->cancelled()) throw parallel::Interrupted();
 }
 
 void join(PoolTask first, bool first_migrated, PoolTask second) {

@@ -45,11 +45,13 @@
 
 #include "models/internal_failure.hpp"
 #include "models/model_result.hpp"
+#include "models/parallel/cancellation.hpp"
 #include "module/argument_conversion.hpp"
 #include "module/argument_matching.hpp"
 #include "module/error_value.hpp"
 #include "module/function_description.hpp"
 #include "module/result_conversion.hpp"
+#include "module/signal_watch.hpp"
 #include "numeric/elliptic_result.hpp"
 
 namespace obrivane::module {
@@ -156,16 +158,26 @@ PyObject* convert_and_call([[maybe_unused]] const FunctionDescription& descripti
   }
   // The operation sees only plain doubles and vectors owned by this frame, so the interpreter
   // lock is given up while it computes. Whatever it throws is carried out of the unlocked region
-  // and rethrown with the lock held again, so call_entry raises it on its one exit path.
+  // and rethrown with the lock held again, so call_entry raises it on its one exit path. A
+  // signal handler that raised while the call ran (Ctrl-C) cancels it; its exception is raised
+  // in place of any result or failure.
   std::optional<typename Traits::result> result;
   std::exception_ptr thrown;
-  PyThreadState* const thread_state = PyEval_SaveThread();
+  PyThreadState* thread_state = nullptr;
+  SignalWatch signals(thread_state);
+  thread_state = PyEval_SaveThread();
   try {
+    parallel::CancellationToken token(signals.check());
+    const parallel::CancellationScope scope(token);
     result.emplace(std::apply(Operation, std::move(arguments)));
   } catch (...) {
     thrown = std::current_exception();
   }
   PyEval_RestoreThread(thread_state);
+  if (signals.caught()) {
+    signals.raise();
+    return nullptr;
+  }
   if (thrown) std::rethrow_exception(thrown);
   return result_to_python(std::move(*result));
 }

@@ -7,13 +7,23 @@
 //       returns the values, 1 an error value ("probe: error value", RuntimeError), 2 an
 //       internal failure ("probe: internal failure", PanicException), 3 another C++ exception
 //       ("probe: unexpected", PanicException).
+//   probe_interruptible(items, seconds, parallel) -> list: a loop over `items` (on the pool
+//       when `parallel` is true, else on the calling thread with an interruption point per
+//       item) whose item i sleeps `seconds` and gives i; a Ctrl-C stops it between items.
+//   probe_interruptible_count() -> float: how many items the last such loop evaluated.
 #include <Python.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstddef>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "models/internal_failure.hpp"
 #include "models/model_result.hpp"
+#include "models/parallel/cancellation.hpp"
+#include "models/parallel_map.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
 
@@ -29,6 +39,40 @@ models::ModelResult<std::vector<double>> probe_outcome(std::vector<double> value
   if (kind == 2) models::fail_internal("probe: internal failure");
   if (kind == 3) throw std::logic_error("probe: unexpected");
   return values;
+}
+
+std::atomic<std::size_t> interruptible_count{0};
+
+std::vector<double> probe_interruptible(std::vector<double> items, double seconds, double parallel) {
+  interruptible_count.store(0);
+  const auto item = [&](std::size_t i) {
+    interruptible_count.fetch_add(1);
+    if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    items[i] = static_cast<double>(i);
+  };
+  if (parallel != 0) {
+    models::parallel_for(items.size(), item);
+  } else {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      obrivane::parallel::interruption_point();
+      item(i);
+    }
+  }
+  return items;
+}
+
+double probe_interruptible_count() { return static_cast<double>(interruptible_count.load()); }
+
+PyObject* probe_interruptible_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  static constexpr const char* parameters[] = {"items", "seconds", "parallel"};
+  static constexpr module::FunctionDescription description{"probe_interruptible", parameters};
+  return module::call_entry<&probe_interruptible>(description, args, nargs, kwnames);
+}
+
+PyObject* probe_interruptible_count_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                                          PyObject* kwnames) {
+  static constexpr module::FunctionDescription description{"probe_interruptible_count", {}};
+  return module::call_entry<&probe_interruptible_count>(description, args, nargs, kwnames);
 }
 
 PyObject* lock_held_during_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -48,5 +92,9 @@ PyObject* probe_outcome_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs
 PyMethodDef runtime_testing_methods[] = {
     OBRIVANE_FASTCALL_METHOD(lock_held_during, lock_held_during_entry, "lock_held_during(values)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(probe_outcome, probe_outcome_entry, "probe_outcome(values, kind)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(probe_interruptible, probe_interruptible_entry,
+                             "probe_interruptible(items, seconds, parallel)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(probe_interruptible_count, probe_interruptible_count_entry,
+                             "probe_interruptible_count()\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
 };
