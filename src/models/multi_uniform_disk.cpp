@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "models/internal_failure.hpp"
-#include "models/parallel_map.hpp"
+#include "models/parallel/parallel_map.hpp"
 #include "models/uniform_disk.hpp"
 
 namespace obrivane::models {
@@ -35,7 +35,7 @@ std::vector<std::vector<double>> multi_witt_mao_magnification(std::vector<double
                                                               std::vector<double> rstar) {
   const std::vector<SourcePair> pairs = source_pairs(re, rstar);
   std::vector<std::vector<double>> per_pair(pairs.size());
-  parallel_for(pairs.size(), [&](std::size_t k) {
+  parallel::parallel_for(pairs.size(), [&](std::size_t k) {
     // Each batch call owns its own copy of the separations.
     per_pair[k] = witt_mao_magnification(l, pairs[k].einstein_radius, pairs[k].source_radius);
   });

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "models/cbrt_eps.hpp"
-#include "models/parallel_map.hpp"
+#include "models/parallel/parallel_map.hpp"
 #include "models/thin_ring.hpp"
 #include "models/uniform_disk.hpp"
 #include "models/uniform_disk_far.hpp"
@@ -50,7 +50,7 @@ double integrate_over_source(const Integrand& integrand, double separation, doub
 template <class PerSeparation>
 std::vector<double> map_separations(const std::vector<double>& l, const PerSeparation& per_separation) {
   std::vector<double> result(l.size());
-  parallel_for(l.size(), [&](std::size_t i) { result[i] = per_separation(l[i]); });
+  parallel::parallel_for(l.size(), [&](std::size_t i) { result[i] = per_separation(l[i]); });
   return result;
 }
 

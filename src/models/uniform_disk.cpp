@@ -13,7 +13,7 @@
 #include <cmath>
 #include <limits>
 
-#include "models/parallel_map.hpp"
+#include "models/parallel/parallel_map.hpp"
 #include "models/uniform_disk_far.hpp"
 #include "numeric/carlson/elliprf.hpp"
 #include "numeric/carlson/elliprg.hpp"
@@ -121,7 +121,7 @@ std::vector<double> witt_mao_magnification(std::vector<double> l, double re, dou
   const double rho = rstar / re;
   const double rho_squared = rho * rho;
   std::vector<double> magnifications(l.size());
-  parallel_for(l.size(), [&](std::size_t i) {
+  parallel::parallel_for(l.size(), [&](std::size_t i) {
     magnifications[i] = uniform_disk_magnification(l[i], rho, rho_squared);
   });
   return magnifications;

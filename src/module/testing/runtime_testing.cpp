@@ -23,7 +23,7 @@
 #include "models/internal_failure.hpp"
 #include "models/model_result.hpp"
 #include "models/parallel/cancellation.hpp"
-#include "models/parallel_map.hpp"
+#include "models/parallel/parallel_map.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
 
@@ -51,7 +51,7 @@ std::vector<double> probe_interruptible(std::vector<double> items, double second
     items[i] = static_cast<double>(i);
   };
   if (parallel != 0) {
-    models::parallel_for(items.size(), item);
+    obrivane::parallel::parallel_for(items.size(), item);
   } else {
     for (std::size_t i = 0; i < items.size(); ++i) {
       obrivane::parallel::interruption_point();

@@ -9,7 +9,7 @@
 
 #include <cstddef>
 
-namespace obrivane::models {
+namespace obrivane::parallel {
 
 // A type-erased piece of work. `migrated` tells the piece whether it runs on a different thread
 // from the one that created it (it was stolen by an idle worker, or handed to the pool by a
@@ -37,4 +37,4 @@ void run_in_pool(PoolTask task);
 // and is rethrown after both have finished.
 void join(PoolTask first, bool first_migrated, PoolTask second);
 
-}  // namespace obrivane::models
+}  // namespace obrivane::parallel

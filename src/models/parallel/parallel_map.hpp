@@ -16,9 +16,9 @@
 #include <utility>
 
 #include "models/parallel/cancellation.hpp"
-#include "models/worker_pool.hpp"
+#include "models/parallel/worker_pool.hpp"
 
-namespace obrivane::models {
+namespace obrivane::parallel {
 
 namespace detail {
 
@@ -43,17 +43,17 @@ class RangeSplitter {
   // The items of one piece in increasing order, stopping between two items once the call is
   // cancelled. The thread that started the call also consults its interruption check there.
   void run_items(std::size_t begin, std::size_t end) {
-    parallel::CancellationToken* const token = parallel::current_token();
+    CancellationToken* const token = current_token();
     if (token == nullptr) {
       for (std::size_t i = begin; i < end; ++i) body_(i);
-    } else if (parallel::owns_current_token()) {
+    } else if (owns_current_token()) {
       for (std::size_t i = begin; i < end; ++i) {
-        parallel::interruption_point();
+        interruption_point();
         body_(i);
       }
     } else {
       for (std::size_t i = begin; i < end; ++i) {
-        if (token->cancelled()) throw parallel::Interrupted();
+        if (token->cancelled()) throw Interrupted();
         body_(i);
       }
     }
@@ -94,7 +94,7 @@ class RangeSplitter {
 // Calls body(i) exactly once for every i in [0, n), on the worker pool, and returns when all are
 // done. An exception thrown by body stops the piece it was thrown in; it is rethrown here once
 // every piece running in parallel has finished, the one of the lowest-indexed half winning when
-// several pieces fail; a cancelled call ends in parallel::Interrupted. Called from inside a body (on a
+// several pieces fail; a cancelled call ends in Interrupted. Called from inside a body (on a
 // worker), the loop runs on that worker with help from idle workers.
 template <class Body>
 void parallel_for(std::size_t n, Body&& body) {
@@ -125,4 +125,4 @@ void parallel_for(std::size_t n, Body&& body) {
   run_in_pool(PoolTask{&fork, &Fork::run});
 }
 
-}  // namespace obrivane::models
+}  // namespace obrivane::parallel

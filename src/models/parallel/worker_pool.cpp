@@ -1,4 +1,4 @@
-#include "models/worker_pool.hpp"
+#include "models/parallel/worker_pool.hpp"
 
 #include <pthread.h>
 
@@ -17,11 +17,11 @@
 #include <thread>
 #include <vector>
 
-#include "models/internal_failure.hpp"
 #include "models/parallel/cancellation.hpp"
-#include "models/pool_size.hpp"
+#include "models/parallel/internal_failure.hpp"
+#include "models/parallel/pool_size.hpp"
 
-namespace obrivane::models {
+namespace obrivane::parallel {
 namespace {
 
 constexpr std::size_t worker_stack_bytes = 2 * 1024 * 1024;
@@ -80,8 +80,7 @@ class BlockingLatch {
     const auto is_open = [this] { return open_.load(std::memory_order_acquire); };
     // A small map is done within a few microseconds, sooner than a sleeping thread wakes up.
     spin_until(waiter_spin, is_open);
-    parallel::CancellationToken* const token =
-        parallel::owns_current_token() ? parallel::current_token() : nullptr;
+    CancellationToken* const token = owns_current_token() ? current_token() : nullptr;
     // Taken even when the spin saw the latch open, so that the opener has left the lock (and
     // the notification) before the latch can be destroyed.
     std::unique_lock<std::mutex> lock(mutex_);
@@ -89,7 +88,7 @@ class BlockingLatch {
       opened_.wait(lock, is_open);
       return;
     }
-    while (!opened_.wait_for(lock, parallel::poll_interval, is_open)) {
+    while (!opened_.wait_for(lock, poll_interval, is_open)) {
       lock.unlock();
       token->poll_if_due();
       lock.lock();
@@ -106,12 +105,12 @@ class BlockingLatch {
 // which reads `failure` only after `done` is set (or the blocking latch is open).
 struct Job {
   explicit Job(PoolTask job_task, BlockingLatch* latch = nullptr)
-      : task(job_task), blocking(latch), token(parallel::current_token()) {}
+      : task(job_task), blocking(latch), token(current_token()) {}
 
   PoolTask task;
   BlockingLatch* blocking;
   // The call this job works for, adopted by whichever thread runs it.
-  parallel::CancellationToken* token;
+  CancellationToken* token;
   std::exception_ptr failure;
   std::atomic<bool> done{false};
 };
@@ -212,7 +211,7 @@ void Pool::dismiss() {
 void Pool::execute(Job& job, bool migrated) noexcept {
   BlockingLatch* const blocking = job.blocking;
   try {
-    const parallel::AdoptedToken adopted(job.token);
+    const AdoptedToken adopted(job.token);
     job.task.run(job.task.context, migrated);
   } catch (...) {
     job.failure = std::current_exception();
@@ -470,7 +469,7 @@ void run_in_pool(PoolTask task) {
   if (job.failure) std::rethrow_exception(job.failure);
   // Cancelled after the last interruption point of the work: it is complete, but the call that
   // asked to stop gets no result.
-  if (job.token != nullptr && job.token->cancelled()) throw parallel::Interrupted();
+  if (job.token != nullptr && job.token->cancelled()) throw Interrupted();
 }
 
 void join(PoolTask first, bool first_migrated, PoolTask second) {
@@ -481,4 +480,4 @@ void join(PoolTask first, bool first_migrated, PoolTask second) {
   current_pool->join(current_index, first, first_migrated, second);
 }
 
-}  // namespace obrivane::models
+}  // namespace obrivane::parallel
