@@ -384,6 +384,10 @@ bool fork_handlers_installed = false;
 void before_fork() { creation_mutex.lock(); }
 void after_fork_in_parent() { creation_mutex.unlock(); }
 void after_fork_in_child() {
+  // The forking thread may have been a worker; in the child it is the only thread and belongs
+  // to no pool.
+  current_pool = nullptr;
+  current_index = 0;
   global_pool.store(nullptr);
   creation_failure = nullptr;
   creation_mutex.unlock();
