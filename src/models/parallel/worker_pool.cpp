@@ -20,6 +20,7 @@
 #include "models/parallel/cancellation.hpp"
 #include "models/parallel/internal_failure.hpp"
 #include "models/parallel/pool_size.hpp"
+#include "models/parallel/wakeup_count.hpp"
 
 namespace obrivane::parallel {
 namespace {
@@ -84,14 +85,16 @@ class BlockingLatch {
     // Taken even when the spin saw the latch open, so that the opener has left the lock (and
     // the notification) before the latch can be destroyed.
     std::unique_lock<std::mutex> lock(mutex_);
-    if (token == nullptr) {
-      opened_.wait(lock, is_open);
-      return;
-    }
-    while (!opened_.wait_for(lock, poll_interval, is_open)) {
-      lock.unlock();
-      token->poll_if_due();
-      lock.lock();
+    while (!is_open()) {
+      if (token == nullptr) {
+        opened_.wait(lock);
+      } else if (opened_.wait_for(lock, poll_interval) == std::cv_status::timeout) {
+        lock.unlock();
+        token->poll_if_due();
+        lock.lock();
+        continue;
+      }
+      count_wakeup();
     }
   }
 
@@ -312,9 +315,10 @@ void Pool::sleep(const std::atomic<bool>* done) {
   // Counting ourselves before the last look at the queues pairs with the pusher's increment of
   // `pending_` before its look at `sleepers_`: one of the two always sees the other.
   sleepers_.fetch_add(1);
-  wake_.wait(lock, [this, done] {
-    return pending_.load() != 0 || (done != nullptr && done->load()) || dismissed_.load();
-  });
+  while (!(pending_.load() != 0 || (done != nullptr && done->load()) || dismissed_.load())) {
+    wake_.wait(lock);
+    count_wakeup();
+  }
   sleepers_.fetch_sub(1);
 }
 

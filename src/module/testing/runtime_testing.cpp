@@ -11,6 +11,8 @@
 //       when `parallel` is true, else on the calling thread with an interruption point per
 //       item) whose item i sleeps `seconds` and gives i; a Ctrl-C stops it between items.
 //   probe_interruptible_count() -> float: how many items the last such loop evaluated.
+//   pool_wakeups() -> float: how often a thread blocked in the pool has been woken so far, in a
+//       build that counts it (OBRIVANE_COUNT_WAKEUPS); -1 otherwise.
 #include <Python.h>
 
 #include <atomic>
@@ -24,6 +26,7 @@
 #include "models/model_result.hpp"
 #include "models/parallel/cancellation.hpp"
 #include "models/parallel/parallel_map.hpp"
+#include "models/parallel/wakeup_count.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
 
@@ -75,6 +78,13 @@ PyObject* probe_interruptible_count_entry(PyObject*, PyObject* const* args, Py_s
   return module::call_entry<&probe_interruptible_count>(description, args, nargs, kwnames);
 }
 
+double pool_wakeups() { return static_cast<double>(obrivane::parallel::wakeup_count()); }
+
+PyObject* pool_wakeups_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  static constexpr module::FunctionDescription description{"pool_wakeups", {}};
+  return module::call_entry<&pool_wakeups>(description, args, nargs, kwnames);
+}
+
 PyObject* lock_held_during_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   static constexpr const char* parameters[] = {"values"};
   static constexpr module::FunctionDescription description{"lock_held_during", parameters};
@@ -96,5 +106,6 @@ PyMethodDef runtime_testing_methods[] = {
                              "probe_interruptible(items, seconds, parallel)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(probe_interruptible_count, probe_interruptible_count_entry,
                              "probe_interruptible_count()\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(pool_wakeups, pool_wakeups_entry, "pool_wakeups()\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
 };
