@@ -3,8 +3,10 @@
 // Workers keep their pending work in per-worker deques: a worker pushes the second half of a
 // split onto its own deque and runs the first half; idle workers steal from the other end. A
 // worker that must wait for a stolen half helps with other pending work meanwhile, so nested
-// parallel work never deadlocks. Idle workers sleep on a condition variable. The pool is created
-// on first use, never shut down, and recreated in a child process after fork().
+// parallel work never deadlocks. Idle workers sleep, each on its own condition variable: new work
+// wakes one of them, a finished job only the worker waiting for it (README.md beside this file
+// sets out the protocol). The pool is created on first use, never shut down, and recreated in a
+// child process after fork().
 #pragma once
 
 #include <cstddef>
