@@ -11,6 +11,8 @@
 //       when `parallel` is true, else on the calling thread with an interruption point per
 //       item) whose item i sleeps `seconds` and gives i; a Ctrl-C stops it between items.
 //   probe_interruptible_count() -> float: how many items the last such loop evaluated.
+//   uniform_disk_batch(l, re, rstar) -> list: witt_mao_magnification run on this module's own
+//       copy of the pool, whose wake-ups pool_wakeups() counts.
 //   pool_wakeups() -> float: how often a thread blocked in the pool has been woken so far, in a
 //       build that counts it (OBRIVANE_COUNT_WAKEUPS); -1 otherwise.
 #include <Python.h>
@@ -27,6 +29,7 @@
 #include "models/parallel/cancellation.hpp"
 #include "models/parallel/parallel_map.hpp"
 #include "models/parallel/wakeup_count.hpp"
+#include "models/uniform_disk.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
 
@@ -80,6 +83,12 @@ PyObject* probe_interruptible_count_entry(PyObject*, PyObject* const* args, Py_s
 
 double pool_wakeups() { return static_cast<double>(obrivane::parallel::wakeup_count()); }
 
+PyObject* uniform_disk_batch_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  static constexpr const char* parameters[] = {"l", "re", "rstar"};
+  static constexpr module::FunctionDescription description{"uniform_disk_batch", parameters};
+  return module::call_entry<&models::witt_mao_magnification>(description, args, nargs, kwnames);
+}
+
 PyObject* pool_wakeups_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   static constexpr module::FunctionDescription description{"pool_wakeups", {}};
   return module::call_entry<&pool_wakeups>(description, args, nargs, kwnames);
@@ -106,6 +115,8 @@ PyMethodDef runtime_testing_methods[] = {
                              "probe_interruptible(items, seconds, parallel)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(probe_interruptible_count, probe_interruptible_count_entry,
                              "probe_interruptible_count()\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(uniform_disk_batch, uniform_disk_batch_entry,
+                             "uniform_disk_batch(l, re, rstar)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(pool_wakeups, pool_wakeups_entry, "pool_wakeups()\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
 };
