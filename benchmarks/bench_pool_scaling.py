@@ -3,15 +3,15 @@
     python benchmarks/bench_pool_scaling.py build/before build/after [--rounds 5]
 
 Both builds are configured with -DOBRIVANE_TESTING=ON -DOBRIVANE_COUNT_WAKEUPS=ON, so that
-the test-only module reports how often a blocked thread of the pool was woken. For every pool
-size (RAYON_NUM_THREADS 1, 2, 8, 32, 64; beyond the processor count the pool is
+the test-only module reports how often a blocked thread of its own copy of the pool was woken.
+For every pool size (RAYON_NUM_THREADS 1, 2, 8, 32, 64; beyond the processor count the pool is
 oversubscribed, which is where needless wake-ups cost most) and each build, a fresh interpreter
-times witt_mao_magnification (as run by the test-only module, whose copy of the pool counts its
-wake-ups) with 16 and with 10^4 separations (microseconds per call, the
-best of several repeats) and counts wake-ups per call, both in the timed back-to-back calls and
-in calls spaced 2 ms apart (the workers fall asleep in between, so each map must wake them); with sizes 1 and 2 it also times 10^6
-separations. The builds take turns within each round; the figures are min and median over
-the rounds and the after/before ratio of each.
+times witt_mao_magnification (as run by the test-only module) with 16 and with 10^4
+separations (microseconds per call, the best of several repeats) and counts wake-ups per call,
+both in the timed back-to-back calls and in calls spaced 2 ms apart (the workers fall asleep in
+between, so each map must wake them); with sizes 1 and 2 it also times 10^6 separations. The
+builds take turns within each round; the figures are min and median over the rounds and the
+after/before ratio of each.
 """
 
 import argparse
