@@ -23,8 +23,9 @@
 // it with the parameter names that the argument errors report.)
 //
 // call_entry matches the arguments, converts them in parameter order (the first failure is
-// raised, named after its parameter), calls the operation, converts its result and raises its
-// error value. Nothing thrown below it crosses into C: an InternalFailure, or any other C++
+// raised, named after its parameter), calls the operation (without the interpreter lock, and
+// stoppable by Ctrl-C, unless the call is small), converts its result and raises its error
+// value. Nothing thrown below it crosses into C: an InternalFailure, or any other C++
 // exception, is raised as pyo3_runtime.PanicException.
 #pragma once
 
