@@ -11,7 +11,7 @@
 
 #include "models/limb_darkened_far.hpp"
 #include "models/mu_weighted_disk.hpp"
-#include "models/parallel_map.hpp"
+#include "models/parallel/parallel_map.hpp"
 #include "models/source_radius.hpp"
 #include "models/uniform_disk.hpp"
 #include "models/uniform_disk_far.hpp"
@@ -72,7 +72,8 @@ std::vector<double> limb_darkened_magnification(const std::vector<double>& l, do
     for (std::size_t i = 0; i < l.size(); ++i) result[i] = underflowed_radius_magnification(l[i], re, rstar);
     return result;
   }
-  parallel_for(l.size(), [&](std::size_t i) { result[i] = limb_darkened_magnification(l[i], rho); });
+  parallel::parallel_for(l.size(),
+                         [&](std::size_t i) { result[i] = limb_darkened_magnification(l[i], rho); });
   return result;
 }
 

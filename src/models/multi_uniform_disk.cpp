@@ -6,8 +6,8 @@
 #include <new>
 #include <utility>
 
-#include "models/internal_failure.hpp"
-#include "models/parallel_map.hpp"
+#include "models/parallel/internal_failure.hpp"
+#include "models/parallel/parallel_map.hpp"
 #include "models/physical_memory.hpp"
 #include "models/uniform_disk.hpp"
 
@@ -22,7 +22,8 @@ struct SourcePair {
 // Every (re[i], rstar[j]), re the outer and rstar the inner index.
 std::vector<SourcePair> source_pairs(const std::vector<double>& re, const std::vector<double>& rstar) {
   constexpr std::size_t largest_count = static_cast<std::size_t>(PTRDIFF_MAX) / sizeof(SourcePair);
-  if (!rstar.empty() && re.size() > largest_count / rstar.size()) fail_internal("capacity overflow");
+  if (!rstar.empty() && re.size() > largest_count / rstar.size())
+    parallel::fail_internal("capacity overflow");
   if (!fits_in_physical_memory(re.size() * rstar.size(), sizeof(SourcePair))) throw std::bad_alloc();
   std::vector<SourcePair> pairs;
   pairs.reserve(re.size() * rstar.size());
@@ -44,7 +45,7 @@ std::vector<std::vector<double>> multi_witt_mao_magnification(std::vector<double
     throw std::bad_alloc();
   }
   std::vector<std::vector<double>> per_pair(pairs.size());
-  parallel_for(pairs.size(), [&](std::size_t k) {
+  parallel::parallel_for(pairs.size(), [&](std::size_t k) {
     // Each batch call owns its own copy of the separations.
     per_pair[k] = witt_mao_magnification(l, pairs[k].einstein_radius, pairs[k].source_radius);
   });

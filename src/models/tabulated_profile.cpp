@@ -19,8 +19,9 @@
 #include <utility>
 
 #include "models/disk_flux_integral.hpp"
-#include "models/internal_failure.hpp"
-#include "models/parallel_map.hpp"
+#include "models/parallel/cancellation.hpp"
+#include "models/parallel/internal_failure.hpp"
+#include "models/parallel/parallel_map.hpp"
 #include "models/source_radius.hpp"
 #include "models/tabulated_interpolant.hpp"
 #include "models/thin_ring.hpp"
@@ -47,8 +48,8 @@ constexpr double small_extent = 0x1p-40;
 
 void check_table_lengths(const std::vector<double>& bl, const std::vector<double>& bf) {
   if (bl.size() != bf.size()) {
-    fail_internal("assertion `left == right` failed\n  left: " + std::to_string(bl.size()) +
-                  "\n right: " + std::to_string(bf.size()));
+    parallel::fail_internal("assertion `left == right` failed\n  left: " + std::to_string(bl.size()) +
+                            "\n right: " + std::to_string(bf.size()));
   }
 }
 
@@ -129,7 +130,8 @@ std::vector<double> tabulated_magnification(const std::vector<double>& l, double
     weights = profile.mean_value_weights();
   }
   const Source source{profile, weights};
-  parallel_for(l.size(), [&](std::size_t i) { result[i] = magnification(source, l[i], re, rstar, rho); });
+  parallel::parallel_for(l.size(),
+                         [&](std::size_t i) { result[i] = magnification(source, l[i], re, rstar, rho); });
   return result;
 }
 
@@ -145,6 +147,7 @@ ModelResult<std::vector<double>> discrete_flux_map_heyrovsky_magnification(std::
   for (const double separation : l) {
     double sum = 0.0;
     for (std::size_t row = 0; row < bl.size(); ++row) {
+      parallel::interruption_point();
       ModelResult<double> ring = heyrovsky_magnification(separation, bl[row], re, rstar);
       if (!ring.ok()) return ring.error();
       sum = sum + ring.value() * bf[row];

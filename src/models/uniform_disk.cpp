@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <limits>
 
-#include "models/parallel_map.hpp"
+#include "models/parallel/parallel_map.hpp"
 #include "models/source_radius.hpp"
 #include "models/uniform_disk_far.hpp"
 #include "numeric/carlson/elliprf.hpp"
@@ -170,7 +170,7 @@ std::vector<double> witt_mao_magnification(std::vector<double> l, double re, dou
     return magnifications;
   }
   const double rho_squared = rho * rho;
-  parallel_for(l.size(), [&](std::size_t i) {
+  parallel::parallel_for(l.size(), [&](std::size_t i) {
     magnifications[i] = uniform_disk_magnification(l[i], rho, rho_squared);
   });
   return magnifications;

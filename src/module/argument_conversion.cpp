@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "models/internal_failure.hpp"
+#include "models/parallel/internal_failure.hpp"
 #include "module/float64_buffer.hpp"
 #include "module/interpreter_once_cell.hpp"
 #include "module/owned_reference.hpp"
@@ -69,7 +69,7 @@ void reserve_for_reported_size(PyObject* object, std::vector<double>& values) {
     if (PyErr_Occurred()) (void)take_pending_error();
     return;
   }
-  if (reported > max_reservable_elements) models::fail_internal("capacity overflow");
+  if (reported > max_reservable_elements) obrivane::parallel::fail_internal("capacity overflow");
   if (reported > small_reservation_elements && !fits_in_physical_memory(reported)) return;
   try {
     values.reserve(static_cast<std::size_t>(reported));

@@ -23,8 +23,9 @@
 // it with the parameter names that the argument errors report.)
 //
 // call_entry matches the arguments, converts them in parameter order (the first failure is
-// raised, named after its parameter), calls the operation, converts its result and raises its
-// error value. Nothing thrown below it crosses into C: an InternalFailure, or any other C++
+// raised, named after its parameter), calls the operation (without the interpreter lock, and
+// stoppable by Ctrl-C, unless the call is small), converts its result and raises its error
+// value. Nothing thrown below it crosses into C: an InternalFailure, or any other C++
 // exception, is raised as pyo3_runtime.PanicException.
 #pragma once
 
@@ -32,6 +33,7 @@
 
 #include <array>
 #include <cstddef>
+#include <exception>
 #include <optional>
 #include <span>
 #include <string>
@@ -42,13 +44,15 @@
 #include <variant>
 #include <vector>
 
-#include "models/internal_failure.hpp"
 #include "models/model_result.hpp"
+#include "models/parallel/cancellation.hpp"
+#include "models/parallel/internal_failure.hpp"
 #include "module/argument_conversion.hpp"
 #include "module/argument_matching.hpp"
 #include "module/error_value.hpp"
 #include "module/function_description.hpp"
 #include "module/result_conversion.hpp"
+#include "module/signal_watch.hpp"
 #include "numeric/elliptic_result.hpp"
 
 namespace obrivane::module {
@@ -113,6 +117,31 @@ PyObject* result_to_python(Result&& result) {
   }
 }
 
+// Giving up the interpreter lock and taking it back costs about as much as evaluating one
+// uniform-disk element, the cheapest work per element there is; calls over fewer elements than
+// this keep the lock, so that small calls do not get slower.
+inline constexpr std::size_t unlocked_call_threshold = 8;
+
+// The number of elements of the call's vector arguments together.
+template <class Arguments>
+std::size_t element_count(const Arguments& arguments) noexcept {
+  return std::apply(
+      [](const auto&... argument) {
+        std::size_t count = 0;
+        ((count +=
+          [&] {
+            if constexpr (std::is_same_v<std::decay_t<decltype(argument)>, std::vector<double>>) {
+              return argument.size();
+            } else {
+              return std::size_t{0};
+            }
+          }()),
+         ...);
+        return count;
+      },
+      arguments);
+}
+
 template <auto Operation, std::size_t... I>
 PyObject* convert_and_call([[maybe_unused]] const FunctionDescription& description,
                            [[maybe_unused]] std::span<PyObject* const> slots, std::index_sequence<I...>) {
@@ -125,7 +154,33 @@ PyObject* convert_and_call([[maybe_unused]] const FunctionDescription& descripti
     std::move(*failure).raise();
     return nullptr;
   }
-  return result_to_python(std::apply(Operation, std::move(arguments)));
+  if (element_count(arguments) < unlocked_call_threshold) {
+    return result_to_python(std::apply(Operation, std::move(arguments)));
+  }
+  // The operation sees only plain doubles and vectors owned by this frame, so the interpreter
+  // lock is given up while it computes. Whatever it throws is carried out of the unlocked region
+  // and rethrown with the lock held again, so call_entry raises it on its one exit path. A
+  // signal handler that raised while the call ran (Ctrl-C) cancels it; its exception is raised
+  // in place of any result or failure.
+  std::optional<typename Traits::result> result;
+  std::exception_ptr thrown;
+  PyThreadState* thread_state = nullptr;
+  SignalWatch signals(thread_state);
+  thread_state = PyEval_SaveThread();
+  try {
+    parallel::CancellationToken token(signals.check());
+    const parallel::CancellationScope scope(token);
+    result.emplace(std::apply(Operation, std::move(arguments)));
+  } catch (...) {
+    thrown = std::current_exception();
+  }
+  PyEval_RestoreThread(thread_state);
+  if (signals.caught()) {
+    signals.raise();
+    return nullptr;
+  }
+  if (thrown) std::rethrow_exception(thrown);
+  return result_to_python(std::move(*result));
 }
 
 }  // namespace detail
@@ -136,8 +191,8 @@ PyObject* call_entry(const FunctionDescription& description, PyObject* const* ar
   using Traits = detail::OperationTraits<decltype(Operation)>;
   try {
     if (description.parameters.size() != Traits::arity) {
-      models::fail_internal(std::string("parameter table of ") + description.function_name +
-                            "() does not match its operation");
+      obrivane::parallel::fail_internal(std::string("parameter table of ") + description.function_name +
+                                        "() does not match its operation");
     }
     std::array<PyObject*, Traits::arity> slots{};
     if (std::optional<ErrorValue> mismatch = match_arguments(description, args, nargs, kwnames, slots)) {

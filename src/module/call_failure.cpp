@@ -2,7 +2,7 @@
 #include <exception>
 #include <new>
 
-#include "models/internal_failure.hpp"
+#include "models/parallel/internal_failure.hpp"
 #include "module/call_entry.hpp"
 #include "module/panic_exception.hpp"
 #include "module/pending_python_error.hpp"
@@ -12,7 +12,7 @@ namespace obrivane::module {
 void raise_caught_failure() noexcept {
   try {
     throw;
-  } catch (const models::InternalFailure& failure) {
+  } catch (const obrivane::parallel::InternalFailure& failure) {
     // Its diagnostic was written where it happened.
     raise_internal_failure(failure.what());
   } catch (const PendingPythonError&) {

@@ -1,6 +1,6 @@
 #include "module/module_registration.hpp"
 
-#include "models/internal_failure.hpp"
+#include "models/parallel/internal_failure.hpp"
 #include "module/interpreter_once_cell.hpp"
 #include "module/owned_reference.hpp"
 
@@ -51,7 +51,7 @@ std::optional<ErrorValue> add_function(PyObject* module, PyMethodDef* method) {
   if (!all) return failure;
   if (PyList_Append(all.get(), name.get()) < 0) {
     (void)take_pending_error();
-    models::fail_internal("could not append __name__ to __all__");
+    obrivane::parallel::fail_internal("could not append __name__ to __all__");
   }
 
   if (PyObject_SetAttr(module, name.get(), function.get()) < 0) return take_pending_error();

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "models/internal_failure.hpp"
+#include "models/parallel/internal_failure.hpp"
 #include "module/interpreter_once_cell.hpp"
 
 namespace obrivane::module {
@@ -29,7 +29,7 @@ PyObject* panic_exception_type() {
   if (type == nullptr) {
     // Not taken as an error value: that would look for this very class again.
     PyErr_Print();
-    models::fail_internal("Failed to initialize new exception type.");
+    obrivane::parallel::fail_internal("Failed to initialize new exception type.");
   }
   return type;
 }
@@ -45,7 +45,7 @@ void raise_internal_failure(std::string_view message) noexcept {
       // Memory ran out while the message was being made: that MemoryError is raised instead.
       if (PyErr_ExceptionMatches(PyExc_MemoryError)) return;
       PyErr_Print();
-      models::fail_internal("Python API call failed");
+      obrivane::parallel::fail_internal("Python API call failed");
     }
     PyErr_SetObject(type, arguments.get());
     return;
@@ -71,7 +71,7 @@ void resume_panic(OwnedReference type, OwnedReference value, OwnedReference trac
   std::fputs("Python stack trace below:\n", stderr);
   PyErr_Restore(type.release(), value.release(), traceback.release());
   PyErr_PrintEx(0);
-  throw models::InternalFailure(message);
+  throw obrivane::parallel::InternalFailure(message);
 }
 
 }  // namespace obrivane::module

@@ -15,8 +15,8 @@
 #include <new>
 #include <vector>
 
-#include "models/internal_failure.hpp"
-#include "models/parallel_map.hpp"
+#include "models/parallel/internal_failure.hpp"
+#include "models/parallel/parallel_map.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
 
@@ -92,10 +92,11 @@ PyObject* fail_allocations(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
 PyObject* refused_allocations(PyObject*, PyObject*) { return PyLong_FromSsize_t(allocations_refused); }
 
 std::vector<double> bad_alloc_in_parallel_for(double n, std::vector<double> failing) {
-  if (!(n >= 0) || n != std::floor(n) || n > 1e6) obrivane::models::fail_internal("n is a whole number >= 0");
+  if (!(n >= 0) || n != std::floor(n) || n > 1e6)
+    obrivane::parallel::fail_internal("n is a whole number >= 0");
   const auto count = static_cast<std::size_t>(n);
   std::vector<double> items(count);
-  obrivane::models::parallel_for(count, [&](std::size_t i) {
+  obrivane::parallel::parallel_for(count, [&](std::size_t i) {
     if (std::find(failing.begin(), failing.end(), static_cast<double>(i)) != failing.end()) {
       throw std::bad_alloc();
     }

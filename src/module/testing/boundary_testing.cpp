@@ -4,8 +4,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "models/internal_failure.hpp"
 #include "models/model_result.hpp"
+#include "models/parallel/internal_failure.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
 #include "numeric/elliptic_result.hpp"
@@ -42,7 +42,7 @@ obrivane::numeric::EllipticResult elliptic_failure(double) {
 obrivane::numeric::EllipticResult elliptic_value(double x) {
   return obrivane::numeric::EllipticResult::value_of(x);
 }
-double internal_failure(double) { obrivane::models::fail_internal("requested internal failure"); }
+double internal_failure(double) { obrivane::parallel::fail_internal("requested internal failure"); }
 double unexpected_exception(double) { throw std::logic_error("requested unexpected exception"); }
 
 #define OBRIVANE_TESTING_ENTRY(function, ...)                                                         \

@@ -34,9 +34,9 @@
 #include <thread>
 #include <vector>
 
-#include "models/internal_failure.hpp"
-#include "models/parallel_map.hpp"
-#include "models/pool_size.hpp"
+#include "models/parallel/internal_failure.hpp"
+#include "models/parallel/parallel_map.hpp"
+#include "models/parallel/pool_size.hpp"
 #include "models/uniform_disk.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
@@ -48,12 +48,13 @@ namespace {
 
 namespace models = obrivane::models;
 namespace module = obrivane::module;
+namespace parallel = obrivane::parallel;
 
 std::atomic<std::size_t> probe_evaluation_count{0};
 
 std::size_t item_count(double n) {
   if (!(n >= 0) || n != std::floor(n) || n > 1e9)
-    models::fail_internal("an item count is a whole number >= 0");
+    obrivane::parallel::fail_internal("an item count is a whole number >= 0");
   return static_cast<std::size_t>(n);
 }
 
@@ -65,9 +66,9 @@ void pause_for(double seconds) {
   if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
 
-double pool_size_for_python() { return static_cast<double>(models::pool_size()); }
+double pool_size_for_python() { return static_cast<double>(parallel::pool_size()); }
 
-double configured_pool_size_for_python() { return static_cast<double>(models::configured_pool_size()); }
+double configured_pool_size_for_python() { return static_cast<double>(parallel::configured_pool_size()); }
 
 double uniform_disk_at_u_for_python(double u, double rho) {
   const double rho_squared = rho * rho;
@@ -90,9 +91,9 @@ std::vector<double> probe_parallel_for(double n, std::vector<double> failing, do
   const std::size_t count = item_count(n);
   std::vector<double> items(count);
   probe_evaluation_count.store(0);
-  models::parallel_for(count, [&](std::size_t i) {
+  parallel::parallel_for(count, [&](std::size_t i) {
     probe_evaluation_count.fetch_add(1);
-    if (listed(failing, i)) models::fail_internal("element " + std::to_string(i) + " failed");
+    if (listed(failing, i)) obrivane::parallel::fail_internal("element " + std::to_string(i) + " failed");
     pause_for(seconds);
     items[i] = static_cast<double>(i);
   });
@@ -107,7 +108,7 @@ std::vector<double> probe_threads(double n, double seconds) {
   std::mutex mutex;
   std::set<std::thread::id> workers;
   std::size_t on_caller = 0;
-  models::parallel_for(count, [&](std::size_t) {
+  parallel::parallel_for(count, [&](std::size_t) {
     pause_for(seconds);
     std::lock_guard<std::mutex> guard(mutex);
     if (std::this_thread::get_id() == caller) {
@@ -124,11 +125,12 @@ std::vector<std::vector<double>> nested_parallel_for(double outer, double inner,
   const std::size_t outer_count = item_count(outer);
   const std::size_t inner_count = item_count(inner);
   std::vector<std::vector<double>> rows(outer_count);
-  models::parallel_for(outer_count, [&](std::size_t i) {
+  parallel::parallel_for(outer_count, [&](std::size_t i) {
     std::vector<double> row(inner_count);
-    models::parallel_for(inner_count, [&](std::size_t j) {
+    parallel::parallel_for(inner_count, [&](std::size_t j) {
       const std::size_t flat = i * inner_count + j;
-      if (listed(failing, flat)) models::fail_internal("element " + std::to_string(flat) + " failed");
+      if (listed(failing, flat))
+        obrivane::parallel::fail_internal("element " + std::to_string(flat) + " failed");
       row[j] = static_cast<double>(flat);
     });
     rows[i] = std::move(row);
@@ -209,7 +211,7 @@ PyObject* parse_thread_count_entry(PyObject*, PyObject* text) {
     PyErr_SetString(PyExc_ValueError, "embedded NUL");
     return nullptr;
   }
-  const auto parsed = models::parse_thread_count(value.c_str());
+  const auto parsed = parallel::parse_thread_count(value.c_str());
   if (!parsed) Py_RETURN_NONE;
   return PyLong_FromUnsignedLongLong(*parsed);
 }
@@ -219,7 +221,7 @@ PyObject* cgroup_cpu_quota_entry(PyObject*, PyObject* const* args, Py_ssize_t na
     PyErr_SetString(PyExc_TypeError, "cgroup_cpu_quota() takes 3 paths");
     return nullptr;
   }
-  models::CgroupFiles files;
+  parallel::CgroupFiles files;
   std::string* const targets[] = {&files.proc_self_cgroup, &files.proc_self_mountinfo, &files.cgroup2_root};
   for (Py_ssize_t i = 0; i < 3; ++i) {
     const char* path = PyUnicode_AsUTF8(args[i]);
@@ -227,7 +229,7 @@ PyObject* cgroup_cpu_quota_entry(PyObject*, PyObject* const* args, Py_ssize_t na
     *targets[i] = path;
   }
   try {
-    const auto quota = models::cgroup_cpu_quota(files);
+    const auto quota = parallel::cgroup_cpu_quota(files);
     if (!quota) Py_RETURN_NONE;
     return PyLong_FromSize_t(*quota);
   } catch (...) {

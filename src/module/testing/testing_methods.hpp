@@ -12,3 +12,4 @@ extern PyMethodDef profile_testing_methods[];
 extern PyMethodDef tabulated_testing_methods[];
 extern PyMethodDef boundary_testing_methods[];
 extern PyMethodDef allocation_testing_methods[];
+extern PyMethodDef runtime_testing_methods[];

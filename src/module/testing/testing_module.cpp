@@ -19,10 +19,10 @@ static PyModuleDef testing_definition = {PyModuleDef_HEAD_INIT,
 PyMODINIT_FUNC PyInit__obrivane_testing() {
   PyObject* module = PyModule_Create2(&testing_definition, 1013);
   if (module == nullptr) return nullptr;
-  for (PyMethodDef* methods : {elliptic_testing_methods, quadrature_testing_methods,
-                               interpolation_testing_methods, model_testing_methods, profile_testing_methods,
-                               tabulated_testing_methods, boundary_testing_methods,
-                               allocation_testing_methods}) {
+  for (PyMethodDef* methods :
+       {elliptic_testing_methods, quadrature_testing_methods, interpolation_testing_methods,
+        model_testing_methods, profile_testing_methods, tabulated_testing_methods, boundary_testing_methods,
+        allocation_testing_methods, runtime_testing_methods}) {
     if (PyModule_AddFunctions(module, methods) < 0) {
       Py_DECREF(module);
       return nullptr;

@@ -1,4 +1,4 @@
-#include "models/pool_size.hpp"
+#include "models/parallel/pool_size.hpp"
 
 #include <sched.h>
 #include <unistd.h>
@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace obrivane::models {
+namespace obrivane::parallel {
 namespace {
 
 std::optional<std::string> read_file(const std::string& path) {
@@ -242,4 +242,4 @@ std::size_t configured_pool_size() {
   return std::min(size, max_pool_size);
 }
 
-}  // namespace obrivane::models
+}  // namespace obrivane::parallel

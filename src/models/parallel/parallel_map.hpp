@@ -7,6 +7,7 @@
 // not with n, and a busy pool splits no further than needed to keep every worker fed. A range of
 // length 1 is never split. Each index is processed by exactly one piece, in increasing order
 // within the piece, so whatever writes body(i) makes lands in slot i whatever the scheduling.
+// Pieces stop between two items once the call they work for is cancelled (cancellation.hpp).
 #pragma once
 
 #include <algorithm>
@@ -14,9 +15,10 @@
 #include <type_traits>
 #include <utility>
 
-#include "models/worker_pool.hpp"
+#include "models/parallel/cancellation.hpp"
+#include "models/parallel/worker_pool.hpp"
 
-namespace obrivane::models {
+namespace obrivane::parallel {
 
 namespace detail {
 
@@ -29,13 +31,32 @@ class RangeSplitter {
   // different thread from the one that split it off.
   void process(std::size_t begin, std::size_t end, std::size_t budget, bool migrated) {
     if (!try_split(end - begin, budget, migrated)) {
-      for (std::size_t i = begin; i < end; ++i) body_(i);
+      run_items(begin, end);
       return;
     }
     const std::size_t mid = begin + (end - begin) / 2;
     Piece first{this, begin, mid, budget};
     Piece second{this, mid, end, budget};
     join(first.task(), false, second.task());
+  }
+
+  // The items of one piece in increasing order, stopping between two items once the call is
+  // cancelled. The thread that started the call also consults its interruption check there.
+  void run_items(std::size_t begin, std::size_t end) {
+    CancellationToken* const token = current_token();
+    if (token == nullptr) {
+      for (std::size_t i = begin; i < end; ++i) body_(i);
+    } else if (owns_current_token()) {
+      for (std::size_t i = begin; i < end; ++i) {
+        interruption_point();
+        body_(i);
+      }
+    } else {
+      for (std::size_t i = begin; i < end; ++i) {
+        if (token->cancelled()) throw Interrupted();
+        body_(i);
+      }
+    }
   }
 
   // Decides whether to split a range of `length` and updates the budget the halves carry.
@@ -73,8 +94,8 @@ class RangeSplitter {
 // Calls body(i) exactly once for every i in [0, n), on the worker pool, and returns when all are
 // done. An exception thrown by body stops the piece it was thrown in; it is rethrown here once
 // every piece running in parallel has finished, the one of the lowest-indexed half winning when
-// several pieces fail. Called from inside a body (on a worker), the loop runs on that worker with
-// help from idle workers.
+// several pieces fail; a cancelled call ends in Interrupted. Called from inside a body (on a
+// worker), the loop runs on that worker with help from idle workers.
 template <class Body>
 void parallel_for(std::size_t n, Body&& body) {
   using Splitter = detail::RangeSplitter<std::remove_reference_t<Body>>;
@@ -86,7 +107,7 @@ void parallel_for(std::size_t n, Body&& body) {
   }
   std::size_t budget = workers;
   if (!splitter.try_split(n, budget, false)) {
-    for (std::size_t i = 0; i < n; ++i) body(i);
+    splitter.run_items(0, n);
     return;
   }
   // Split here, then hand the whole fork to the pool: the first half starts on a worker that
@@ -104,4 +125,4 @@ void parallel_for(std::size_t n, Body&& body) {
   run_in_pool(PoolTask{&fork, &Fork::run});
 }
 
-}  // namespace obrivane::models
+}  // namespace obrivane::parallel

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-namespace obrivane::models {
+namespace obrivane::parallel {
 
 // The largest pool the module builds.
 inline constexpr std::size_t max_pool_size = 65535;
@@ -37,4 +37,4 @@ std::size_t available_parallelism();
 // The pool size from the environment and the machine, read once when the pool is created.
 std::size_t configured_pool_size();
 
-}  // namespace obrivane::models
+}  // namespace obrivane::parallel

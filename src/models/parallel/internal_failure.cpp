@@ -1,11 +1,11 @@
-#include "models/internal_failure.hpp"
+#include "models/parallel/internal_failure.hpp"
 
 #include <cstdio>
 #include <functional>
 #include <sstream>
 #include <thread>
 
-namespace obrivane::models {
+namespace obrivane::parallel {
 
 void fail_internal(const std::string& message, std::source_location where) {
   std::ostringstream thread_id;
@@ -15,4 +15,4 @@ void fail_internal(const std::string& message, std::source_location where) {
   throw InternalFailure(message);
 }
 
-}  // namespace obrivane::models
+}  // namespace obrivane::parallel

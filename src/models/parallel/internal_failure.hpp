@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace obrivane::models {
+namespace obrivane::parallel {
 
 class InternalFailure : public std::runtime_error {
  public:
@@ -18,4 +18,4 @@ class InternalFailure : public std::runtime_error {
 [[noreturn]] void fail_internal(const std::string& message,
                                 std::source_location where = std::source_location::current());
 
-}  // namespace obrivane::models
+}  // namespace obrivane::parallel

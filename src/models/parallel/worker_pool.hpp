@@ -3,13 +3,15 @@
 // Workers keep their pending work in per-worker deques: a worker pushes the second half of a
 // split onto its own deque and runs the first half; idle workers steal from the other end. A
 // worker that must wait for a stolen half helps with other pending work meanwhile, so nested
-// parallel work never deadlocks. Idle workers sleep on a condition variable. The pool is created
-// on first use, never shut down, and recreated in a child process after fork().
+// parallel work never deadlocks. Idle workers sleep, each on its own condition variable: new work
+// wakes one of them, a finished job only the worker waiting for it (README.md beside this file
+// sets out the protocol). The pool is created on first use, never shut down, and recreated in a
+// child process after fork().
 #pragma once
 
 #include <cstddef>
 
-namespace obrivane::models {
+namespace obrivane::parallel {
 
 // A type-erased piece of work. `migrated` tells the piece whether it runs on a different thread
 // from the one that created it (it was stolen by an idle worker, or handed to the pool by a
@@ -37,4 +39,4 @@ void run_in_pool(PoolTask task);
 // and is rethrown after both have finished.
 void join(PoolTask first, bool first_migrated, PoolTask second);
 
-}  // namespace obrivane::models
+}  // namespace obrivane::parallel

@@ -1,0 +1,44 @@
+// Ctrl-C during a call that runs without the interpreter lock.
+//
+// Signal handlers run only in the interpreter's main thread, and only when some code there asks
+// for them. A call made from the main thread installs a SignalWatch as the interruption check of
+// its cancellation token: every poll interval the thread takes the interpreter lock back for a
+// moment and runs the pending handlers (PyErr_CheckSignals). If a handler raises (the default
+// SIGINT handler raises KeyboardInterrupt), the exception is kept, the call is cancelled, and the
+// call entry raises that exception instead of any result once the work has stopped.
+#pragma once
+
+#include <Python.h>
+
+#include "models/parallel/cancellation.hpp"
+#include "module/owned_reference.hpp"
+
+namespace obrivane::module {
+
+class SignalWatch {
+ public:
+  // Made holding the lock; `thread_state` is where the caller keeps the state that
+  // PyEval_SaveThread gave it while the lock is released.
+  explicit SignalWatch(PyThreadState* const& thread_state) noexcept;
+  SignalWatch(const SignalWatch&) = delete;
+  SignalWatch& operator=(const SignalWatch&) = delete;
+
+  // The check to give the call's token: none where no signal handler can run.
+  [[nodiscard]] parallel::InterruptionCheck check() noexcept;
+
+  // Whether a handler raised; raise() makes its exception pending again (holding the lock).
+  [[nodiscard]] bool caught() const noexcept { return static_cast<bool>(type_); }
+  void raise() noexcept;
+
+ private:
+  static bool stop_requested(void* context) noexcept;
+
+  PyThreadState* const& thread_state_;
+  bool handles_signals_;
+  // The exception a handler raised, owned here until raise(); released holding the lock.
+  OwnedReference type_;
+  OwnedReference value_;
+  OwnedReference traceback_;
+};
+
+}  // namespace obrivane::module
