@@ -117,7 +117,7 @@ TypeError
     An argument of the wrong kind; the message names the parameter.
 pyo3_runtime.PanicException
     bl and bf of different lengths (derives from BaseException).
-A table with no flux (empty, or all zero) gives NaN or infinite elements.)doc";
+A table with no flux (empty, or all zero) gives NaN elements.)doc";
 
 inline constexpr const char* multi_witt_mao_magnification = R"doc(multi_witt_mao_magnification(l, re, rstar)
 --
@@ -247,7 +247,7 @@ TypeError
     An argument of the wrong kind; the message names the parameter.
 pyo3_runtime.PanicException
     bl and bf of different lengths (derives from BaseException).
-A table with no flux (empty, or all zero) gives NaN or infinite elements.)doc";
+A table with no flux (empty, or all zero) gives NaN elements.)doc";
 
 inline constexpr const char* discrete_flux_map_heyrovsky_magnification =
     R"doc(discrete_flux_map_heyrovsky_magnification(l, re, rstar, bl, bf)
