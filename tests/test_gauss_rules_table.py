@@ -35,9 +35,9 @@ CHEBYSHEV = {name: nodes for name, nodes in RULES.items() if name.startswith("ga
 
 
 def test_generator_reproduces_the_header():
-    spec = importlib.util.spec_from_file_location("generate_gauss_rules", GENERATOR)
-    generator = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(generator)
+    module_spec = importlib.util.spec_from_file_location("generate_gauss_rules", GENERATOR)
+    generator = importlib.util.module_from_spec(module_spec)
+    module_spec.loader.exec_module(generator)
     assert generator.render() == HEADER.read_text(encoding="utf-8")
 
 
