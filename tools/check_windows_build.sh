@@ -2,7 +2,7 @@
 # Cross-compiles the native core (numerics, models, parallel runtime, with the Windows platform
 # files CMake picks for WIN32) for 64-bit Windows with MinGW-w64, under the project's warning
 # flags, and links it into tools/windows_link_check.cpp. With --run, runs that program under Wine
-# (when installed) and prints its output.
+# (when installed; $WINE, else wine or wine64) and prints its output.
 #
 # The compiler is $MINGW_CXX, by default the posix-threads variant of Debian's
 # g++-mingw-w64-x86-64: the win32-threads variant of GCC 12 has no std::mutex or
@@ -69,8 +69,9 @@ objects=$(ls "$out"/*.o)
 echo "check_windows_build.sh: the core compiles and links for Windows ($out/windows_link_check.exe)"
 
 if [[ $run == yes ]]; then
-  if command -v wine >/dev/null; then
-    WINEDEBUG=-all WINEPREFIX="$out/wine-prefix" wine "$out/windows_link_check.exe"
+  wine=${WINE:-$(command -v wine || command -v wine64 || { [[ -x /usr/lib/wine/wine64 ]] && echo /usr/lib/wine/wine64; } || true)}
+  if [[ -n $wine ]]; then
+    WINEDEBUG=-all WINEPREFIX="$out/wine-prefix" "$wine" "$out/windows_link_check.exe"
   else
     echo "check_windows_build.sh: wine not found, the program was not run" >&2
     exit 3
