@@ -24,8 +24,11 @@ fi
 
 cd "$top"
 mkdir -p "$out"
-sources=$(ls src/models/*.cpp src/models/parallel/*.cpp src/models/parallel/platform/windows/*.cpp \
-  src/models/platform/windows/*.cpp tools/windows_link_check.cpp)
+rm -f "$out"/*.o "$out"/*.o.trace
+# The same files as CMake's obrivane_core and obrivane_parallel for WIN32.
+sources=$(find src/numeric -name '*.cpp'
+  ls src/models/*.cpp src/models/parallel/*.cpp src/models/parallel/platform/windows/*.cpp \
+    src/models/platform/windows/*.cpp tools/windows_link_check.cpp)
 export cxx out
 compile_one() {
   local source=$1 object
