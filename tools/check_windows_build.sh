@@ -2,11 +2,11 @@
 # Cross-compiles the native core (numerics, models, parallel runtime, with the Windows platform
 # files CMake picks for WIN32) for 64-bit Windows with MinGW-w64, under the project's warning
 # flags, and links it into tools/windows_link_check.cpp. With --run, runs that program under Wine
-# (when installed; $WINE, else wine or wine64) and prints its output.
+# (when installed: $WINE, else wine, wine64 or Debian's /usr/lib/wine/wine64) and prints its output.
 #
 # The compiler is $MINGW_CXX, by default the posix-threads variant of Debian's
 # g++-mingw-w64-x86-64: the win32-threads variant of GCC 12 has no std::mutex or
-# std::condition_variable, which the worker pool uses (MSVC has them). That variant's libstdc++
+# std::condition_variable, which the worker pool uses (MSVC has them). The posix variant's libstdc++
 # implements them on winpthreads, so this script also checks, from the compiler's include trace,
 # that no project file includes a POSIX header itself. The Python boundary (src/module) is not
 # compiled: it needs the Windows Python headers.
