@@ -1,18 +1,16 @@
 #include "models/physical_memory.hpp"
 
-#include <unistd.h>
-
 #include <cstdint>
+
+#include "models/platform/physical_memory_bytes.hpp"
 
 namespace obrivane::models {
 
 bool fits_in_physical_memory(std::size_t count, std::size_t bytes_each) noexcept {
-  const long pages = sysconf(_SC_PHYS_PAGES);
-  const long page_size = sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || page_size <= 0) return true;
-  const auto memory_bytes = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
+  const auto memory_bytes = platform::physical_memory_bytes();
+  if (!memory_bytes) return true;
   if (bytes_each == 0) return true;
-  return count <= memory_bytes / bytes_each;
+  return count <= *memory_bytes / bytes_each;
 }
 
 }  // namespace obrivane::models

@@ -1,13 +1,12 @@
 #include "module/argument_conversion.hpp"
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <new>
 #include <stdexcept>
 #include <utility>
 
 #include "models/parallel/internal_failure.hpp"
+#include "models/physical_memory.hpp"
 #include "module/float64_buffer.hpp"
 #include "module/interpreter_once_cell.hpp"
 #include "module/owned_reference.hpp"
@@ -22,18 +21,6 @@ constexpr Py_ssize_t max_reservable_elements = (Py_ssize_t{1} << 60) - 1;
 
 // Sizes up to this many elements are reserved without further thought.
 constexpr Py_ssize_t small_reservation_elements = Py_ssize_t{1} << 20;
-
-// A sequence that reports more elements than the machine's memory could hold is not reserved
-// for: the size is only a hint, and such a reservation could only fail (or, under an allocator
-// that treats failure as fatal, end the process).
-bool fits_in_physical_memory(Py_ssize_t elements) {
-  const long pages = sysconf(_SC_PHYS_PAGES);
-  const long page_size = sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || page_size <= 0) return true;
-  const auto memory_elements =
-      static_cast<std::uint64_t>(pages) / sizeof(double) * static_cast<std::uint64_t>(page_size);
-  return static_cast<std::uint64_t>(elements) <= memory_elements;
-}
 
 InterpreterOnceCell sequence_abc;
 
@@ -70,7 +57,13 @@ void reserve_for_reported_size(PyObject* object, std::vector<double>& values) {
     return;
   }
   if (reported > max_reservable_elements) obrivane::parallel::fail_internal("capacity overflow");
-  if (reported > small_reservation_elements && !fits_in_physical_memory(reported)) return;
+  // A sequence that reports more elements than the machine's memory could hold is not reserved
+  // for: the size is only a hint, and such a reservation could only fail (or, under an allocator
+  // that treats failure as fatal, end the process).
+  if (reported > small_reservation_elements &&
+      !models::fits_in_physical_memory(static_cast<std::size_t>(reported), sizeof(double))) {
+    return;
+  }
   try {
     values.reserve(static_cast<std::size_t>(reported));
   } catch (const std::bad_alloc&) {

@@ -1,12 +1,14 @@
 // Native tests of the parallel runtime: every index of a parallel map runs exactly once (also
 // nested, from many outside threads at once), failures come back by the first-failure rule,
 // join's sequential fallback follows the same rule, cancellation stops the work, and a forked
-// child gets a fresh pool. The pool size comes from RAYON_NUM_THREADS, so the test driver runs
-// this program for several sizes. The same program, built with ThreadSanitizer, is the race
-// check: `--no-fork` leaves out the fork cases (the sanitizer does not support threads started
-// after a multi-threaded fork) and a scale argument shortens the hammering.
+// child gets a fresh pool; workers run on 2 MiB stacks. The pool size comes from
+// RAYON_NUM_THREADS, so the test driver runs this program for several sizes. The same program,
+// built with ThreadSanitizer, is the race check: `--no-fork` leaves out the fork cases (the
+// sanitizer does not support threads started after a multi-threaded fork) and a scale argument
+// shortens the hammering.
 //
 //   parallel_runtime_test [--no-fork] [scale]
+#include <pthread.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,6 +55,24 @@ void test_pool_size_follows_the_environment() {
   if (requested != nullptr && std::atoi(requested) > 0)
     CHECK(size == static_cast<std::size_t>(std::atoi(requested)));
   CHECK(!parallel::on_pool_worker());
+}
+
+// The stack size of the thread that runs a task handed to the pool (a worker's, unless the pool
+// is the calling thread alone).
+void record_stack_size(void* context, bool) {
+  pthread_attr_t attributes;
+  std::size_t bytes = 0;
+  if (pthread_getattr_np(pthread_self(), &attributes) == 0) {
+    pthread_attr_getstacksize(&attributes, &bytes);
+    pthread_attr_destroy(&attributes);
+  }
+  *static_cast<std::size_t*>(context) = bytes;
+}
+
+void test_workers_have_2_mib_stacks() {
+  std::size_t bytes = 0;
+  parallel::run_in_pool(parallel::PoolTask{&bytes, record_stack_size});
+  CHECK(bytes == 2 * 1024 * 1024);
 }
 
 void test_every_index_runs_exactly_once() {
@@ -303,6 +323,7 @@ int main(int argc, char** argv) {
   }
   std::mt19937 random(20261208);
   test_pool_size_follows_the_environment();
+  test_workers_have_2_mib_stacks();
   test_every_index_runs_exactly_once();
   test_results_land_in_their_slots();
   test_nested_maps();

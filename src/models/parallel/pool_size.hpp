@@ -1,5 +1,6 @@
 // How many workers the process-wide pool gets: RAYON_NUM_THREADS, else RAYON_RS_NUM_CPUS, else the
-// parallelism available to the process (CPU-affinity mask limited by the control-group CPU quota).
+// parallelism available to the process (on Linux the CPU-affinity mask limited by the
+// control-group CPU quota; see platform/ for the other systems).
 #pragma once
 
 #include <cstddef>
@@ -30,8 +31,11 @@ struct CgroupFiles {
 // set or it cannot be read. A v1 hierarchy with a cpu controller takes precedence over v2.
 std::optional<std::size_t> cgroup_cpu_quota(const CgroupFiles& files = {});
 
-// CPUs in the affinity mask (or, when the mask cannot be read, the online processors), limited
-// by the control-group quota (at least 1); 1 when neither count is available.
+// The processors this process may run on, at least 1. On Linux: CPUs in the affinity mask (or,
+// when the mask cannot be read, the online processors), limited by the control-group quota (at
+// least 1); 1 when neither count is available. On Windows: processors in the process's affinity
+// mask, else the active processors. Elsewhere: the online processors. One definition per
+// platform, in platform/.
 std::size_t available_parallelism();
 
 // The pool size from the environment and the machine, read once when the pool is created.

@@ -1,7 +1,5 @@
 #include "models/parallel/worker_pool.hpp"
 
-#include <pthread.h>
-
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -19,7 +17,9 @@
 #include <vector>
 
 #include "models/parallel/cancellation.hpp"
+#include "models/parallel/cpu_relax.hpp"
 #include "models/parallel/internal_failure.hpp"
+#include "models/parallel/platform/threads.hpp"
 #include "models/parallel/pool_size.hpp"
 #include "models/parallel/wakeup_count.hpp"
 
@@ -38,14 +38,6 @@ constexpr std::size_t worker_stack_bytes = 2 * 1024 * 1024;
 constexpr std::chrono::microseconds worker_spin{20};
 constexpr std::chrono::microseconds waiter_spin{30};
 constexpr int yield_rounds = 16;
-
-inline void cpu_relax() noexcept {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#elif defined(__aarch64__)
-  asm volatile("yield");
-#endif
-}
 
 // Spins until ready() holds or `duration` has passed; returns ready().
 template <class Ready>
@@ -214,7 +206,7 @@ struct WorkerStart {
   std::size_t index;
 };
 
-void* worker_main(void* argument) {
+void worker_main(void* argument) noexcept {
   const WorkerStart start = *static_cast<WorkerStart*>(argument);
   delete static_cast<WorkerStart*>(argument);
   current_pool = start.pool;
@@ -224,24 +216,18 @@ void* worker_main(void* argument) {
   } catch (...) {
     abort_on_scheduling_failure();
   }
-  return nullptr;
 }
 
 int Pool::start(std::size_t& started) {
-  pthread_attr_t attributes;
-  if (const int error = pthread_attr_init(&attributes); error != 0) return error;
-  int error = pthread_attr_setstacksize(&attributes, worker_stack_bytes);
-  if (error == 0) error = pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
-  for (started = 0; error == 0 && started < size_; ++started) {
+  int error = 0;
+  for (started = 0; started < size_; ++started) {
     auto* start = new WorkerStart{this, started};
-    pthread_t thread;
-    error = pthread_create(&thread, &attributes, worker_main, start);
+    error = platform::start_detached_thread(worker_main, start, worker_stack_bytes);
     if (error != 0) {
       delete start;
       break;
     }
   }
-  pthread_attr_destroy(&attributes);
   return error;
 }
 
@@ -470,7 +456,8 @@ Pool& create_pool() {
   if (Pool* pool = global_pool.load(std::memory_order_acquire)) return *pool;
   if (creation_failure != nullptr) fail_internal(*creation_failure);
   if (!fork_handlers_installed) {
-    if (const int error = pthread_atfork(before_fork, after_fork_in_parent, after_fork_in_child);
+    if (const int error =
+            platform::install_fork_handlers(before_fork, after_fork_in_parent, after_fork_in_child);
         error != 0) {
       fail_internal("The global thread pool has not been initialized.: cannot install fork handlers: " +
                     std::string(std::strerror(error)));
