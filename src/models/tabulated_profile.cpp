@@ -134,10 +134,9 @@ class KnotForm {
   numeric::KnotSumTree<16> slopes_;
 };
 
-// Forming the groups costs about as much as one separation summed piece by piece, and below this
-// many pieces the grouped sum gains less than the noise of a measurement.
+// Forming the groups costs less than one separation summed piece by piece; below this many pieces
+// the grouped sum gains less than the noise of a measurement.
 constexpr std::size_t knot_form_pieces = 64;
-constexpr std::size_t knot_form_separations = 2;
 
 }  // namespace
 
@@ -196,8 +195,8 @@ std::vector<double> tabulated_magnification(const std::vector<double>& l, double
     weights = profile.mean_value_weights();
   }
   std::unique_ptr<const KnotForm> knots;
-  const auto near = std::count_if(l.begin(), l.end(), [](double s) { return s < far_separation; });
-  if (profile.pieces().size() > knot_form_pieces && static_cast<std::size_t>(near) >= knot_form_separations) {
+  if (profile.pieces().size() > knot_form_pieces &&
+      std::any_of(l.begin(), l.end(), [](double s) { return s < far_separation; })) {
     knots = std::make_unique<const KnotForm>(profile);
   }
   const Source source{profile, weights, knots.get()};

@@ -91,30 +91,15 @@ class KnotSumTree {
     std::array<double, M> weights;  // W for ascending points
   };
 
-  // Weights and children of the node at `index`, already in place: its two children are pushed
-  // next to each other, then built in turn.
+  // Children and weights of the node at `index`, already in place: its two children are pushed
+  // next to each other and built first. T_k in the node's coordinate is, for k < M, a polynomial
+  // of degree below M on each child, which the child's own rule sums exactly; so the node's
+  // moments come from the M points of each child that has a rule, and from the knots only of a
+  // child that is a leaf. Each knot is visited once.
   void build(std::size_t index) {
     const std::size_t begin = nodes_[index].begin;
     const std::size_t end = nodes_[index].end;
     if (end - begin <= leaf) return;
-    const double a = nodes_[index].a;
-    const double b = nodes_[index].b;
-    std::array<double, M> moments{};
-    for (std::size_t i = begin; i < end; ++i) {
-      const double t = ((x_[i] - a) - (b - x_[i])) / (b - a);
-      double previous = 1;
-      double current = t;
-      moments[0] += w_[i];
-      moments[1] += w_[i] * t;
-      for (std::size_t k = 2; k < M; ++k) {
-        const double next = (t + t) * current - previous;
-        previous = current;
-        current = next;
-        moments[k] += w_[i] * current;
-      }
-    }
-    const std::array<double, M> descending = ChebyshevPoints<M>::instance().nodal_weights(moments);
-    for (std::size_t j = 0; j < M; ++j) nodes_[index].weights[j] = descending[M - 1 - j];
     const std::size_t middle = begin + (end - begin) / 2;
     const std::size_t left = nodes_.size();
     nodes_[index].left = left;
@@ -122,6 +107,36 @@ class KnotSumTree {
     nodes_.push_back(Node{middle, end, x_[middle], x_[end - 1], 0, {}});
     build(left);
     build(left + 1);
+
+    const double a = nodes_[index].a;
+    const double b = nodes_[index].b;
+    std::array<double, M> moments{};
+    const auto add = [&](double x, double w) {
+      const double t = ((x - a) - (b - x)) / (b - a);
+      double previous = 1;
+      double current = t;
+      moments[0] += w;
+      moments[1] += w * t;
+      for (std::size_t k = 2; k < M; ++k) {
+        const double next = (t + t) * current - previous;
+        previous = current;
+        current = next;
+        moments[k] += w * current;
+      }
+    };
+    const auto& grid = ChebyshevPoints<M>::instance();
+    for (const std::size_t child : {left, left + 1}) {
+      const Node& node = nodes_[child];
+      if (node.left == 0) {
+        for (std::size_t i = node.begin; i < node.end; ++i) add(x_[i], w_[i]);
+      } else {
+        const double half = (node.b - node.a) * 0.5;
+        const double centre = node.a + half;
+        for (std::size_t j = 0; j < M; ++j) add(centre + half * grid.point(M - 1 - j), node.weights[j]);
+      }
+    }
+    const std::array<double, M> descending = grid.nodal_weights(moments);
+    for (std::size_t j = 0; j < M; ++j) nodes_[index].weights[j] = descending[M - 1 - j];
   }
 
   std::vector<double> x_;
