@@ -2,6 +2,7 @@
 // of the remainder on each side of the lens ring, integrated term by term.
 #include "models/disk_flux_integral.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "models/uniform_disk.hpp"
@@ -148,6 +149,21 @@ void DiskFluxIntegral::radii(std::span<const double> x, std::span<Radius> out) c
     }
   }
   for (; i < x.size(); ++i) out[i] = radius(x[i]);
+}
+
+void DiskFluxIntegral::antiderivatives(std::span<const double> x, std::span<double> out) const noexcept {
+  constexpr std::size_t batch = 16;
+  std::array<Radius, batch> radii_here{};
+  for (std::size_t i = 0; i < x.size(); i += batch) {
+    const std::size_t count = std::min(batch, x.size() - i);
+    radii(x.subspan(i, count), std::span<Radius>(radii_here.data(), count));
+    for (std::size_t j = 0; j < count; ++j) {
+      const double z = radii_here[j].z;
+      const double singular = coefficient_ * (z_log_z_antiderivative(z, log_scale_) -
+                                              z_log_z_antiderivative(z + (l_ + l_), log_scale_));
+      out[i + j] = radii_here[j].smooth + singular;
+    }
+  }
 }
 
 double DiskFluxIntegral::integral(const Radius& a, const Radius& b) const noexcept {

@@ -48,6 +48,11 @@ class DiskFluxIntegral {
   // however close a and b are.
   [[nodiscard]] double integral(const Radius& a, const Radius& b) const noexcept;
 
+  // Psi(x[i]) for ascending x in [0, 1], with Psi' = Phi and Psi(l) = 0 on the side that holds
+  // l (beyond the limb: Psi(1) = 0 up to the singular part). A sum of such values weighted by
+  // changes of slope that sum to zero does not depend on the constant.
+  void antiderivatives(std::span<const double> x, std::span<double> out) const noexcept;
+
   static constexpr std::size_t points = 32;
 
  private:

@@ -37,6 +37,21 @@ class ChebyshevPoints {
     return c;
   }
 
+  // The transpose: W_j = sum_k (2 - [k = 0]) / M T_k(t_j) m_k, so that for any samples
+  // sum_k c_k m_k = sum_j W_j f_j. With m_k = sum_i w_i T_k(t_i) over some points t_i, W holds
+  // the weights of the rule sum_i w_i p(t_i) on the interpolant p of the samples.
+  [[nodiscard]] std::array<double, M> nodal_weights(const std::array<double, M>& moments) const noexcept {
+    std::array<double, M> weights{};
+    for (std::size_t j = 0; j < M; ++j) weights[j] = moments[0];
+    for (std::size_t k = 1; k < M; ++k) {
+      const double* row = &cosines_[k * M];
+      const double twice = moments[k] + moments[k];
+      for (std::size_t j = 0; j < M; ++j) weights[j] += twice * row[j];
+    }
+    for (std::size_t j = 0; j < M; ++j) weights[j] /= static_cast<double>(M);
+    return weights;
+  }
+
  private:
   ChebyshevPoints() {
     const double pi = 3.141592653589793;
