@@ -137,3 +137,17 @@ def test_long_table_does_not_depend_on_the_pool_size():
         )
         outputs.add(completed.stdout)
     assert len(outputs) == 1
+
+
+@pytest.mark.parametrize("rows", [1000, 10_000])
+@pytest.mark.parametrize("rho", [1e3, 1e5])
+def test_long_limb_crowded_table_never_below_one(rows, rho):
+    # A large source seen from a few source radii away magnifies by less than rounding; the steep
+    # slopes of a limb-crowded table must not take the mean below 1.
+    bl, bf = limb_law(rows, "limb")
+    separations = list(np.linspace(3.0, 3.999, 40))
+    for function in (
+        obrivane.integrated_flux_map_witt_mao_magnification,
+        obrivane.integrated_flux_map_heyrovsky_magnification,
+    ):
+        assert all(value >= 1 for value in function(separations, 1.0, rho, bl, bf))

@@ -200,8 +200,15 @@ std::vector<double> tabulated_magnification(const std::vector<double>& l, double
     knots = std::make_unique<const KnotForm>(profile);
   }
   const Source source{profile, weights, knots.get()};
-  parallel::parallel_for(l.size(),
-                         [&](std::size_t i) { result[i] = magnification(source, l[i], re, rstar, rho); });
+  // With no negative brightness the result is a weighted mean of the point-lens magnification,
+  // so at least 1. Far out, where it exceeds 1 by less than rounding, the steep slopes of a long
+  // limb-crowded table can round it a few 1e-11 below; the bound is then the better value. A
+  // table with negative entries is no mean, and is left as computed.
+  const bool is_mean = std::none_of(bf.begin(), bf.end(), [](double value) { return value < 0; });
+  parallel::parallel_for(l.size(), [&](std::size_t i) {
+    const double value = magnification(source, l[i], re, rstar, rho);
+    result[i] = is_mean && value < 1 ? 1 : value;
+  });
   return result;
 }
 
