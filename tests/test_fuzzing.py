@@ -7,11 +7,8 @@ Examples are bounded and derandomized by the profile in conftest.py."""
 
 import json
 import math
-import os
 import random
 import struct
-import subprocess
-import sys
 import textwrap
 
 import obrivane
@@ -27,6 +24,7 @@ from fuzzing_inputs import (
 )
 from hypothesis import given
 from hypothesis import strategies as st
+from pool_runs import output_with_pool_size
 
 FLOOR = 1 - 1e-12
 
@@ -266,18 +264,7 @@ def evaluate_with_pool_size(cases, size):
         (name, [[v.hex() for v in a] if isinstance(a, list) else a.hex() for a in arguments])
         for name, arguments in cases
     ]
-    directory = os.path.dirname(obrivane.__file__)
-    environment = dict(os.environ, PYTHONPATH=directory, RAYON_NUM_THREADS=str(size))
-    completed = subprocess.run(
-        [sys.executable, "-c", EVALUATE_IN_CHILD],
-        input=json.dumps(encoded),
-        capture_output=True,
-        text=True,
-        env=environment,
-        timeout=300,
-    )
-    assert completed.returncode == 0, completed.stderr[-2000:]
-    return json.loads(completed.stdout)
+    return json.loads(output_with_pool_size(EVALUATE_IN_CHILD, size, stdin=json.dumps(encoded)))
 
 
 def test_results_do_not_depend_on_the_pool_size():

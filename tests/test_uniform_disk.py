@@ -6,15 +6,13 @@ as the user sees them."""
 import functools
 import json
 import math
-import os
 import random
-import subprocess
-import sys
 import textwrap
 
 import mpmath as mp
 import obrivane
 import pytest
+from pool_runs import outputs_with_pool_sizes
 
 EPSILON = 2.0**-52
 
@@ -338,18 +336,11 @@ print(json.dumps([words(single), [words(row) for row in multi]]))
 
 
 def test_bit_identical_for_every_pool_size():
-    outputs = []
-    for pool in ("1", "2", "8"):
-        environment = {**os.environ, "RAYON_NUM_THREADS": pool}
-        completed = subprocess.run(
-            [sys.executable, "-c", textwrap.dedent(BIT_PATTERNS)],
-            env=environment,
-            capture_output=True,
-            text=True,
-            timeout=120,
-        )
-        assert completed.returncode == 0, completed.stderr
-        outputs.append(json.loads(completed.stdout.strip().splitlines()[-1]))
+    program = textwrap.dedent(BIT_PATTERNS)
+    outputs = [
+        json.loads(out.strip().splitlines()[-1])
+        for out in outputs_with_pool_sizes(program, (1, 2, 8))
+    ]
     assert outputs[0] == outputs[1] == outputs[2]
     single, _ = outputs[0]
     assert len(single) == 20005
