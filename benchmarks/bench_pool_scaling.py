@@ -15,11 +15,9 @@ after/before ratio of each.
 """
 
 import argparse
-import json
-import os
 import statistics
-import subprocess
-import sys
+
+from build_runs import run_in_build
 
 SIZES = [1, 2, 8, 32, 64]
 
@@ -27,6 +25,7 @@ PROGRAM = r"""
 import json, sys, time, timeit
 import numpy as np
 import _obrivane_testing as testing
+
 # The test-only module runs the same model on its own copy of the pool, whose wake-ups it counts.
 f = testing.uniform_disk_batch
 cases = {"16": (np.linspace(0.0, 3.0, 16), 20_000), "1e4": (np.linspace(0.0, 3.0, 10_000), 300)}
@@ -53,16 +52,7 @@ print(json.dumps(out))
 
 
 def measure(build: str, size: int) -> dict:
-    env = {key: value for key, value in os.environ.items() if not key.startswith("RAYON_")}
-    env.update(PYTHONPATH=os.path.abspath(build), RAYON_NUM_THREADS=str(size))
-    completed = subprocess.run(
-        [sys.executable, "-c", PROGRAM, str(size)],
-        env=env,
-        check=True,
-        capture_output=True,
-        text=True,
-    )
-    return json.loads(completed.stdout)
+    return run_in_build(build, PROGRAM, str(size), threads=size)
 
 
 def main() -> None:

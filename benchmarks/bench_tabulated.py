@@ -16,11 +16,11 @@ source radii), and the ratio baseline / ours of the medians.
 
 import argparse
 import json
-import os
 import pathlib
 import statistics
-import subprocess
 import sys
+
+from build_runs import run_in_build
 
 HERE = pathlib.Path(__file__).resolve().parent
 ROOT = HERE.parent
@@ -56,6 +56,7 @@ print(json.dumps(results))
 ACCURACY_CHILD = r"""
 import json, sys
 import obrivane
+
 cases = json.loads(sys.argv[1])
 print(json.dumps([obrivane.integrated_flux_map_heyrovsky_magnification([s], 1.0, rho, bl, bf)[0]
                   for bl, bf, rho, s in cases]))
@@ -63,18 +64,8 @@ print(json.dumps([obrivane.integrated_flux_map_heyrovsky_magnification([s], 1.0,
 
 
 def run_child(program, build, arguments, threads):
-    environment = dict(os.environ, PYTHONPATH=str(build))
-    environment.pop("RAYON_NUM_THREADS", None)
-    if threads is not None:
-        environment["RAYON_NUM_THREADS"] = str(threads)
-    completed = subprocess.run(
-        [sys.executable, "-c", program, json.dumps(arguments)],
-        env=environment,
-        capture_output=True,
-        text=True,
-        check=True,
-    )
-    return json.loads(completed.stdout)
+    pool = "default" if threads is None else threads
+    return run_in_build(build, program, json.dumps(arguments), threads=pool)
 
 
 def timing_table(ours, baseline, quick, threads):

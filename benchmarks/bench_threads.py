@@ -17,11 +17,9 @@ the min and the median over the rounds.
 """
 
 import argparse
-import json
-import os
 import statistics
-import subprocess
-import sys
+
+from build_runs import run_in_build
 
 PROGRESS = r"""
 import json, threading, time
@@ -60,6 +58,7 @@ OVERLAP = r"""
 import json, threading, time
 import numpy as np
 import obrivane
+
 l = np.linspace(0.0, 5.0, 100_000)
 obrivane.witt_mao_magnification(l[:1000], 1.0, 0.1)
 
@@ -80,12 +79,8 @@ print(json.dumps({"one_thread": one_thread, "four_threads": four_threads}))
 """
 
 
-def run(build: str, code: str, **env_changes) -> dict:
-    env = dict(os.environ, PYTHONPATH=os.path.abspath(build), **env_changes)
-    completed = subprocess.run(
-        [sys.executable, "-c", code], env=env, check=True, capture_output=True, text=True
-    )
-    return json.loads(completed.stdout)
+def run(build: str, code: str, threads: int | None = None) -> dict:
+    return run_in_build(build, code, threads=threads)
 
 
 def summary(values: list[float]) -> str:
@@ -110,11 +105,11 @@ def main() -> None:
     }
     for _ in range(arguments.rounds):
         for build in arguments.builds:
-            progress = run(build, PROGRESS, RAYON_NUM_THREADS="1")
+            progress = run(build, PROGRESS, threads=1)
             results[build]["progress"].append(progress["progress"])
             results[build]["numpy"].append(progress["numpy"])
             results[build]["progress_default"].append(run(build, PROGRESS)["progress"])
-            overlap = run(build, OVERLAP, RAYON_NUM_THREADS="1")
+            overlap = run(build, OVERLAP, threads=1)
             results[build]["one_thread"].append(overlap["one_thread"])
             results[build]["four_threads"].append(overlap["four_threads"])
             results[build]["ratio"].append(overlap["four_threads"] / overlap["one_thread"])

@@ -9,10 +9,9 @@ nanoseconds per call, and the ratio after/before of each.
 
 import argparse
 import json
-import os
 import statistics
-import subprocess
-import sys
+
+from build_runs import run_in_build
 
 CASES = {
     "witt_mao_magnification([2.0], 1.0, 0.5)": "f([2.0], 1.0, 0.5)",
@@ -25,6 +24,7 @@ CASES = {
 TIMER = r"""
 import json, sys, timeit
 import obrivane
+
 f = obrivane.witt_mao_magnification
 g = obrivane.heyrovsky_magnification
 h = obrivane.integrated_heyrovsky_magnification
@@ -40,15 +40,7 @@ print(json.dumps(out))
 
 
 def time_build(build: str) -> dict:
-    env = dict(os.environ, PYTHONPATH=os.path.abspath(build))
-    completed = subprocess.run(
-        [sys.executable, "-c", TIMER, json.dumps(CASES)],
-        env=env,
-        check=True,
-        capture_output=True,
-        text=True,
-    )
-    return json.loads(completed.stdout)
+    return run_in_build(build, TIMER, json.dumps(CASES))
 
 
 def main() -> None:
