@@ -2,6 +2,7 @@
 
 import pathlib
 import re
+import sys
 
 _pyproject = (pathlib.Path(__file__).resolve().parent.parent / "pyproject.toml").read_text()
 
@@ -11,16 +12,25 @@ copyright = "2026, obrivane developers"
 release = re.search(r'^version = "([^"]+)"$', _pyproject, re.MULTILINE).group(1)
 version = release
 
-extensions = ["sphinx.ext.mathjax"]
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent / "_ext"))
+
+# The obrivane.fspl pages come from the ufuncs' own docstrings (autodoc, NumPy-style sections
+# read by napoleon), so the build imports the compiled module; the low-level layer's pages are
+# written out. MathJax is served from the built pages themselves (sphinx-mathjax-offline), so
+# the mathematics renders without a network.
+extensions = [
+    "sphinx.ext.mathjax",
+    "sphinx-mathjax-offline",
+    "sphinx.ext.autodoc",
+    "sphinx.ext.napoleon",
+    "ufunc_signatures",
+]
 exclude_patterns = ["_build", "functions/_integrated_method.rst"]
-html_theme = "alabaster"
+html_theme = "furo"
+html_title = f"obrivane {release}"
 html_static_path = ["_static"]
-html_theme_options = {
-    "description": "Finite-source point-lens microlensing magnifications",
-    "fixed_sidebar": True,
-}
-# Python signatures in the function pages are written out, not imported: the documentation
-# builds without the compiled module.
+napoleon_google_docstring = False
+napoleon_numpy_docstring = True
 default_role = "math"
 primary_domain = "py"
 nitpicky = True
