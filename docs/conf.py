@@ -2,7 +2,6 @@
 
 import pathlib
 import re
-import sys
 
 _pyproject = (pathlib.Path(__file__).resolve().parent.parent / "pyproject.toml").read_text()
 
@@ -12,29 +11,35 @@ copyright = "2026, obrivane developers"
 release = re.search(r'^version = "([^"]+)"$', _pyproject, re.MULTILINE).group(1)
 version = release
 
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent / "_ext"))
-
 # The obrivane.fspl pages come from the ufuncs' own docstrings (autodoc, NumPy-style sections
-# read by napoleon), so the build imports the compiled module; the low-level layer's pages are
-# written out. MathJax is served from the built pages themselves (sphinx-mathjax-offline), so
-# the mathematics renders without a network.
+# read by napoleon; each docstring starts with its signature, which autodoc takes), so the build
+# imports the compiled module; the low-level layer's pages are written out. MathJax is copied
+# into the built pages (sphinx-mathjax-offline), so the mathematics renders without a network.
 extensions = [
     "sphinx.ext.mathjax",
     "sphinx-mathjax-offline",
     "sphinx.ext.autodoc",
     "sphinx.ext.napoleon",
-    "ufunc_signatures",
 ]
 exclude_patterns = ["_build", "functions/_integrated_method.rst"]
 html_theme = "furo"
 html_title = f"obrivane {release}"
 html_static_path = ["_static"]
+html_css_files = ["wide_code.css"]
 napoleon_google_docstring = False
 napoleon_numpy_docstring = True
+# "optional" and "default" are shown as words, the rest of a type line as references.
+napoleon_preprocess_types = True
 default_role = "math"
 primary_domain = "py"
 nitpicky = True
 nitpick_ignore = [
+    # NumPy's words for the types of ufunc arguments and results.
+    ("py:class", "array_like"),
+    ("py:class", "ndarray"),
+    ("py:class", "scalar"),
+    ("py:class", "tuple"),
+    ("py:obj", "None"),
     ("py:class", "float"),
     ("py:class", "list"),
     ("py:class", "sequence"),

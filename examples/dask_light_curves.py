@@ -1,8 +1,9 @@
 """Light curves of many events on a Dask cluster (dask.distributed).
 
 Each task computes the uniform-disk light curves of a block of events on a common grid of
-epochs, one obrivane call per event; the blocks are spread over the cluster's worker processes
-and gathered into one array of shape (events, epochs). By default a LocalCluster is started on
+epochs in one obrivane.fspl call, the event parameters broadcast against the epochs; the
+blocks are spread over the cluster's worker processes and gathered into one array of shape
+(events, epochs). By default a LocalCluster is started on
 this machine; --address connects to an existing scheduler instead (the workers there must have
 obrivane installed).
 
@@ -21,7 +22,7 @@ import os
 import time
 
 import numpy as np
-import obrivane
+from obrivane import fspl
 
 
 def events(count, seed=2026):
@@ -39,12 +40,11 @@ def events(count, seed=2026):
 
 
 def light_curves(block, epochs):
-    """Uniform-disk magnifications of each event of block (rows t0, u0, tE, rho) at epochs."""
-    result = np.empty((len(block), len(epochs)))
-    for row, (t0, u0, tE, rho) in zip(result, block, strict=True):
-        u = np.hypot(u0, (epochs - t0) / tE)
-        row[:] = obrivane.witt_mao_magnification(u / rho, 1.0, rho)
-    return result
+    """Uniform-disk magnifications of each event of block (rows t0, u0, tE, rho) at epochs:
+    an array of shape (events, epochs)."""
+    t0, u0, tE, rho = (column[:, np.newaxis] for column in np.asarray(block).T)
+    u = np.hypot(u0, (epochs - t0) / tE)
+    return fspl.uniform(u, rho)
 
 
 def in_process(parameters, epochs):

@@ -12,7 +12,7 @@ is fitted with a point lens and a limb-darkened source of radius rho:
 - A(t) = obrivane.fspl.linear(u(t), rho, u1) with u(t) = sqrt(u0^2 + ((t - t0)/tE)^2), and u1
   the linear limb-darkening coefficient of the telescope's band (LIMB_DARKENING below).
 
-The lens of this event has a planet (q ~ 3e-4), whose signal is a short deviation while the
+The lens of this event has a sub-Saturn planet, whose signal is a short deviation while the
 lens crosses the source; a single lens leaves it in the residuals, so the chi^2 per point here
 is above the planetary fit's, while t0, u0, tE and rho stay close to it.
 
@@ -36,7 +36,7 @@ DATA = pathlib.Path(__file__).resolve().parent / "data" / "MB08310"
 LIMB_DARKENING = {"R": 0.62, "I": 0.53, "H": 0.33, "MOA-Red": 0.58, "unfiltered": 0.62}
 
 # Band of each telescope: from the TIME_SERIES_DATA_FILTER of its file, except MOA, whose file
-# says I for the MOA-Red filter (Janczak et al. 2010).
+# says I for MOA's broad red filter.
 BAND_OF_TELESCOPE = {"MOA": "MOA-Red"}
 
 # Start of the fit (HJD - 2450000 for t0; u0 and rho in Einstein radii; tE in days), read from
@@ -117,14 +117,22 @@ def fit(telescopes, max_evaluations=None, start=None):
     )
 
 
+def standard_errors(result):
+    """Standard errors of (t0, u0, tE, rho) from the Jacobian at the solution (the fluxes
+    solved at each step, so their uncertainty is included)."""
+    return np.sqrt(np.diag(np.linalg.inv(result.jac.T @ result.jac)))
+
+
 def report(result, telescopes):
     points = sum(len(telescope.t) for telescope in telescopes)
     chi2 = 2 * result.cost
     free = 4 + 2 * len(telescopes)
     print(f"{points} points from {len(telescopes)} telescopes, {result.nfev} evaluations")
-    print(f"chi^2 = {chi2:.1f} for {points - free} degrees of freedom ({chi2 / points:.2f} a point)")
-    for name, value in zip(NAMES, result.x, strict=True):
-        print(f"{name:>4} = {value:.8g}")
+    print(f"chi^2 = {chi2:.1f} for {points - free} degrees of freedom, {chi2 / points:.2f} a point")
+    units = {"t0": "HJD - 2450000", "u0": "Einstein radii", "tE": "days", "rho": "Einstein radii"}
+    for name, value, error in zip(NAMES, result.x, standard_errors(result), strict=True):
+        decimals = max(0, 1 - math.floor(math.log10(error)))  # two digits of the error
+        print(f"{name:>4} = {value:.{decimals}f} +- {error:.{decimals}f} ({units[name]})")
     print(f"{'telescope':>10} {'band':>10} {'u1':>5} {'points':>6} {'fs':>9} {'fb':>9} {'chi2':>8}")
     for telescope in telescopes:
         a = magnification(result.x, telescope)

@@ -12,28 +12,20 @@ the current directory.
 """
 
 import numpy as np
-import obrivane
+from obrivane import fspl
 
-EINSTEIN_RADIUS = 1.0  # the unit of length below
 SOURCE_RADIUS = 0.05  # rho, in Einstein radii
 IMPACT_PARAMETER = 0.02  # closest approach of lens and source centre, in Einstein radii
-
-
-def point_lens(u):
-    return (u * u + 2) / (u * np.sqrt(u * u + 4))
+LIMB_DARKENING = 0.6  # u1 of the linear law I(mu) = 1 - u1 (1 - mu)
 
 
 def light_curves(time):
     """Magnifications at the given times, in units of the Einstein-radius crossing time from the
     closest approach (the relative motion is a straight line)."""
     u = np.hypot(IMPACT_PARAMETER, time)
-    # The magnification functions take the separation in source radii.
-    separations = u / SOURCE_RADIUS
-    uniform = np.array(obrivane.witt_mao_magnification(separations, EINSTEIN_RADIUS, SOURCE_RADIUS))
-    limb_darkened = np.array(
-        obrivane.integrated_heyrovsky_magnification(separations, EINSTEIN_RADIUS, SOURCE_RADIUS)
-    )
-    return u, point_lens(u), uniform, limb_darkened
+    uniform = fspl.uniform(u, SOURCE_RADIUS)
+    limb_darkened = fspl.linear(u, SOURCE_RADIUS, LIMB_DARKENING)
+    return u, fspl.point_source(u), uniform, limb_darkened
 
 
 def print_table(time):

@@ -51,7 +51,7 @@ def test_event_light_curve_follows_the_event_geometry(capsys):
     t0, u0, tE, rho = 100.0, 0.01, 20.0, 0.02
     t = np.array([t0 - 10.0, t0 - 0.1, t0, t0 + 0.1, t0 + 10.0])
     uniform = example.magnification(t, t0, u0, tE, rho)
-    limb = example.magnification(t, t0, u0, tE, rho, limb_darkened=True)
+    limb = example.magnification(t, t0, u0, tE, rho, u1=0.6)
     assert isinstance(uniform, np.ndarray) and uniform.dtype == np.float64
     np.testing.assert_array_equal(uniform, uniform[::-1])  # symmetric about t0
     # Far from the peak the source nearly looks like a point.
