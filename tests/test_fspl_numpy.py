@@ -23,7 +23,7 @@ LAWS = [
     ("logarithmic", (0.5, 0.2)),
     ("power2", (0.6, 0.7)),
 ]
-UFUNCS = ["point_source", *(name for name, _ in LAWS), "u1_from_gamma", "gamma_from_u1"]
+UFUNCS = ["point_source", *(name for name, _ in LAWS), "tabulated", "u1_from_gamma", "gamma_from_u1"]
 
 
 def test_both_import_forms_give_the_one_submodule():
@@ -269,3 +269,39 @@ def test_dask_arrays_go_through_array_ufunc():
     lazy = fspl.quadratic(da.from_array(u, chunks=250), 0.1, 0.4, 0.25)
     assert isinstance(lazy, da.Array)
     assert lazy.compute().tolist() == fspl.quadratic(u, 0.1, 0.4, 0.25).tolist()
+
+
+def test_tabulated_is_the_flux_map_function_in_einstein_units():
+    radius, brightness = [0.0, 0.3, 0.3, 0.8, 1.0], [1.0, 0.9, 0.7, 0.5, 0.2]
+    rho = 0.1
+    u = np.concatenate([np.linspace(0.0, 0.5, 26), [0.1 * (1 + 1e-12), 2.0, np.inf]])
+    result = fspl.tabulated(u, rho, radius, brightness)
+    low_level = obrivane.integrated_flux_map_witt_mao_magnification(list(u[:-1] / rho), 1.0, rho, radius, brightness)
+    assert result[:-1].tolist() == low_level
+    assert result[-1] == 1.0
+    # A long table on the pool gives the same bits as element by element.
+    many = np.linspace(0.0, 0.5, 5000)
+    assert fspl.tabulated(many, rho, radius, brightness)[::500].tolist() == [
+        fspl.tabulated(x, rho, radius, brightness) for x in many[::500]
+    ]
+
+
+def test_tabulated_broadcasts_over_tables():
+    tables_r = np.array([[0.0, 1.0], [0.0, 1.0]])
+    tables_b = np.array([[1.0, 1.0], [1.0, 0.4]])
+    u = np.array([[0.02], [0.05], [0.2]])
+    result = fspl.tabulated(u, 0.1, tables_r, tables_b)
+    assert result.shape == (3, 2)
+    assert result[:, 0].tolist() == fspl.tabulated(u[:, 0], 0.1, [0.0, 1.0], [1.0, 1.0]).tolist()
+    assert np.abs(result[:, 0] / fspl.uniform(u[:, 0], 0.1) - 1).max() <= 1e-14
+    assert result[1, 1] == fspl.tabulated(0.05, 0.1, [0.0, 1.0], [1.0, 0.4])
+    with pytest.raises(ValueError):
+        fspl.tabulated(0.05, 0.1, [0.0, 0.5, 1.0], [1.0, 1.0])
+
+
+@pytest.mark.parametrize(
+    ("radius", "brightness"),
+    [([], []), ([0.0, 1.0], [0.0, 0.0]), ([0.0, 1.0], [1.0, np.nan]), ([0.0, np.inf], [1.0, 1.0])],
+)
+def test_tabulated_tables_without_a_source_give_nan(radius, brightness):
+    assert np.isnan(fspl.tabulated(np.array([0.0, 0.05, 1.0]), 0.1, radius, brightness)).all()

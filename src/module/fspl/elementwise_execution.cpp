@@ -54,12 +54,8 @@ int run_in_chunks(std::size_t n, void (*chunk)(void*, std::size_t, std::size_t),
   }
   // Failures are raised with the lock held: the lock this loop gave up, or a hold of NumPy's
   // released lock for as long as it takes to set the exception.
-  PyGILState_STATE state{};
-  if (holds_lock) {
-    PyEval_RestoreThread(saved);
-  } else {
-    state = PyGILState_Ensure();
-  }
+  if (holds_lock) PyEval_RestoreThread(saved);
+  const InterpreterLockHold hold;
   if (signals.caught()) {
     signals.raise();
   } else {
@@ -69,7 +65,6 @@ int run_in_chunks(std::size_t n, void (*chunk)(void*, std::size_t, std::size_t),
       raise_caught_failure();
     }
   }
-  if (!holds_lock) PyGILState_Release(state);
   return -1;
 }
 

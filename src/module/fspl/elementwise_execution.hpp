@@ -9,6 +9,8 @@
 // with the lock held and reported to NumPy by the return value -1.
 #pragma once
 
+#include <Python.h>
+
 #include <cstddef>
 #include <type_traits>
 
@@ -18,6 +20,24 @@ namespace obrivane::module::fspl {
 // enough that a chunk's bookkeeping (and a kernel's per-chunk state, such as a quadrature rule
 // made for one exponent) is shared by many elements.
 inline constexpr std::size_t elements_per_chunk = 64;
+
+// Holds the interpreter lock for its lifetime, taking it only if the calling thread does not hold
+// it already (NumPy may have released it around the loop). For setting an exception.
+class InterpreterLockHold {
+ public:
+  InterpreterLockHold() noexcept : taken_(PyGILState_Check() == 0) {
+    if (taken_) state_ = PyGILState_Ensure();
+  }
+  ~InterpreterLockHold() {
+    if (taken_) PyGILState_Release(state_);
+  }
+  InterpreterLockHold(const InterpreterLockHold&) = delete;
+  InterpreterLockHold& operator=(const InterpreterLockHold&) = delete;
+
+ private:
+  bool taken_;
+  PyGILState_STATE state_{};
+};
 
 // Calls chunk(context, begin, end) for consecutive ranges covering [0, n), each exactly once,
 // possibly on several threads at once. Returns 0, or -1 with a Python exception set.

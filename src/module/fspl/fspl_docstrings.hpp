@@ -54,7 +54,8 @@ inline constexpr const char* module =
     "- ``quadratic(u, rho, a, b)``: I = 1 - a (1 - mu) - b (1 - mu)^2;\n"
     "- ``square_root(u, rho, c, d)``: I = 1 - c (1 - mu) - d (1 - sqrt(mu));\n"
     "- ``logarithmic(u, rho, e, f)``: I = 1 - e (1 - mu) - f mu ln(mu);\n"
-    "- ``power2(u, rho, c, alpha)``: I = 1 - c (1 - mu^alpha).\n"
+    "- ``power2(u, rho, c, alpha)``: I = 1 - c (1 - mu^alpha);\n"
+    "- ``tabulated(u, rho, radius, brightness)``: the linear interpolation of a table.\n"
     "\n"
     "``point_source(u)`` is the point-source magnification, and ``u1_from_gamma`` and\n"
     "``gamma_from_u1`` convert between the linear coefficient u1 and Gamma = 2 u1 / (3 - u1).\n"
@@ -170,6 +171,31 @@ inline constexpr const char* power2 =
     "-----\n"
     "The total flux is proportional to 1 - c alpha / (alpha + 2). A negative exponent raises\n"
     "ValueError, like a non-positive flux.\n" OBRIVANE_LAW_NOTES;
+
+inline constexpr const char* tabulated =
+    "tabulated(u, rho, radius, brightness, " OBRIVANE_UFUNC_KEYWORDS
+    ")\n"
+    "\n"
+    "Magnification of a source whose radial brightness profile is a table.\n"
+    "\n"
+    "A generalised ufunc of signature ``(),(),(n),(n)->()``: the table's radii and brightness values\n"
+    "are the last axis of ``radius`` and ``brightness``, and the other axes broadcast with ``u`` and\n"
+    "``rho``; one table for every point is prepared once.\n"
+    "\n"
+    "Parameters\n"
+    "----------\n" OBRIVANE_GEOMETRY_PARAMETERS
+    "radius : array_like, last axis of length n\n"
+    "    Radii of the table, in units of the source radius (0 at the centre, 1 at the limb), in\n"
+    "    non-decreasing order; a repeated radius is a jump of the profile.\n"
+    "brightness : array_like, last axis of length n\n"
+    "    Surface brightness at each radius, in any unit.\n" OBRIVANE_COMMON_OUTPUT
+    "\n"
+    "Notes\n"
+    "-----\n"
+    "The profile is the linear interpolation of the table, zero outside the tabulated radii and cut\n"
+    "at the limb, and the magnification is exact for that profile: the same values as\n"
+    "``obrivane.integrated_flux_map_witt_mao_magnification(u / rho, 1, rho, radius, brightness)``.\n"
+    "A table with a non-finite entry or no flux gives NaN, as does geometry without a value.\n";
 
 inline constexpr const char* u1_from_gamma =
     "u1_from_gamma(gamma, " OBRIVANE_UFUNC_KEYWORDS

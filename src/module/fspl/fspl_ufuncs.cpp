@@ -11,14 +11,18 @@
 #include <numpy/ufuncobject.h>
 
 #include <array>
+#include <cfenv>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "module/call_entry.hpp"
 #include "module/fspl/elementwise_execution.hpp"
 #include "module/fspl/fspl_docstrings.hpp"
 #include "module/fspl/law_kernels.hpp"
+#include "models/tabulated_profile.hpp"
 #include "module/owned_reference.hpp"
 #include "module/pending_python_error.hpp"
 
@@ -71,14 +75,12 @@ int check_coefficients(char* const* data, const npy_intp* strides, std::size_t n
   for (std::size_t i = 0; i < n; ++i) {
     const char* problem = Kernel::coefficient_problem(element(data[first + J], strides[first + J], i)...);
     if (problem == nullptr) continue;
-    const bool holds_lock = PyGILState_Check() != 0;
-    const PyGILState_STATE state = holds_lock ? PyGILState_STATE{} : PyGILState_Ensure();
+    const InterpreterLockHold hold;
     try {
       raise_coefficient_problem<Kernel>(problem, data, strides, i, coefficients);
     } catch (...) {
       raise_caught_failure();
     }
-    if (!holds_lock) PyGILState_Release(state);
     return -1;
   }
   return 0;
@@ -98,6 +100,50 @@ int strided_loop(PyArrayMethod_Context*, char* const* data, const npy_intp* dime
     evaluate_range<Kernel>(data, strides, begin, end, std::make_index_sequence<inputs>());
   };
   return run_in_chunks(n, chunk);
+}
+
+// The generalised ufunc tabulated(u, rho, radius, brightness), signature (),(),(n),(n)->(): each
+// run of elements that share one table (all of them, when the table broadcasts) prepares it once
+// and evaluates its elements on the pool. Operands 2 and 3 carry the table, with their row
+// strides after the five outer strides.
+int tabulated_loop(PyArrayMethod_Context*, char* const* data, const npy_intp* dimensions, const npy_intp* strides,
+                   NpyAuxData*) noexcept {
+  const auto n = static_cast<std::size_t>(dimensions[0]);
+  const auto rows = static_cast<std::size_t>(dimensions[1]);
+  const auto table_at = [&](std::size_t operand, std::size_t i) {
+    return data[operand] + static_cast<npy_intp>(i) * strides[operand];
+  };
+  std::size_t begin = 0;
+  while (begin < n) {
+    std::size_t end = begin + 1;
+    while (end < n && table_at(2, end) == table_at(2, begin) && table_at(3, end) == table_at(3, begin)) ++end;
+    std::unique_ptr<const models::PreparedTable> table;
+    try {
+      std::vector<double> radii(rows);
+      std::vector<double> brightness(rows);
+      for (std::size_t row = 0; row < rows; ++row) {
+        radii[row] = element(table_at(2, begin), strides[5], row);
+        brightness[row] = element(table_at(3, begin), strides[6], row);
+      }
+      table = std::make_unique<const models::PreparedTable>(radii, brightness);
+    } catch (...) {
+      const InterpreterLockHold hold;
+      raise_caught_failure();
+      return -1;
+    }
+    auto chunk = [&, offset = begin](std::size_t first, std::size_t last) {
+      for (std::size_t i = offset + first; i < offset + last; ++i) {
+        element(data[4], strides[4], i) =
+            table->magnification(element(data[0], strides[0], i), element(data[1], strides[1], i));
+      }
+    };
+    if (run_in_chunks(end - begin, chunk) < 0) return -1;
+    begin = end;
+  }
+  // NumPy reads the floating-point flags after a generalised ufunc's loop whatever the method's
+  // flags say; the NaN and infinities of the model are results, not errors.
+  std::feclearexcept(FE_ALL_EXCEPT);
+  return 0;
 }
 
 // Every operand, inputs and output, as float64; a dtype= or signature= that asks for another
@@ -125,16 +171,17 @@ struct UfuncRecord {
   const char* docstring;
   PyArrayMethod_StridedLoop* loop;
   PyArrayMethod_PromoterFunction* promoter;
+  const char* core_signature;  // null for an element-wise ufunc
 };
 
 template <class Kernel>
 constexpr UfuncRecord record_of(const char* docstring) {
   constexpr int inputs = static_cast<int>(Kernel::parameters.size());
-  return UfuncRecord{Kernel::name, inputs, docstring, &strided_loop<Kernel>, &promoter<inputs + 1>};
+  return UfuncRecord{Kernel::name, inputs, docstring, &strided_loop<Kernel>, &promoter<inputs + 1>, nullptr};
 }
 
 // The ufuncs in the order of __all__.
-constexpr std::array<UfuncRecord, 9> ufunc_records{
+constexpr std::array<UfuncRecord, 10> ufunc_records{
     record_of<PointSourceKernel>(docstrings::point_source),
     record_of<UniformKernel>(docstrings::uniform),
     record_of<LinearKernel>(docstrings::linear),
@@ -142,6 +189,7 @@ constexpr std::array<UfuncRecord, 9> ufunc_records{
     record_of<SquareRootKernel>(docstrings::square_root),
     record_of<LogarithmicKernel>(docstrings::logarithmic),
     record_of<Power2Kernel>(docstrings::power2),
+    UfuncRecord{"tabulated", 4, docstrings::tabulated, &tabulated_loop, &promoter<5>, "(),(),(n),(n)->()"},
     record_of<U1FromGammaKernel>(docstrings::u1_from_gamma),
     record_of<GammaFromU1Kernel>(docstrings::gamma_from_u1),
 };
@@ -156,8 +204,9 @@ constexpr int max_operands = 8;
 
 OwnedReference make_ufunc(const UfuncRecord& record) {
   const int operands = record.inputs + 1;
-  OwnedReference ufunc(PyUFunc_FromFuncAndData(nullptr, nullptr, nullptr, 0, record.inputs, 1, PyUFunc_None,
-                                               record.name, record.docstring, 0));
+  OwnedReference ufunc(PyUFunc_FromFuncAndDataAndSignature(nullptr, nullptr, nullptr, 0, record.inputs, 1,
+                                                           PyUFunc_None, record.name, record.docstring, 0,
+                                                           record.core_signature));
   if (!ufunc) return ufunc;
   std::array<PyArray_DTypeMeta*, max_operands> dtypes{};
   for (int i = 0; i < operands; ++i) dtypes[static_cast<std::size_t>(i)] = &PyArray_DoubleDType;
