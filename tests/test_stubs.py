@@ -57,3 +57,25 @@ def test_stub_types_match_what_the_function_accepts_and_returns(name):
         wrong = 1.0 if kind == "_RealSequence" else [1.0]
         with pytest.raises(TypeError, match=f"argument '{parameter}'"):
             function(**dict(arguments, **{parameter: wrong}))
+
+
+FSPL_STUBS = STUBS.parent / "fspl.pyi"
+
+
+def test_fspl_stubs_declare_each_ufunc_with_its_number_of_inputs():
+    from obrivane import fspl
+
+    tree = ast.parse(FSPL_STUBS.read_text())
+    declared = {
+        node.target.id: ast.unparse(node.annotation)
+        for node in tree.body
+        if isinstance(node, ast.AnnAssign)
+        and isinstance(node.target, ast.Name)
+        and ast.unparse(node.annotation) != "TypeAlias"
+    }
+    declared.pop("__all__")
+    assert list(declared) == fspl.__all__
+    for name, annotation in declared.items():
+        ufunc = getattr(fspl, name)
+        expected = "Final[_TableUfunc]" if ufunc.signature else f"Final[_Ufunc{ufunc.nin}]"
+        assert annotation == expected, name

@@ -35,6 +35,16 @@ rings: list[float] = obrivane.discrete_flux_map_heyrovsky_magnification(
 )
 version: str = obrivane.__version__
 names: list[str] = obrivane.__all__
+
+import obrivane.fspl
+from obrivane import fspl
+
+point: float = fspl.linear(0.1, 0.05, 0.6)
+curve: np.ndarray = fspl.quadratic(np.linspace(0, 1, 5), 0.05, [0.4, 0.3, 0.2, 0.1, 0.0], 0.2)
+qualified: float = obrivane.fspl.uniform(0.5, np.float32(0.1))
+into = np.empty(3)
+fspl.power2([0.1, 0.2, 0.3], 0.05, 0.6, 0.5, out=into, where=[True, False, True])
+table = fspl.tabulated(np.linspace(0, 1, 3), 0.1, [0.0, 1.0], [1.0, 1.0])
 """
 
 # Each line carries one mistake; the checkers must report every one of these lines.
@@ -48,8 +58,11 @@ obrivane.witt_mao_magnification("1.0", 1.0, 1.0)
 obrivane.witt_mao_magnification({1.0: 2.0}, 1.0, 1.0)
 obrivane.witt_mao_magnification([1.0], [1.0], 1.0)
 obrivane.integrated_witt_mao_magnification([1.0], 1.0, rstar="0.1")
+wrong_law: float = obrivane.fspl.linear([0.1, 0.2], 0.05, 0.6)
+obrivane.fspl.quadratic(0.1, 0.05, 0.4)
+obrivane.fspl.lineal(0.1, 0.05, 0.6)
 """
-PLANTED_LINES = set(range(3, 10))
+PLANTED_LINES = set(range(3, 13))
 
 
 @pytest.fixture(scope="module")

@@ -22,6 +22,13 @@ find_python() {
   return 1
 }
 
+# NumPy's headers for the ufuncs of obrivane.fspl: the interpreter's own NumPy if it has one,
+# else that of the python3 on the PATH (the headers do not depend on the interpreter version).
+numpy_include() {
+  "$1" -c "import numpy; print(numpy.get_include())" 2>/dev/null ||
+    python3 -c "import numpy; print(numpy.get_include())"
+}
+
 versions=("$@")
 [ ${#versions[@]} -gt 0 ] || versions=(3.11 3.12 3.13)
 built=0
@@ -35,7 +42,8 @@ for version in "${versions[@]}"; do
   log="$directory.log"
   mkdir -p build
   start=$SECONDS
-  if cmake -S . -B "$directory" -G Ninja -DPython_EXECUTABLE="$python" >"$log" 2>&1 &&
+  if cmake -S . -B "$directory" -G Ninja -DPython_EXECUTABLE="$python" \
+    -DOBRIVANE_NUMPY_INCLUDE_DIR="$(numpy_include "$python")" >"$log" 2>&1 &&
     cmake --build "$directory" -j2 >>"$log" 2>&1 &&
     PYTHONPATH="$directory" "$python" tools/smoke_test.py >>"$log" 2>&1; then
     echo "python$version ($python): built and smoke-tested in $((SECONDS - start)) s"

@@ -78,6 +78,8 @@ double near_numerator(const TabulatedInterpolant& profile, double l, double rho)
   return numerator;
 }
 
+}  // namespace
+
 // The same integral gathered by knots: summing by parts once more over the pieces,
 //   -sum_pieces I' (Psi(b) - Psi(a)) = sum_knots (I'(x+) - I'(x-)) Psi(x),
 // Psi' = Phi, with I' = 0 below 0 and beyond the limb. The changes of slope are fixed for the
@@ -134,6 +136,8 @@ class KnotForm {
   numeric::KnotSumTree<16> slopes_;
 };
 
+namespace {
+
 // Forming the groups costs less than one separation summed piece by piece; below this many pieces
 // the grouped sum gains less than the noise of a measurement.
 constexpr std::size_t knot_form_pieces = 64;
@@ -181,6 +185,14 @@ double magnification(const Source& source, double l, double re, double rstar, do
   return re >= 1 ? (scaled / rstar) * re : (scaled * re) / rstar;
 }
 
+// With no negative brightness the result is a weighted mean of the point-lens magnification, so
+// at least 1. Far out, where it exceeds 1 by less than rounding, the steep slopes of a long
+// limb-crowded table can round it a few 1e-11 below; the bound is then the better value. A table
+// with negative entries is no mean, and is left as computed.
+bool is_weighted_mean(std::span<const double> bf) {
+  return std::none_of(bf.begin(), bf.end(), [](double value) { return value < 0; });
+}
+
 // The shared core of both integrated functions, which compute the same magnification.
 std::vector<double> tabulated_magnification(const std::vector<double>& l, double re, double rstar,
                                             const std::vector<double>& bl, const std::vector<double>& bf) {
@@ -200,11 +212,7 @@ std::vector<double> tabulated_magnification(const std::vector<double>& l, double
     knots = std::make_unique<const KnotForm>(profile);
   }
   const Source source{profile, weights, knots.get()};
-  // With no negative brightness the result is a weighted mean of the point-lens magnification,
-  // so at least 1. Far out, where it exceeds 1 by less than rounding, the steep slopes of a long
-  // limb-crowded table can round it a few 1e-11 below; the bound is then the better value. A
-  // table with negative entries is no mean, and is left as computed.
-  const bool is_mean = std::none_of(bf.begin(), bf.end(), [](double value) { return value < 0; });
+  const bool is_mean = is_weighted_mean(bf);
   parallel::parallel_for(l.size(), [&](std::size_t i) {
     const double value = magnification(source, l[i], re, rstar, rho);
     result[i] = is_mean && value < 1 ? 1 : value;
@@ -232,6 +240,23 @@ ModelResult<std::vector<double>> discrete_flux_map_heyrovsky_magnification(std::
     result.push_back(sum);
   }
   return result;
+}
+
+PreparedTable::PreparedTable(std::span<const double> radii, std::span<const double> brightness)
+    : profile_(radii, brightness), is_mean_(is_weighted_mean(brightness)) {
+  if (!profile_.has_magnification()) return;
+  weights_ = profile_.mean_value_weights();
+  if (profile_.pieces().size() > knot_form_pieces) knots_ = std::make_unique<const KnotForm>(profile_);
+}
+
+PreparedTable::~PreparedTable() = default;
+
+double PreparedTable::magnification(double u, double rho) const {
+  if (!valid_source_radii(1, rho) || !profile_.has_magnification() || !(u >= 0)) return quiet_nan;
+  if (u == std::numeric_limits<double>::infinity()) return 1;
+  const Source source{profile_, weights_, knots_.get()};
+  const double value = obrivane::models::magnification(source, u / rho, 1, rho, rho);
+  return is_mean_ && value < 1 ? 1 : value;
 }
 
 ModelResult<std::vector<double>> integrated_flux_map_witt_mao_magnification(std::vector<double> l, double re,

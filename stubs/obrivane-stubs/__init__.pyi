@@ -20,6 +20,8 @@ class _RealSequence(Protocol):
     def __getitem__(self, index: slice, /) -> Any: ...
     def __iter__(self) -> Iterator[_Real]: ...
 
+from . import fspl as fspl
+
 __version__: Final[str]
 __all__: list[str]
 

@@ -11,6 +11,7 @@
 #include "module/entry/function_docstrings.hpp"
 #include "module/entry/magnification_entries.hpp"
 #include "module/error_value.hpp"
+#include "module/fspl/fspl_module.hpp"
 #include "module/interpreter_once_cell.hpp"
 #include "module/module_registration.hpp"
 
@@ -65,6 +66,12 @@ PyObject* create_module() {
     return nullptr;  // the module is released, the cell stays empty
   }
   if (PyModule_AddStringConstant(module.get(), "__version__", OBRIVANE_VERSION) < 0) {
+    take_pending_error().raise();
+    return nullptr;
+  }
+  // The interface in Einstein units, an attribute as os.path is one of os; not in __all__.
+  OwnedReference fspl(fspl::create_fspl_module());
+  if (!fspl || PyModule_AddObjectRef(module.get(), "fspl", fspl.get()) < 0) {
     take_pending_error().raise();
     return nullptr;
   }

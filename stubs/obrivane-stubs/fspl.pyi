@@ -1,0 +1,225 @@
+"""Finite-source point-lens magnifications as NumPy ufuncs, in Einstein units.
+
+Separations ``u`` and source radii ``rho`` are in Einstein radii. Scalars give a float, arrays a
+float64 array of the broadcast shape.
+"""
+
+from typing import Any, Final, Literal, Protocol, SupportsFloat, SupportsIndex, TypeAlias, overload
+
+import numpy as np
+from numpy.typing import ArrayLike, DTypeLike, NDArray
+
+# A scalar input: a Python or NumPy real number.
+_Scalar: TypeAlias = SupportsFloat | SupportsIndex
+_Out: TypeAlias = NDArray[Any] | tuple[NDArray[Any] | None] | None
+_Casting: TypeAlias = Literal["no", "equiv", "safe", "same_kind", "unsafe"]
+_Order: TypeAlias = Literal["K", "A", "C", "F"]
+
+class _Ufunc1(Protocol):
+    @property
+    def __name__(self) -> str: ...
+    @property
+    def nin(self) -> Literal[1]: ...
+    @property
+    def nout(self) -> Literal[1]: ...
+    @overload
+    def __call__(
+        self,
+        x1: _Scalar,
+        /,
+        out: None = None,
+        *,
+        where: ArrayLike = True,
+        casting: _Casting = "same_kind",
+        order: _Order = "K",
+        dtype: DTypeLike | None = None,
+        subok: bool = True,
+    ) -> float: ...
+    @overload
+    def __call__(
+        self,
+        x1: ArrayLike,
+        /,
+        out: _Out = None,
+        *,
+        where: ArrayLike = True,
+        casting: _Casting = "same_kind",
+        order: _Order = "K",
+        dtype: DTypeLike | None = None,
+        subok: bool = True,
+    ) -> NDArray[np.float64]: ...
+
+class _Ufunc2(Protocol):
+    @property
+    def __name__(self) -> str: ...
+    @property
+    def nin(self) -> Literal[2]: ...
+    @property
+    def nout(self) -> Literal[1]: ...
+    @overload
+    def __call__(
+        self,
+        x1: _Scalar,
+        x2: _Scalar,
+        /,
+        out: None = None,
+        *,
+        where: ArrayLike = True,
+        casting: _Casting = "same_kind",
+        order: _Order = "K",
+        dtype: DTypeLike | None = None,
+        subok: bool = True,
+    ) -> float: ...
+    @overload
+    def __call__(
+        self,
+        x1: ArrayLike,
+        x2: ArrayLike,
+        /,
+        out: _Out = None,
+        *,
+        where: ArrayLike = True,
+        casting: _Casting = "same_kind",
+        order: _Order = "K",
+        dtype: DTypeLike | None = None,
+        subok: bool = True,
+    ) -> NDArray[np.float64]: ...
+
+class _Ufunc3(Protocol):
+    @property
+    def __name__(self) -> str: ...
+    @property
+    def nin(self) -> Literal[3]: ...
+    @property
+    def nout(self) -> Literal[1]: ...
+    @overload
+    def __call__(
+        self,
+        x1: _Scalar,
+        x2: _Scalar,
+        x3: _Scalar,
+        /,
+        out: None = None,
+        *,
+        where: ArrayLike = True,
+        casting: _Casting = "same_kind",
+        order: _Order = "K",
+        dtype: DTypeLike | None = None,
+        subok: bool = True,
+    ) -> float: ...
+    @overload
+    def __call__(
+        self,
+        x1: ArrayLike,
+        x2: ArrayLike,
+        x3: ArrayLike,
+        /,
+        out: _Out = None,
+        *,
+        where: ArrayLike = True,
+        casting: _Casting = "same_kind",
+        order: _Order = "K",
+        dtype: DTypeLike | None = None,
+        subok: bool = True,
+    ) -> NDArray[np.float64]: ...
+
+class _Ufunc4(Protocol):
+    @property
+    def __name__(self) -> str: ...
+    @property
+    def nin(self) -> Literal[4]: ...
+    @property
+    def nout(self) -> Literal[1]: ...
+    @overload
+    def __call__(
+        self,
+        x1: _Scalar,
+        x2: _Scalar,
+        x3: _Scalar,
+        x4: _Scalar,
+        /,
+        out: None = None,
+        *,
+        where: ArrayLike = True,
+        casting: _Casting = "same_kind",
+        order: _Order = "K",
+        dtype: DTypeLike | None = None,
+        subok: bool = True,
+    ) -> float: ...
+    @overload
+    def __call__(
+        self,
+        x1: ArrayLike,
+        x2: ArrayLike,
+        x3: ArrayLike,
+        x4: ArrayLike,
+        /,
+        out: _Out = None,
+        *,
+        where: ArrayLike = True,
+        casting: _Casting = "same_kind",
+        order: _Order = "K",
+        dtype: DTypeLike | None = None,
+        subok: bool = True,
+    ) -> NDArray[np.float64]: ...
+
+class _TableUfunc(Protocol):
+    """(u, rho, radius, brightness): signature (),(),(n),(n)->()."""
+
+    @property
+    def __name__(self) -> str: ...
+    @property
+    def signature(self) -> str: ...
+    @overload
+    def __call__(
+        self,
+        u: _Scalar,
+        rho: _Scalar,
+        radius: ArrayLike,
+        brightness: ArrayLike,
+        /,
+        out: None = None,
+        *,
+        casting: _Casting = "same_kind",
+        order: _Order = "K",
+        dtype: DTypeLike | None = None,
+        subok: bool = True,
+    ) -> float: ...
+    @overload
+    def __call__(
+        self,
+        u: ArrayLike,
+        rho: ArrayLike,
+        radius: ArrayLike,
+        brightness: ArrayLike,
+        /,
+        out: _Out = None,
+        *,
+        casting: _Casting = "same_kind",
+        order: _Order = "K",
+        dtype: DTypeLike | None = None,
+        subok: bool = True,
+    ) -> NDArray[np.float64] | float: ...
+
+__all__: list[str]
+
+point_source: Final[_Ufunc1]
+"""point_source(u): the point-source magnification."""
+uniform: Final[_Ufunc2]
+"""uniform(u, rho): a uniformly bright source."""
+linear: Final[_Ufunc3]
+"""linear(u, rho, u1): I = 1 - u1 (1 - mu)."""
+quadratic: Final[_Ufunc4]
+"""quadratic(u, rho, a, b): I = 1 - a (1 - mu) - b (1 - mu)^2."""
+square_root: Final[_Ufunc4]
+"""square_root(u, rho, c, d): I = 1 - c (1 - mu) - d (1 - sqrt(mu))."""
+logarithmic: Final[_Ufunc4]
+"""logarithmic(u, rho, e, f): I = 1 - e (1 - mu) - f mu ln(mu)."""
+power2: Final[_Ufunc4]
+"""power2(u, rho, c, alpha): I = 1 - c (1 - mu^alpha)."""
+tabulated: Final[_TableUfunc]
+"""tabulated(u, rho, radius, brightness): the linear interpolation of a table."""
+u1_from_gamma: Final[_Ufunc1]
+"""u1_from_gamma(gamma): u1 = 3 Gamma / (2 + Gamma)."""
+gamma_from_u1: Final[_Ufunc1]
+"""gamma_from_u1(u1): Gamma = 2 u1 / (3 - u1)."""
