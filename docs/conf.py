@@ -34,8 +34,11 @@ default_role = "math"
 primary_domain = "py"
 nitpicky = True
 nitpick_ignore = [
-    # NumPy's words for the types of ufunc arguments and results.
+    # NumPy's words for the types of ufunc arguments and results ("array_like, last axis of
+    # length n" for a generalised ufunc's core dimension).
     ("py:class", "array_like"),
+    ("py:class", "last axis"),
+    ("py:class", "length n"),
     ("py:class", "ndarray"),
     ("py:class", "scalar"),
     ("py:class", "tuple"),
