@@ -14,7 +14,7 @@ is fitted with a point lens and a limb-darkened source of radius rho:
 
 The lens of this event has a sub-Saturn planet, whose signal is a short deviation while the
 lens crosses the source; a single lens leaves it in the residuals, so the chi^2 per point here
-is above the planetary fit's, while t0, u0, tE and rho stay close to it.
+is above what a binary lens reaches, while t0, u0, tE and rho come out near the published ones.
 
 Run: python examples/fit_mb08310.py [--window DAYS] [--max-evaluations N]
 """
@@ -94,12 +94,12 @@ def fluxes(a, telescope):
 
 
 def residuals(parameters, telescopes):
-    parts = []
+    chunks = []
     for telescope in telescopes:
         a = magnification(parameters, telescope)
         fs, fb = fluxes(a, telescope)
-        parts.append((fs * a + fb - telescope.flux) / telescope.sigma)
-    return np.concatenate(parts)
+        chunks.append((fs * a + fb - telescope.flux) / telescope.sigma)
+    return np.concatenate(chunks)
 
 
 def fit(telescopes, max_evaluations=None, start=None):
@@ -146,7 +146,12 @@ def report(result, telescopes):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--window", type=float, help="use only epochs this many days from t0")
+    parser.add_argument(
+        "--window",
+        type=float,
+        help="use only epochs this many days from t0 (tE rests on the baseline: a window of a"
+        " few days leaves it loose)",
+    )
     parser.add_argument("--max-evaluations", type=int, help="stop least_squares after these")
     arguments = parser.parse_args()
     telescopes = load(arguments.window)
