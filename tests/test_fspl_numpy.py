@@ -10,9 +10,8 @@ import time
 import numpy as np
 import obrivane
 import pytest
-from pool_runs import outputs_with_pool_sizes
-
 from obrivane import fspl
+from pool_runs import outputs_with_pool_sizes
 
 # name, number of inputs, valid coefficients (after u and rho)
 LAWS = [
@@ -23,7 +22,13 @@ LAWS = [
     ("logarithmic", (0.5, 0.2)),
     ("power2", (0.6, 0.7)),
 ]
-UFUNCS = ["point_source", *(name for name, _ in LAWS), "tabulated", "u1_from_gamma", "gamma_from_u1"]
+UFUNCS = [
+    "point_source",
+    *(name for name, _ in LAWS),
+    "tabulated",
+    "u1_from_gamma",
+    "gamma_from_u1",
+]
 
 
 def test_both_import_forms_give_the_one_submodule():
@@ -206,7 +211,12 @@ def test_linear_with_the_built_in_coefficient_agrees_with_the_low_level_function
 
 @pytest.mark.parametrize(
     ("name", "coefficients"),
-    [("quadratic", (0.6, 0.0)), ("square_root", (0.6, 0.0)), ("logarithmic", (0.6, 0.0)), ("power2", (0.6, 1.0))],
+    [
+        ("quadratic", (0.6, 0.0)),
+        ("square_root", (0.6, 0.0)),
+        ("logarithmic", (0.6, 0.0)),
+        ("power2", (0.6, 1.0)),
+    ],
 )
 def test_laws_that_reduce_to_the_linear_law(name, coefficients):
     u = np.linspace(0.0, 0.3, 31)
@@ -226,7 +236,11 @@ def test_results_do_not_depend_on_the_pool_size():
     assert len(set(digests)) == 1
     u = np.linspace(0.0, 0.3, 30_001)
     here = np.concatenate(
-        [fspl.uniform(u, 0.1), fspl.linear(u, 0.1, 0.6), fspl.power2(u, 0.1, 0.6, np.linspace(0.2, 1.5, 30_001))]
+        [
+            fspl.uniform(u, 0.1),
+            fspl.linear(u, 0.1, 0.6),
+            fspl.power2(u, 0.1, 0.6, np.linspace(0.2, 1.5, 30_001)),
+        ]
     )
     assert hashlib.sha256(here.tobytes()).hexdigest() == digests[0].strip()
 
@@ -276,7 +290,9 @@ def test_tabulated_is_the_flux_map_function_in_einstein_units():
     rho = 0.1
     u = np.concatenate([np.linspace(0.0, 0.5, 26), [0.1 * (1 + 1e-12), 2.0, np.inf]])
     result = fspl.tabulated(u, rho, radius, brightness)
-    low_level = obrivane.integrated_flux_map_witt_mao_magnification(list(u[:-1] / rho), 1.0, rho, radius, brightness)
+    low_level = obrivane.integrated_flux_map_witt_mao_magnification(
+        list(u[:-1] / rho), 1.0, rho, radius, brightness
+    )
     assert result[:-1].tolist() == low_level
     assert result[-1] == 1.0
     # A long table on the pool gives the same bits as element by element.

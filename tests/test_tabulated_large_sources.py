@@ -15,7 +15,12 @@ RHO = 1e8  # beyond the size where the magnification is taken from the profile a
 CASES = {
     # a bright ring 1e-6 wide, the lens on its inner edge and on its outer edge
     "ring inner edge": ([0.0, 0.5, 0.5, 0.500001, 0.500001, 1.0], [0, 0, 1, 1, 0, 0], 0.5, 0.5),
-    "ring outer edge": ([0.0, 0.5, 0.5, 0.500001, 0.500001, 1.0], [0, 0, 1, 1, 0, 0], 0.500001, 0.5),
+    "ring outer edge": (
+        [0.0, 0.5, 0.5, 0.500001, 0.500001, 1.0],
+        [0, 0, 1, 1, 0, 0],
+        0.500001,
+        0.5,
+    ),
     # a bright rim rising to the limb, the lens on the limb
     "bright rim": ([0.0, 0.999999, 1.0], [0, 0, 1], 1.0, 0.5),
 }
@@ -25,7 +30,8 @@ def flux_moment(bl, bf):
     """int_0^1 x I(x) dx of the linear interpolation, exactly."""
     mpmath.mp.dps = 40
     total = mpmath.mpf(0)
-    for (a, fa), (b, fb) in zip(zip(bl, bf, strict=True), zip(bl[1:], bf[1:], strict=True), strict=False):
+    rows = list(zip(bl, bf, strict=True))
+    for (a, fa), (b, fb) in zip(rows, rows[1:], strict=False):
         a, b, fa, fb = map(mpmath.mpf, (a, b, fa, fb))
         if b > a:
             slope = (fb - fa) / (b - a)
@@ -36,11 +42,14 @@ def flux_moment(bl, bf):
 @pytest.mark.parametrize("case", CASES)
 @pytest.mark.parametrize(
     "function",
-    [obrivane.integrated_flux_map_witt_mao_magnification, obrivane.integrated_flux_map_heyrovsky_magnification],
+    [
+        obrivane.integrated_flux_map_witt_mao_magnification,
+        obrivane.integrated_flux_map_heyrovsky_magnification,
+    ],
 )
 def test_the_lens_on_a_jump_sees_the_mean_of_both_sides(case, function):
-    bl, bf, l, mean_value = CASES[case]
-    excess = function([l], 1.0, RHO, bl, [float(v) for v in bf])[0] - 1
+    bl, bf, separation, mean_value = CASES[case]
+    excess = function([separation], 1.0, RHO, bl, [float(v) for v in bf])[0] - 1
     expected = mean_value / (RHO**2 * flux_moment(bl, bf))
     # A - 1 is about 1e-10 here, resolved to about 1e-6 of itself by the rounding of A.
     assert float(abs(excess / expected - 1)) < 1e-4

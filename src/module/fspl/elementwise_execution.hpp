@@ -48,7 +48,8 @@ template <class Chunk>
 int run_in_chunks(std::size_t n, Chunk& chunk) noexcept {
   static_assert(std::is_invocable_v<Chunk&, std::size_t, std::size_t>);
   return run_in_chunks(
-      n, [](void* context, std::size_t begin, std::size_t end) { (*static_cast<Chunk*>(context))(begin, end); },
+      n,
+      [](void* context, std::size_t begin, std::size_t end) { (*static_cast<Chunk*>(context))(begin, end); },
       &chunk);
 }
 

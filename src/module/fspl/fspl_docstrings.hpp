@@ -4,28 +4,29 @@
 
 namespace obrivane::module::fspl::docstrings {
 
-#define OBRIVANE_UFUNC_KEYWORDS "/, out=None, *, where=True, casting='same_kind', order='K', dtype=None, subok=True"
+#define OBRIVANE_UFUNC_KEYWORDS \
+  "/, out=None, *, where=True, casting='same_kind', order='K', dtype=None, subok=True"
 
-#define OBRIVANE_GEOMETRY_PARAMETERS                                                             \
-  "u : array_like\n"                                                                             \
+#define OBRIVANE_GEOMETRY_PARAMETERS                                                           \
+  "u : array_like\n"                                                                           \
   "    Lens-source separation: the distance of the source centre from the lens, in Einstein\n" \
-  "    radii.\n"                                                                                 \
-  "rho : array_like\n"                                                                           \
+  "    radii.\n"                                                                               \
+  "rho : array_like\n"                                                                         \
   "    Source radius in Einstein radii.\n"
 
-#define OBRIVANE_COMMON_OUTPUT                                                        \
-  "out : ndarray, None, or tuple of ndarray and None, optional\n"                     \
-  "    Where to put the result, as for any ufunc.\n"                                  \
-  "where : array_like, optional\n"                                                    \
-  "    Where False, ``out`` keeps its value, as for any ufunc.\n"                     \
-  "\n"                                                                                \
-  "Returns\n"                                                                         \
-  "-------\n"                                                                         \
-  "A : scalar or ndarray\n"                                                           \
+#define OBRIVANE_COMMON_OUTPUT                                                      \
+  "out : ndarray, None, or tuple of ndarray and None, optional\n"                   \
+  "    Where to put the result, as for any ufunc.\n"                                \
+  "where : array_like, optional\n"                                                  \
+  "    Where False, ``out`` keeps its value, as for any ufunc.\n"                   \
+  "\n"                                                                              \
+  "Returns\n"                                                                       \
+  "-------\n"                                                                       \
+  "A : scalar or ndarray\n"                                                         \
   "    The magnification: a float for scalar inputs, else a float64 array of the\n" \
   "    broadcast shape.\n"
 
-#define OBRIVANE_LAW_NOTES                                                                         \
+#define OBRIVANE_LAW_NOTES                                                                        \
   "The magnification is the mean of the point-lens magnification over the source disk,\n"         \
   "weighted by the law's surface brightness I(mu), mu = sqrt(1 - r^2/rho^2), and computed for\n"  \
   "the law as written (not through a table), to about 1e-13 relative for rho up to 3 and 1e-11\n" \

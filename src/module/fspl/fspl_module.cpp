@@ -47,9 +47,15 @@ PyMethodDef lazy_access_methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyModuleDef fspl_definition = {
-    PyModuleDef_HEAD_INIT, qualified_name, docstrings::module, 0, lazy_access_methods, nullptr, nullptr, nullptr,
-    nullptr};
+PyModuleDef fspl_definition = {PyModuleDef_HEAD_INIT,
+                               qualified_name,
+                               docstrings::module,
+                               0,
+                               lazy_access_methods,
+                               nullptr,
+                               nullptr,
+                               nullptr,
+                               nullptr};
 
 int add_all(PyObject* module) {
   OwnedReference all(PyList_New(0));

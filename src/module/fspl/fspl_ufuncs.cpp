@@ -18,11 +18,11 @@
 #include <utility>
 #include <vector>
 
+#include "models/tabulated_profile.hpp"
 #include "module/call_entry.hpp"
 #include "module/fspl/elementwise_execution.hpp"
 #include "module/fspl/fspl_docstrings.hpp"
 #include "module/fspl/law_kernels.hpp"
-#include "models/tabulated_profile.hpp"
 #include "module/owned_reference.hpp"
 #include "module/pending_python_error.hpp"
 
@@ -87,8 +87,8 @@ int check_coefficients(char* const* data, const npy_intp* strides, std::size_t n
 }
 
 template <class Kernel>
-int strided_loop(PyArrayMethod_Context*, char* const* data, const npy_intp* dimensions, const npy_intp* strides,
-                 NpyAuxData*) noexcept {
+int strided_loop(PyArrayMethod_Context*, char* const* data, const npy_intp* dimensions,
+                 const npy_intp* strides, NpyAuxData*) noexcept {
   constexpr std::size_t inputs = Kernel::parameters.size();
   const auto n = static_cast<std::size_t>(dimensions[0]);
   if constexpr (Kernel::coefficients > 0) {
@@ -106,8 +106,8 @@ int strided_loop(PyArrayMethod_Context*, char* const* data, const npy_intp* dime
 // run of elements that share one table (all of them, when the table broadcasts) prepares it once
 // and evaluates its elements on the pool. Operands 2 and 3 carry the table, with their row
 // strides after the five outer strides.
-int tabulated_loop(PyArrayMethod_Context*, char* const* data, const npy_intp* dimensions, const npy_intp* strides,
-                   NpyAuxData*) noexcept {
+int tabulated_loop(PyArrayMethod_Context*, char* const* data, const npy_intp* dimensions,
+                   const npy_intp* strides, NpyAuxData*) noexcept {
   const auto n = static_cast<std::size_t>(dimensions[0]);
   const auto rows = static_cast<std::size_t>(dimensions[1]);
   const auto table_at = [&](std::size_t operand, std::size_t i) {
@@ -148,8 +148,9 @@ int tabulated_loop(PyArrayMethod_Context*, char* const* data, const npy_intp* di
 
 // Every operand, inputs and output, as float64; a dtype= or signature= that asks for another
 // type is kept, and then finds no loop.
-int promote_to_float64(PyObject*, PyArray_DTypeMeta* const operand_dtypes[], PyArray_DTypeMeta* const signature[],
-                       PyArray_DTypeMeta* new_operand_dtypes[], int operands) noexcept {
+int promote_to_float64(PyObject*, PyArray_DTypeMeta* const operand_dtypes[],
+                       PyArray_DTypeMeta* const signature[], PyArray_DTypeMeta* new_operand_dtypes[],
+                       int operands) noexcept {
   for (int i = 0; i < operands; ++i) {
     PyArray_DTypeMeta* chosen = signature[i] != nullptr ? signature[i] : &PyArray_DoubleDType;
     Py_INCREF(chosen);
@@ -211,7 +212,7 @@ OwnedReference make_ufunc(const UfuncRecord& record) {
   std::array<PyArray_DTypeMeta*, max_operands> dtypes{};
   for (int i = 0; i < operands; ++i) dtypes[static_cast<std::size_t>(i)] = &PyArray_DoubleDType;
   PyType_Slot slots[] = {{NPY_METH_strided_loop, reinterpret_cast<void*>(record.loop)}, {0, nullptr}};
-  PyArrayMethod_Spec spec{record.name, record.inputs, 1, NPY_NO_CASTING, NPY_METH_NO_FLOATINGPOINT_ERRORS,
+  PyArrayMethod_Spec spec{record.name,   record.inputs, 1, NPY_NO_CASTING, NPY_METH_NO_FLOATINGPOINT_ERRORS,
                           dtypes.data(), slots};
   if (PyUFunc_AddLoopFromSpec(ufunc.get(), &spec) < 0) return OwnedReference();
 
@@ -220,7 +221,8 @@ OwnedReference make_ufunc(const UfuncRecord& record) {
   for (Py_ssize_t i = 0; i < operands; ++i) PyTuple_SET_ITEM(any_dtypes.get(), i, Py_NewRef(Py_None));
   OwnedReference promoter(
       PyCapsule_New(reinterpret_cast<void*>(record.promoter), "numpy._ufunc_promoter", nullptr));
-  if (!promoter || PyUFunc_AddPromoter(ufunc.get(), any_dtypes.get(), promoter.get()) < 0) return OwnedReference();
+  if (!promoter || PyUFunc_AddPromoter(ufunc.get(), any_dtypes.get(), promoter.get()) < 0)
+    return OwnedReference();
 
   // NumPy 2.1 and later let the help text replace the one NumPy writes, whose signature names
   // the inputs x1, x2, ...; earlier versions put theirs before it.

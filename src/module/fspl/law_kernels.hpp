@@ -34,7 +34,9 @@ struct UniformKernel {
   static constexpr std::array<const char*, 2> parameters{"u", "rho"};
   static constexpr std::size_t coefficients = 0;
   using State = NoState;
-  static double evaluate(State&, double u, double rho) noexcept { return models::uniform_law_magnification(u, rho); }
+  static double evaluate(State&, double u, double rho) noexcept {
+    return models::uniform_law_magnification(u, rho);
+  }
 };
 
 struct LinearKernel {
