@@ -157,8 +157,9 @@ Magnification of a thin, uniformly bright ring on the source by a point lens.
 
 The mean point-lens magnification over a circle of radius r concentric with
 the source, by Heyrovsky's (2003) closed form with complete elliptic integrals
-of the first and third kind, and an expansion when the ring passes within
-1e-5 source radii of the lens.
+of the first and third kind, written in ratios with the complements of the
+parameters formed directly when the ring passes within 1e-5 source radii of
+the lens (or 1e-3 of l + r), or passes it well outside the Einstein radius.
 
 Parameters
 ----------
