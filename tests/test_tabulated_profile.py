@@ -94,6 +94,19 @@ def test_discrete_sum_adds_the_rings_in_table_order():
         assert value == total
 
 
+def test_discrete_sum_takes_the_rows_in_any_order():
+    # A weighted sum of rings: shuffled rows, decreasing radii included, change only rounding.
+    separations = [0.0, 0.45, 1.3, 7.0]
+    bl = [0.1, 0.35, 0.6, 0.9, 1.0]
+    bf = [1.0, 0.9, 0.75, 0.5, 0.3]
+    ordered = obrivane.discrete_flux_map_heyrovsky_magnification(separations, 2.0, 0.7, bl, bf)
+    for order in ([4, 3, 2, 1, 0], [2, 0, 4, 1, 3]):
+        shuffled = obrivane.discrete_flux_map_heyrovsky_magnification(
+            separations, 2.0, 0.7, [bl[j] for j in order], [bf[j] for j in order]
+        )
+        assert shuffled == pytest.approx(ordered, rel=1e-15)
+
+
 @pytest.mark.parametrize(("bl", "bf"), [([], []), ([0.5], [1.0]), ([0.0, 1.0], [1.0, 0.4])])
 def test_discrete_sum_of_no_separations(bl, bf):
     assert obrivane.discrete_flux_map_heyrovsky_magnification([], 1.0, 1.0, bl, bf) == []
@@ -273,6 +286,53 @@ def test_fine_table_of_the_built_in_law(function, rho):
     built_in = BUILT_IN[function](separations, 1.0, rho)
     for value, expected in zip(tabulated, built_in, strict=True):
         assert abs(value / expected - 1) <= 2 * epsilon / (1 - epsilon)
+
+
+# Radii out of order describe no profile. Every path of the integrated functions (the lens near
+# the source, far from it, a source too large or too small for the disk magnification) gives NaN.
+@pytest.mark.parametrize("function", INTEGRATED)
+@pytest.mark.parametrize(
+    ("bl", "bf"),
+    [
+        ([0.0, 0.6, 0.3, 1.0], [1.0, 0.9, 0.8, 0.5]),  # one pair swapped
+        ([1.0, 0.5, 0.0], [0.5, 0.8, 1.0]),  # decreasing throughout
+        ([0.0, 0.5, math.nextafter(0.5, 0.0), 1.0], [1.0, 0.9, 0.9, 0.5]),  # back by one ulp
+        ([0.0, 1.0, 0.999], [1.0, 0.5, 0.5]),  # the last row back inside
+        ([0.2, 0.1], [1.0, 1.0]),  # two rows
+    ],
+)
+@pytest.mark.parametrize("rho", [1e-30, 0.5, 1e9])
+def test_radii_out_of_order_give_nan(function, bl, bf, rho):
+    separations = [0.0, 0.5, 1.0, 3.0, 10.0, 1e4]
+    assert all(math.isnan(v) for v in function(separations, 1.0, rho, bl, bf))
+
+
+# Equal neighbouring radii are a jump of the profile, here from 1 to 0.5 at half the radius.
+@pytest.mark.parametrize("function", INTEGRATED)
+@pytest.mark.parametrize("s", [0.0, 0.5, 1.0, 2.0])
+def test_repeated_radius_is_a_jump(reference, function, s):
+    step = ((0.0, 0.5, 0.5, 1.0), (1.0, 1.0, 0.5, 0.5))
+    (value,) = function([s], 1.0, 1.0, *step)
+    assert relative_error(value, reference(step, s, 1.0)) < TOLERANCE
+
+
+# A single row is its brightness at every radius of the disk, wherever its radius lies (the
+# interpolation of one point is that value everywhere): the uniform disk. A zero row has no flux.
+@pytest.mark.parametrize("function", INTEGRATED)
+@pytest.mark.parametrize(
+    ("radius", "brightness"), [(0.0, 1.0), (0.4, 2.5), (1.0, 1.0), (7.0, -3.0)]
+)
+@pytest.mark.parametrize("rho", [1e-3, 1.0])
+def test_one_row_is_the_uniform_disk(function, radius, brightness, rho):
+    separations = [0.0, 0.6, 1.0, 2.0]
+    values = function(separations, 1.0, rho, [radius], [brightness])
+    for s, value in zip(separations, values, strict=True):
+        assert relative_error(value, uniform_disk_magnification(s, 1 / rho)) < TOLERANCE
+
+
+@pytest.mark.parametrize("function", INTEGRATED)
+def test_one_row_of_no_brightness_is_nan(function):
+    assert all(math.isnan(v) for v in function([0.0, 0.6, 2.0], 1.0, 1.0, [0.5], [0.0]))
 
 
 @pytest.mark.parametrize("function", INTEGRATED)

@@ -87,8 +87,9 @@ def test_where_the_closed_form_and_the_expansion_failed(s, r, q):
     assert relative_error(value, ring_average(s, r, q)) < 2e-15
 
 
-# Just outside the near-lens band the closed form stands as it is: its error there comes from
-# rounding n and m near 1 (at most about 1e-16 / (1 - n), with 1 - n >= 1e-6).
+# Just outside the near-lens band, where the Einstein radius is not small against the ring's
+# distance from the lens (2q >= |r - s|), the closed form stands as it is: its error there comes
+# from rounding n and m near 1 (at most about 1e-16 / (1 - n), with 1 - n >= 1e-6).
 @pytest.mark.parametrize(
     ("s", "r", "q"),
     [
@@ -102,6 +103,32 @@ def test_where_the_closed_form_and_the_expansion_failed(s, r, q):
 def test_just_outside_the_near_lens_band(s, r, q):
     value = obrivane.heyrovsky_magnification(s, r, q, 1.0)
     assert relative_error(value, ring_average(s, r, q)) < 1e-10
+
+
+# A large source with the ring near, but outside, the near-lens band: the magnification exceeds
+# 1 by far less than rounding, and the rounding of n near 1 (a relative 1e-16 / (1 - n)) once
+# took it up to 4e-12 below 1. Now it is within a few units in the last place of the ring average
+# and never more than that below 1.
+LARGE_SOURCE_TOLERANCE = 2e-15
+
+
+@pytest.mark.parametrize("rho", [1e6, 1e8, 1e10, 1e12])
+@pytest.mark.parametrize("a", [1.001e-3, -1.001e-3, 3e-3, -1e-2, 0.1, -0.45])  # (r - s)/(r + s)
+def test_large_source_near_the_ring(rho, a):
+    s = 0.5
+    r = s * (1 + a) / (1 - a)
+    value = obrivane.heyrovsky_magnification(s, r, 1.0, rho)
+    assert relative_error(value, ring_average(s, r, 1 / rho)) < LARGE_SOURCE_TOLERANCE
+    assert value > 1 - LARGE_SOURCE_TOLERANCE
+
+
+def test_large_source_near_the_ring_in_the_discrete_sum():
+    # Rings either side of the lens, weights summing to 1: a mean, so not below 1 either.
+    bl = [0.497, 0.499, 0.501, 0.503]
+    (value,) = obrivane.discrete_flux_map_heyrovsky_magnification([0.5], 1.0, 1e10, bl, [0.25] * 4)
+    expected = sum(ring_average(0.5, r, 1e-10) for r in bl) / 4
+    assert relative_error(value, expected) < LARGE_SOURCE_TOLERANCE
+    assert obrivane.heyrovsky_magnification(0.499, 0.5, 1.0, 1e10) > 1 - LARGE_SOURCE_TOLERANCE
 
 
 @pytest.mark.parametrize("r", [1e-12, 1e-7, 9.9e-6, 1e-5, 0.5, 3.0])

@@ -7,6 +7,7 @@ import functools
 import json
 import math
 import random
+import struct
 import textwrap
 
 import mpmath as mp
@@ -302,6 +303,27 @@ def test_radii_that_describe_no_source_give_nan(re, rstar):
             assert row == obrivane.witt_mao_magnification(separations, einstein, source)
         else:
             assert all(math.isnan(v) for v in row)
+
+
+# A separation without a finite answer gives the one quiet NaN with the sign bit clear (not a
+# NaN carried over from the input, whatever its sign or payload), through the closed form at
+# every source size it serves and in the batched form.
+@pytest.mark.parametrize("rho", [1e-70, 1e-20, 1e-3, 0.5, 1.0, 30.0, 1e70])
+def test_invalid_separations_give_the_quiet_nan(rho):
+    def from_bits(bits):
+        return struct.unpack("<d", struct.pack("<Q", bits))[0]
+
+    def bits(value):
+        return struct.unpack("<Q", struct.pack("<d", value))[0]
+
+    invalid = [math.nan, -math.nan, from_bits(0xFFF80000000ABCDE), from_bits(0x7FF8000000001234)]
+    invalid += [math.inf, -math.inf, -1e-5, -0.5, -1.0, -2.0, -150.0]
+    quiet_nan = 0x7FF8000000000000
+    assert [bits(v) for v in obrivane.witt_mao_magnification(invalid, 1.0, rho)] == [
+        quiet_nan
+    ] * len(invalid)
+    for row in obrivane.multi_witt_mao_magnification(invalid, [1.0, 2.0], [rho, 2 * rho]):
+        assert [bits(v) for v in row] == [quiet_nan] * len(invalid)
 
 
 def test_negative_and_positive_separations_mixed():

@@ -2,7 +2,8 @@
 // of the table inside the disk) the interpolation uses one segment of the table throughout, or
 // none (outside the tabulated radii), because its segment search and range tests compare the
 // abscissa only with the tabulated radii. So the segment found at the middle of each gap serves
-// the whole gap.
+// the whole gap. A single row is that brightness at every radius, as the interpolation of one
+// point is that value everywhere.
 #include "models/tabulated_interpolant.hpp"
 
 #include <algorithm>
@@ -43,6 +44,10 @@ TabulatedInterpolant::TabulatedInterpolant(std::span<const double> bl, std::span
   bl = bl.first(n);
   bf = bf.first(n);
   if (!all_finite(bl) || !all_finite(bf)) return;
+  // Radii out of order describe no profile: the segment search assumes them sorted, and would
+  // pick segments of a shuffled table by where the binary search happens to land. Equal
+  // neighbours are a jump and stay.
+  if (!std::is_sorted(bl.begin(), bl.end())) return;
 
   if (n < 2) {
     // No table: no light. One row: that brightness everywhere.

@@ -1,7 +1,7 @@
 // The brightness profile of a table (radii bl, brightness bf) as the linear interpolation computes
 // it, zero outside the tabulated radii, cut to the source disk [0, 1] and written as a list of
-// pieces on which it is linear. The pieces follow the interpolation's own choice of segment, so
-// they describe the same function whatever the order of the table.
+// pieces on which it is linear. The radii must not decrease (equal neighbours are a jump); a
+// single row is its brightness everywhere on the disk.
 #pragma once
 
 #include <array>
@@ -35,8 +35,8 @@ class TabulatedInterpolant {
   // int_0^1 x I(x) dx; the flux of the source is 2 pi times this.
   [[nodiscard]] double flux_moment() const noexcept { return flux_moment_; }
 
-  // False for a table holding a non-finite value or for a profile of no flux: such a source has
-  // no magnification.
+  // False for a table holding a non-finite value, for radii that decrease anywhere (both leave
+  // no pieces) and for a profile of no flux: such a source has no magnification.
   [[nodiscard]] bool has_magnification() const noexcept { return has_magnification_; }
 
   // I(x) for 0 <= x <= 1, the mean of the two sides where the profile jumps; 0 elsewhere.

@@ -5,9 +5,10 @@
 //   n = 4lr/(l + r)^2,   m = 16 q^2 lr / ((l + r)^2 (d^2 + 4q^2)).
 // Away from the lens the form is evaluated as written, in a fixed order, through the Legendre
 // integrals. Near the lens (r close to l) both n and m approach 1 and 1 - n, 1 - m formed from n
-// and m lose their digits to cancellation; there, and wherever a step of the written form would
-// overflow or underflow, the same magnification is taken from scale-free ratios with the
-// complements formed directly (thin_ring_rescaled).
+// and m lose their digits to cancellation; there, for an Einstein radius narrow against the
+// ring's distance from the lens (where Pi alone carries the rounding of 1 - n), and wherever a
+// step of the written form would overflow or underflow, the same magnification is taken from
+// scale-free ratios with the complements formed directly (thin_ring_rescaled).
 #include "models/thin_ring.hpp"
 
 #include <cmath>
@@ -111,6 +112,13 @@ ModelResult<double> heyrovsky_magnification(double l, double r, double re, doubl
   RangeWatch watch;
   const double q = watch.quotient(re, rstar);
   if (watch.lost()) return thin_ring_rescaled(l, r, re, rstar);
+  // For a ring that passes the lens beyond twice the Einstein radius (2q < |d|), the d^2 Pi term
+  // carries nearly the whole magnification and with it the rounding of n near 1, a relative
+  // 1e-16 / (1 - n) (up to 1e-10 at the near-lens band), while a large source's magnification
+  // exceeds 1 by less than that; closer in, A - 1 is at least about 1e-4 at the band and the
+  // written form stands. Within |d| <= (l + r)/2 (1 - n <= 1/4; beyond, the rounding of n is not
+  // amplified) the ratio form, which forms 1 - n = a^2 directly, takes over.
+  if (distance <= (l + r) * 0.5 && q + q < distance) return thin_ring_rescaled(l, r, re, rstar);
   GeneralForm written = (moderate(l) && moderate(r) && moderate(q)) ? general<NoWatch>(l, r, d, q)
                                                                     : general<RangeWatch>(l, r, d, q);
   if (!written.in_range) return thin_ring_rescaled(l, r, re, rstar);

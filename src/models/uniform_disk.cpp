@@ -101,6 +101,9 @@ double general_magnification(double u, double d, const double& rho, const double
   const double s = rho + u;
   const double S = std::sqrt(d * d + 4);
   const double n = ((rho * 4) * u) / (s * s);
+  // A NaN or negative n (a NaN, infinite or negative separation) gives a NaN modulus, with which
+  // Pi's duplication would run to its pass limit before failing: the same failure, at once.
+  if (!(n >= 0)) return failed_element;
   // m by squaring k, not as 4n/S^2, so that rounding is reproducible.
   const double k = std::sqrt(n * 4) / S;
   const double m = k * k;

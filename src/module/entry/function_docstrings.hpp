@@ -102,7 +102,8 @@ re : float
 rstar : float
     Source radius, in the unit of re.
 bl : sequence of float
-    Table radii on the source, in source radii, increasing, within [0, 1].
+    Table radii on the source, in source radii, non-decreasing (equal
+    neighbours make a jump), within [0, 1].
 bf : sequence of float
     Surface brightness at each radius of bl (any scale).
 
@@ -117,7 +118,9 @@ TypeError
     An argument of the wrong kind; the message names the parameter.
 pyo3_runtime.PanicException
     bl and bf of different lengths (derives from BaseException).
-A table with no flux (empty, or all zero) gives NaN elements.)doc";
+A table with no flux (empty, or all zero), with a non-finite value or with
+radii out of order gives NaN elements. A single row is its brightness over
+the whole disk, whatever its radius: the uniform disk.)doc";
 
 inline constexpr const char* multi_witt_mao_magnification = R"doc(multi_witt_mao_magnification(l, re, rstar)
 --
@@ -154,8 +157,9 @@ Magnification of a thin, uniformly bright ring on the source by a point lens.
 
 The mean point-lens magnification over a circle of radius r concentric with
 the source, by Heyrovsky's (2003) closed form with complete elliptic integrals
-of the first and third kind, and an expansion when the ring passes within
-1e-5 source radii of the lens.
+of the first and third kind, written in ratios with the complements of the
+parameters formed directly when the ring passes within 1e-5 source radii of
+the lens (or 1e-3 of l + r), or passes it well outside the Einstein radius.
 
 Parameters
 ----------
@@ -232,7 +236,8 @@ re : float
 rstar : float
     Source radius, in the unit of re.
 bl : sequence of float
-    Table radii on the source, in source radii, increasing, within [0, 1].
+    Table radii on the source, in source radii, non-decreasing (equal
+    neighbours make a jump), within [0, 1].
 bf : sequence of float
     Surface brightness at each radius of bl (any scale).
 
@@ -247,7 +252,9 @@ TypeError
     An argument of the wrong kind; the message names the parameter.
 pyo3_runtime.PanicException
     bl and bf of different lengths (derives from BaseException).
-A table with no flux (empty, or all zero) gives NaN elements.)doc";
+A table with no flux (empty, or all zero), with a non-finite value or with
+radii out of order gives NaN elements. A single row is its brightness over
+the whole disk, whatever its radius: the uniform disk.)doc";
 
 inline constexpr const char* discrete_flux_map_heyrovsky_magnification =
     R"doc(discrete_flux_map_heyrovsky_magnification(l, re, rstar, bl, bf)
@@ -257,7 +264,8 @@ Weighted sum of thin-ring magnifications, one ring per table row.
 
 For each separation, the sum over j of bf[j] times the thin-ring
 magnification at radius bl[j]. The sum is not normalised: divide by the sum
-of bf (or choose bf summing to 1) for a magnification.
+of bf (or choose bf summing to 1) for a magnification. A plain sum, it takes
+the rows in any order.
 
 Parameters
 ----------
