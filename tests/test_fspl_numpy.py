@@ -317,7 +317,19 @@ def test_tabulated_broadcasts_over_tables():
 
 @pytest.mark.parametrize(
     ("radius", "brightness"),
-    [([], []), ([0.0, 1.0], [0.0, 0.0]), ([0.0, 1.0], [1.0, np.nan]), ([0.0, np.inf], [1.0, 1.0])],
+    [
+        ([], []),
+        ([0.0, 1.0], [0.0, 0.0]),
+        ([0.0, 1.0], [1.0, np.nan]),
+        ([0.0, np.inf], [1.0, 1.0]),
+        ([0.0, 0.6, 0.3, 1.0], [1.0, 0.9, 0.8, 0.7]),
+    ],
 )
 def test_tabulated_tables_without_a_source_give_nan(radius, brightness):
     assert np.isnan(fspl.tabulated(np.array([0.0, 0.05, 1.0]), 0.1, radius, brightness)).all()
+
+
+def test_a_one_row_table_is_a_uniform_source():
+    u = np.linspace(0.0, 0.3, 13)
+    one_row = fspl.tabulated(u, 0.1, [0.4], [2.0])
+    assert np.abs(one_row / fspl.uniform(u, 0.1) - 1).max() <= 1e-14
