@@ -26,7 +26,9 @@
 // raised, named after its parameter), calls the operation (without the interpreter lock, and
 // stoppable by Ctrl-C, unless the call is small), converts its result and raises its error
 // value. Nothing thrown below it crosses into C: an InternalFailure, or any other C++
-// exception, is raised as pyo3_runtime.PanicException.
+// exception, is raised as pyo3_runtime.PanicException. Only the forced unwind by which the
+// interpreter ends a thread at exit passes (forced_unwind.hpp); a thread in an unlocked call
+// when the interpreter exits is parked rather than ended (interpreter_exit.hpp).
 #pragma once
 
 #include <Python.h>
@@ -50,7 +52,9 @@
 #include "module/argument_conversion.hpp"
 #include "module/argument_matching.hpp"
 #include "module/error_value.hpp"
+#include "module/forced_unwind.hpp"
 #include "module/function_description.hpp"
+#include "module/interpreter_exit.hpp"
 #include "module/result_conversion.hpp"
 #include "module/signal_watch.hpp"
 #include "numeric/elliptic_result.hpp"
@@ -58,7 +62,9 @@
 namespace obrivane::module {
 
 // Raises the C++ exception being handled as PanicException (to be called inside a catch block).
-void raise_caught_failure() noexcept;
+// Not noexcept: raising runs Python code (the exception class is created on first use, a
+// report is printed), and the thread may be ended there at exit.
+void raise_caught_failure();
 
 namespace detail {
 
@@ -162,6 +168,10 @@ PyObject* convert_and_call([[maybe_unused]] const FunctionDescription& descripti
   // and rethrown with the lock held again, so call_entry raises it on its one exit path. A
   // signal handler that raised while the call ran (Ctrl-C) cancels it; its exception is raised
   // in place of any result or failure.
+  // The interpreter may start to exit meanwhile: the lock is then taken back only by leave of
+  // an InterpreterLockPermit (interpreter_exit.hpp). A refused signal check cancels the call,
+  // and a thread refused the lock at the end never returns: it stays parked, its frame and the
+  // work done in it untouched, until the process ends.
   std::optional<typename Traits::result> result;
   std::exception_ptr thrown;
   PyThreadState* thread_state = nullptr;
@@ -171,10 +181,12 @@ PyObject* convert_and_call([[maybe_unused]] const FunctionDescription& descripti
     parallel::CancellationToken token(signals.check());
     const parallel::CancellationScope scope(token);
     result.emplace(std::apply(Operation, std::move(arguments)));
-  } catch (...) {
+  }
+  OBRIVANE_LET_FORCED_UNWIND_PASS
+  catch (...) {
     thrown = std::current_exception();
   }
-  PyEval_RestoreThread(thread_state);
+  restore_thread_or_park(thread_state);
   if (signals.caught()) {
     signals.raise();
     return nullptr;
@@ -185,9 +197,11 @@ PyObject* convert_and_call([[maybe_unused]] const FunctionDescription& descripti
 
 }  // namespace detail
 
+// Not noexcept, and its catch-all lets a forced unwind pass: the conversions run Python code,
+// during which the interpreter may end the thread at exit (forced_unwind.hpp).
 template <auto Operation>
 PyObject* call_entry(const FunctionDescription& description, PyObject* const* args, Py_ssize_t nargs,
-                     PyObject* kwnames) noexcept {
+                     PyObject* kwnames) {
   using Traits = detail::OperationTraits<decltype(Operation)>;
   try {
     if (description.parameters.size() != Traits::arity) {
@@ -200,7 +214,9 @@ PyObject* call_entry(const FunctionDescription& description, PyObject* const* ar
       return nullptr;
     }
     return detail::convert_and_call<Operation>(description, slots, std::make_index_sequence<Traits::arity>());
-  } catch (...) {
+  }
+  OBRIVANE_LET_FORCED_UNWIND_PASS
+  catch (...) {
     raise_caught_failure();
     return nullptr;
   }
