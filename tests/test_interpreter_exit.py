@@ -29,15 +29,15 @@ def loop():
 threading.Thread(target=loop, daemon=True).start(); time.sleep(0.3)
 """
 
-# Two daemon threads in limb-darkened calls of about a tenth of a second each (separations
-# inside a source of 100 Einstein radii, the costly case): at exit one is usually computing on
-# the pool, and calls end while the interpreter finalises.
+# Daemon threads in limb-darkened calls (separations inside a source of 100 Einstein radii, the
+# costly case): one in calls of about a tenth of a second, computing on the pool at exit, two
+# in calls of a few milliseconds, which end while the interpreter finalises.
 LONG_CALLS = """
 import threading, time, obrivane
-separations = [2.0 * i / 4000 for i in range(4000)]
-def loop():
+def loop(count):
+    separations = [2.0 * i / count for i in range(count)]
     while True: obrivane.integrated_witt_mao_magnification(separations, 1.0, 100.0)
-for _ in range(2): threading.Thread(target=loop, daemon=True).start()
+for count in (4000, 50, 50): threading.Thread(target=loop, args=(count,), daemon=True).start()
 time.sleep(0.3)
 """
 
@@ -87,8 +87,11 @@ PROGRAMS = {
 }
 
 
-def run_at_once(python: str, program: str, environment: dict, count: int = REPEATS):
-    """Runs `program` in `count` child processes at once; their (status, stdout, stderr)."""
+def run_at_once(
+    python: str, program: str, environment: dict, count: int = REPEATS, timeout: float = 120
+):
+    """Runs `program` in `count` child processes at once; their (status, stdout, stderr). A
+    child still running after `timeout` seconds is killed and reported as timed out."""
     children = [
         subprocess.Popen(
             [python, "-c", textwrap.dedent(program)],
@@ -102,7 +105,7 @@ def run_at_once(python: str, program: str, environment: dict, count: int = REPEA
     outcomes = []
     for child in children:
         try:
-            stdout, stderr = child.communicate(timeout=120)
+            stdout, stderr = child.communicate(timeout=timeout)
         except subprocess.TimeoutExpired:
             child.kill()
             stdout, stderr = child.communicate()
@@ -189,9 +192,9 @@ for _ in range(10):
 
 @pytest.mark.skipif(not hasattr(os, "fork"), reason="needs os.fork")
 def test_a_forked_child_exits_while_the_parent_held_permits(testing_module):
-    outcomes = run_at_once(
-        sys.executable, FORKING, environment_for(os.pathsep.join(sys.path), 2), 2
-    )
+    # A child whose exit hook waited for them would never exit.
+    environment = environment_for(os.pathsep.join(sys.path), 2)
+    outcomes = run_at_once(sys.executable, FORKING, environment, 2, timeout=60)
     failures = [(status, stderr[-1500:]) for status, _, stderr in outcomes if status != 0 or stderr]
     assert not failures, failures[0]
 
@@ -203,7 +206,7 @@ def find_python(version: str) -> str | None:
     return next((c for c in candidates if c and os.access(c, os.X_OK)), None)
 
 
-OTHER_VERSIONS = [v for v in ("3.11", "3.12", "3.13") if v != "%d.%d" % sys.version_info[:2]]
+OTHER_VERSIONS = [v for v in ("3.11", "3.12", "3.13") if v != "{}.{}".format(*sys.version_info[:2])]
 
 
 @pytest.mark.tooling
