@@ -32,7 +32,8 @@
 //   }
 //
 // Keep the permit for as long as the thread holds the lock or runs Python code (signal
-// handlers, say): a thread inside a permit is never ended by the exit. A permit that lasts
+// handlers, say): a thread inside a permit is never ended by the exit, which waits for it (so
+// a permit is held for moments, never across the work itself). A permit that lasts
 // only until the lock is taken (as at the end of a call, where the thread goes back to the
 // interpreter for good) is let go with release(). A thread already holding the lock needs no
 // permit; the interpreter's own lock switches while Python code runs cannot be guarded here,

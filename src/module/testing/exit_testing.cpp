@@ -40,27 +40,28 @@ void take_and_give_back(PyThreadState*& saved, int mode) {
   }
 }
 
+[[noreturn]] void cycle(PyThreadState* saved, double interval, int mode) {
+  for (;;) {
+    std::this_thread::sleep_for(std::chrono::duration<double>(interval));
+    take_and_give_back(saved, mode);
+  }
+}
+
 PyObject* cycle_lock(PyObject*, PyObject* args) {
   double interval = 0;
   int mode = 0;
   if (!PyArg_ParseTuple(args, "di:cycle_lock", &interval, &mode)) return nullptr;
   PyThreadState* saved = PyEval_SaveThread();
-  try {
-    for (;;) {
-      std::this_thread::sleep_for(std::chrono::duration<double>(interval));
-      take_and_give_back(saved, mode);
-    }
-  }
 #if defined(__GLIBCXX__)
-  catch (const abi::__forced_unwind&) {
+  try {
+    cycle(saved, interval, mode);
+  } catch (const abi::__forced_unwind&) {
     std::fputs("cycle_lock: ended while taking the lock\n", stderr);
     throw;
   }
+#else
+  cycle(saved, interval, mode);
 #endif
-  catch (...) {
-    std::fputs("cycle_lock: unexpected exception\n", stderr);
-    throw;
-  }
 }
 
 }  // namespace
