@@ -181,9 +181,8 @@ PyObject* convert_and_call([[maybe_unused]] const FunctionDescription& descripti
     parallel::CancellationToken token(signals.check());
     const parallel::CancellationScope scope(token);
     result.emplace(std::apply(Operation, std::move(arguments)));
-  }
-  OBRIVANE_LET_FORCED_UNWIND_PASS
-  catch (...) {
+  } catch (...) {
+    if (handling_forced_unwind()) throw;
     thrown = std::current_exception();
   }
   restore_thread_or_park(thread_state);
@@ -214,9 +213,8 @@ PyObject* call_entry(const FunctionDescription& description, PyObject* const* ar
       return nullptr;
     }
     return detail::convert_and_call<Operation>(description, slots, std::make_index_sequence<Traits::arity>());
-  }
-  OBRIVANE_LET_FORCED_UNWIND_PASS
-  catch (...) {
+  } catch (...) {
+    if (handling_forced_unwind()) throw;
     raise_caught_failure();
     return nullptr;
   }

@@ -28,9 +28,8 @@ void raise_caught_failure() {
   } catch (const std::exception& unexpected) {
     std::fprintf(stderr, "obrivane: unexpected C++ exception: %s\n", unexpected.what());
     raise_internal_failure(unexpected.what());
-  }
-  OBRIVANE_LET_FORCED_UNWIND_PASS
-  catch (...) {
+  } catch (...) {
+    if (handling_forced_unwind()) throw;
     std::fputs("obrivane: unexpected C++ exception of unknown type\n", stderr);
     raise_internal_failure("unexpected C++ exception of unknown type");
   }

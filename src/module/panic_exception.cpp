@@ -50,9 +50,8 @@ void raise_internal_failure(std::string_view message) {
     }
     PyErr_SetObject(type, arguments.get());
     return;
-  }
-  OBRIVANE_LET_FORCED_UNWIND_PASS
-  catch (...) {
+  } catch (...) {
+    if (handling_forced_unwind()) throw;
   }
   std::fputs("obrivane: uncaught panic at ffi boundary\n", stderr);
   std::abort();

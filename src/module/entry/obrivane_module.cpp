@@ -110,9 +110,8 @@ PyObject* initialise() {
 PyMODINIT_FUNC PyInit_obrivane() {
   try {
     return obrivane::module::initialise();
-  }
-  OBRIVANE_LET_FORCED_UNWIND_PASS
-  catch (...) {
+  } catch (...) {
+    if (obrivane::module::handling_forced_unwind()) throw;
     obrivane::module::raise_caught_failure();
     return nullptr;
   }

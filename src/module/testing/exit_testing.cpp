@@ -52,16 +52,12 @@ PyObject* cycle_lock(PyObject*, PyObject* args) {
   int mode = 0;
   if (!PyArg_ParseTuple(args, "di:cycle_lock", &interval, &mode)) return nullptr;
   PyThreadState* saved = PyEval_SaveThread();
-#if defined(__GLIBCXX__)
   try {
     cycle(saved, interval, mode);
-  } catch (const abi::__forced_unwind&) {
-    std::fputs("cycle_lock: ended while taking the lock\n", stderr);
+  } catch (...) {
+    if (module::handling_forced_unwind()) std::fputs("cycle_lock: ended while taking the lock\n", stderr);
     throw;
   }
-#else
-  cycle(saved, interval, mode);
-#endif
 }
 
 }  // namespace
