@@ -167,11 +167,10 @@ PyObject* convert_and_call([[maybe_unused]] const FunctionDescription& descripti
   // lock is given up while it computes. Whatever it throws is carried out of the unlocked region
   // and rethrown with the lock held again, so call_entry raises it on its one exit path. A
   // signal handler that raised while the call ran (Ctrl-C) cancels it; its exception is raised
-  // in place of any result or failure.
-  // The interpreter may start to exit meanwhile: the lock is then taken back only by leave of
-  // an InterpreterLockPermit (interpreter_exit.hpp). A refused signal check cancels the call,
-  // and a thread refused the lock at the end never returns: it stays parked, its frame and the
-  // work done in it untouched, until the process ends.
+  // in place of any result or failure. Should the interpreter begin to exit meanwhile, the lock
+  // is taken back only with an InterpreterLockPermit (interpreter_exit.hpp): a signal check
+  // refused one cancels the call, and a thread refused one at the end parks for good, its frame
+  // and the work done in it untouched, never returning to the interpreter.
   std::optional<typename Traits::result> result;
   std::exception_ptr thrown;
   PyThreadState* thread_state = nullptr;

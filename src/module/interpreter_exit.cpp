@@ -23,11 +23,12 @@ PyObject* mark_interpreter_exit(PyObject*, PyObject*) {
   detail::exit_begun.store(true, std::memory_order_seq_cst);
   long held = permits_held.load(std::memory_order_seq_cst);
   if (held != 0) {
-    Py_BEGIN_ALLOW_THREADS while (held != 0) {
+    PyThreadState* saved = PyEval_SaveThread();
+    while (held != 0) {
       permits_held.wait(held, std::memory_order_seq_cst);
       held = permits_held.load(std::memory_order_seq_cst);
     }
-    Py_END_ALLOW_THREADS
+    PyEval_RestoreThread(saved);
   }
   Py_RETURN_NONE;
 }

@@ -10,8 +10,9 @@
 
 namespace obrivane::module {
 
-// The pending exception (null if none), leaving nothing pending. Holding the lock.
-inline OwnedReference take_raised_exception() noexcept {
+// The pending exception (null if none), leaving nothing pending. Holding the lock. Not noexcept:
+// on 3.11 normalising may instantiate the exception, running Python code (forced_unwind.hpp).
+inline OwnedReference take_raised_exception() {
 #if PY_VERSION_HEX >= 0x030C0000
   return OwnedReference(PyErr_GetRaisedException());
 #else

@@ -7,9 +7,9 @@
 // SIGINT handler raises KeyboardInterrupt), the exception is kept, the call is cancelled, and the
 // call entry raises that exception instead of any result once the work has stopped. Calls from
 // other threads take no such check: nothing could run there, and they never take the lock
-// back before the end of the call. The lock is taken back only by leave of an
-// InterpreterLockPermit: refused (the interpreter is exiting, on another thread), the check
-// cancels the call.
+// back before the end of the call. The lock is taken back only with an InterpreterLockPermit:
+// when one is refused (the interpreter is exiting on another thread), the check cancels the
+// call.
 #pragma once
 
 #include <Python.h>
