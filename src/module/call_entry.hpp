@@ -26,7 +26,9 @@
 // raised, named after its parameter), calls the operation (without the interpreter lock, and
 // stoppable by Ctrl-C, unless the call is small), converts its result and raises its error
 // value. Nothing thrown below it crosses into C: an InternalFailure, or any other C++
-// exception, is raised as pyo3_runtime.PanicException.
+// exception, is raised as pyo3_runtime.PanicException. Only the forced unwind by which the
+// interpreter ends a thread at exit passes (forced_unwind.hpp); a thread in an unlocked call
+// when the interpreter exits is parked rather than ended (interpreter_exit.hpp).
 #pragma once
 
 #include <Python.h>
@@ -50,7 +52,9 @@
 #include "module/argument_conversion.hpp"
 #include "module/argument_matching.hpp"
 #include "module/error_value.hpp"
+#include "module/forced_unwind.hpp"
 #include "module/function_description.hpp"
+#include "module/interpreter_exit.hpp"
 #include "module/result_conversion.hpp"
 #include "module/signal_watch.hpp"
 #include "numeric/elliptic_result.hpp"
@@ -58,7 +62,9 @@
 namespace obrivane::module {
 
 // Raises the C++ exception being handled as PanicException (to be called inside a catch block).
-void raise_caught_failure() noexcept;
+// Not noexcept: raising runs Python code (the exception class is created on first use, a
+// report is printed), and the thread may be ended there at exit.
+void raise_caught_failure();
 
 namespace detail {
 
@@ -161,7 +167,10 @@ PyObject* convert_and_call([[maybe_unused]] const FunctionDescription& descripti
   // lock is given up while it computes. Whatever it throws is carried out of the unlocked region
   // and rethrown with the lock held again, so call_entry raises it on its one exit path. A
   // signal handler that raised while the call ran (Ctrl-C) cancels it; its exception is raised
-  // in place of any result or failure.
+  // in place of any result or failure. Should the interpreter begin to exit meanwhile, the lock
+  // is taken back only with an InterpreterLockPermit (interpreter_exit.hpp): a signal check
+  // refused one cancels the call, and a thread refused one at the end parks for good, its frame
+  // and the work done in it untouched, never returning to the interpreter.
   std::optional<typename Traits::result> result;
   std::exception_ptr thrown;
   PyThreadState* thread_state = nullptr;
@@ -172,9 +181,10 @@ PyObject* convert_and_call([[maybe_unused]] const FunctionDescription& descripti
     const parallel::CancellationScope scope(token);
     result.emplace(std::apply(Operation, std::move(arguments)));
   } catch (...) {
+    if (handling_forced_unwind()) throw;
     thrown = std::current_exception();
   }
-  PyEval_RestoreThread(thread_state);
+  restore_thread_or_park(thread_state);
   if (signals.caught()) {
     signals.raise();
     return nullptr;
@@ -185,9 +195,11 @@ PyObject* convert_and_call([[maybe_unused]] const FunctionDescription& descripti
 
 }  // namespace detail
 
+// Not noexcept, and its catch-all lets a forced unwind pass: the conversions run Python code,
+// during which the interpreter may end the thread at exit (forced_unwind.hpp).
 template <auto Operation>
 PyObject* call_entry(const FunctionDescription& description, PyObject* const* args, Py_ssize_t nargs,
-                     PyObject* kwnames) noexcept {
+                     PyObject* kwnames) {
   using Traits = detail::OperationTraits<decltype(Operation)>;
   try {
     if (description.parameters.size() != Traits::arity) {
@@ -201,6 +213,7 @@ PyObject* call_entry(const FunctionDescription& description, PyObject* const* ar
     }
     return detail::convert_and_call<Operation>(description, slots, std::make_index_sequence<Traits::arity>());
   } catch (...) {
+    if (handling_forced_unwind()) throw;
     raise_caught_failure();
     return nullptr;
   }

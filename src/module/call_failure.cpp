@@ -4,12 +4,13 @@
 
 #include "models/parallel/internal_failure.hpp"
 #include "module/call_entry.hpp"
+#include "module/forced_unwind.hpp"
 #include "module/panic_exception.hpp"
 #include "module/pending_python_error.hpp"
 
 namespace obrivane::module {
 
-void raise_caught_failure() noexcept {
+void raise_caught_failure() {
   try {
     throw;
   } catch (const obrivane::parallel::InternalFailure& failure) {
@@ -28,6 +29,7 @@ void raise_caught_failure() noexcept {
     std::fprintf(stderr, "obrivane: unexpected C++ exception: %s\n", unexpected.what());
     raise_internal_failure(unexpected.what());
   } catch (...) {
+    if (handling_forced_unwind()) throw;
     std::fputs("obrivane: unexpected C++ exception of unknown type\n", stderr);
     raise_internal_failure("unexpected C++ exception of unknown type");
   }

@@ -11,6 +11,8 @@
 #include <atomic>
 #include <mutex>
 
+#include "module/interpreter_exit.hpp"
+
 namespace obrivane::module {
 
 class InterpreterOnceCell {
@@ -32,7 +34,16 @@ class InterpreterOnceCell {
     // Recursive, because creating a value runs Python code that may come back here on the same
     // thread (an import hook calling into the module); the inner call then creates the value.
     std::unique_lock<std::recursive_mutex> creation(lock_);
-    PyEval_RestoreThread(saved);
+    {
+      // The interpreter may have begun to exit meanwhile (interpreter_exit.hpp); a thread
+      // refused the lock lets the creation lock go first, so the exiting thread can use it.
+      const InterpreterLockPermit permit;
+      if (!permit) {
+        creation.unlock();
+        park_thread_forever();
+      }
+      PyEval_RestoreThread(saved);
+    }
     if (PyObject* existing = get()) return existing;
     PyObject* created = create();
     if (created == nullptr) return nullptr;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "models/parallel/internal_failure.hpp"
+#include "module/forced_unwind.hpp"
 #include "module/interpreter_once_cell.hpp"
 
 namespace obrivane::module {
@@ -34,7 +35,7 @@ PyObject* panic_exception_type() {
   return type;
 }
 
-void raise_internal_failure(std::string_view message) noexcept {
+void raise_internal_failure(std::string_view message) {
   try {
     PyObject* type = panic_exception_type();
     // "replace": a message holding text from the interpreter may carry lone surrogates.
@@ -50,6 +51,7 @@ void raise_internal_failure(std::string_view message) noexcept {
     PyErr_SetObject(type, arguments.get());
     return;
   } catch (...) {
+    if (handling_forced_unwind()) throw;
   }
   std::fputs("obrivane: uncaught panic at ffi boundary\n", stderr);
   std::abort();

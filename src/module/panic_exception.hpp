@@ -16,8 +16,9 @@ PyObject* panic_exception_type();
 
 // Raises PanicException with the failure's message as its only argument. If even that fails,
 // no exception can be delivered: the diagnostic "uncaught panic at ffi boundary" is written and
-// the process aborts, as it would for a failure escaping into C.
-void raise_internal_failure(std::string_view message) noexcept;
+// the process aborts, as it would for a failure escaping into C. Not noexcept: the thread may
+// be ended at exit while the class is created or the report printed (forced_unwind.hpp).
+void raise_internal_failure(std::string_view message);
 
 // A PanicException taken from the interpreter (raised, say, by another extension inside an
 // element's __float__) is not an ordinary error: its report is written to standard error and

@@ -1,47 +1,35 @@
 #include "module/signal_watch.hpp"
 
+#include <utility>
+
+#include "module/interpreter_exit.hpp"
+#include "module/main_thread.hpp"
+#include "module/raised_exception.hpp"
+
 namespace obrivane::module {
-namespace {
-
-// Whether signal handlers can run on the calling thread: the main thread of the main
-// interpreter. Interpreters without the query let every thread poll; PyErr_CheckSignals then
-// does nothing off the main thread, at the price of taking the lock back now and then.
-bool thread_handles_signals() noexcept {
-#if PY_VERSION_HEX < 0x030D0000
-  return _PyOS_IsMainThread() != 0;
-#else
-  return true;
-#endif
-}
-
-}  // namespace
 
 SignalWatch::SignalWatch(PyThreadState* const& thread_state) noexcept
-    : thread_state_(thread_state), handles_signals_(thread_handles_signals()) {}
+    : thread_state_(thread_state), handles_signals_(on_main_thread()) {}
 
 parallel::InterruptionCheck SignalWatch::check() noexcept {
   if (!handles_signals_) return {};
   return parallel::InterruptionCheck{this, &SignalWatch::stop_requested};
 }
 
-bool SignalWatch::stop_requested(void* context) noexcept {
+bool SignalWatch::stop_requested(void* context) {
   auto* watch = static_cast<SignalWatch*>(context);
   if (watch->caught()) return true;
+  // Held until the lock is given back: the handlers run Python code, during which the exit
+  // must not begin (it would end this thread while the pool still works in its frame).
+  const InterpreterLockPermit permit;
+  if (!permit) return true;
   PyEval_RestoreThread(watch->thread_state_);
-  if (PyErr_CheckSignals() != 0) {
-    PyObject* type = nullptr;
-    PyObject* value = nullptr;
-    PyObject* traceback = nullptr;
-    PyErr_Fetch(&type, &value, &traceback);
-    watch->type_ = OwnedReference(type);
-    watch->value_ = OwnedReference(value);
-    watch->traceback_ = OwnedReference(traceback);
-  }
+  if (PyErr_CheckSignals() != 0) watch->exception_ = take_raised_exception();
   // The same thread state goes back where the caller keeps it.
   static_cast<void>(PyEval_SaveThread());
   return watch->caught();
 }
 
-void SignalWatch::raise() noexcept { PyErr_Restore(type_.release(), value_.release(), traceback_.release()); }
+void SignalWatch::raise() noexcept { restore_raised_exception(std::move(exception_)); }
 
 }  // namespace obrivane::module

@@ -5,7 +5,11 @@
 // its cancellation token: every poll interval the thread takes the interpreter lock back for a
 // moment and runs the pending handlers (PyErr_CheckSignals). If a handler raises (the default
 // SIGINT handler raises KeyboardInterrupt), the exception is kept, the call is cancelled, and the
-// call entry raises that exception instead of any result once the work has stopped.
+// call entry raises that exception instead of any result once the work has stopped. Calls from
+// other threads take no such check: nothing could run there, and they never take the lock
+// back before the end of the call. The lock is taken back only with an InterpreterLockPermit:
+// when one is refused (the interpreter is exiting on another thread), the check cancels the
+// call.
 #pragma once
 
 #include <Python.h>
@@ -27,18 +31,17 @@ class SignalWatch {
   [[nodiscard]] parallel::InterruptionCheck check() noexcept;
 
   // Whether a handler raised; raise() makes its exception pending again (holding the lock).
-  [[nodiscard]] bool caught() const noexcept { return static_cast<bool>(type_); }
+  [[nodiscard]] bool caught() const noexcept { return static_cast<bool>(exception_); }
   void raise() noexcept;
 
  private:
-  static bool stop_requested(void* context) noexcept;
+  // Not noexcept: signal handlers are Python code (forced_unwind.hpp).
+  static bool stop_requested(void* context);
 
   PyThreadState* const& thread_state_;
   bool handles_signals_;
   // The exception a handler raised, owned here until raise(); released holding the lock.
-  OwnedReference type_;
-  OwnedReference value_;
-  OwnedReference traceback_;
+  OwnedReference exception_;
 };
 
 }  // namespace obrivane::module

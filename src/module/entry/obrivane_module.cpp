@@ -11,8 +11,11 @@
 #include "module/entry/function_docstrings.hpp"
 #include "module/entry/magnification_entries.hpp"
 #include "module/error_value.hpp"
+#include "module/forced_unwind.hpp"
 #include "module/fspl/fspl_module.hpp"
+#include "module/interpreter_exit.hpp"
 #include "module/interpreter_once_cell.hpp"
+#include "module/main_thread.hpp"
 #include "module/module_registration.hpp"
 
 namespace obrivane::module {
@@ -75,6 +78,12 @@ PyObject* create_module() {
     take_pending_error().raise();
     return nullptr;
   }
+  // Signal checks belong to the main thread; the exit hook keeps threads in calls off the lock
+  // once the interpreter exits.
+  if (!record_main_thread() || !watch_interpreter_exit()) {
+    take_pending_error().raise();
+    return nullptr;
+  }
   return module.release();
 }
 
@@ -109,6 +118,7 @@ PyMODINIT_FUNC PyInit_obrivane() {
   try {
     return obrivane::module::initialise();
   } catch (...) {
+    if (obrivane::module::handling_forced_unwind()) throw;
     obrivane::module::raise_caught_failure();
     return nullptr;
   }
