@@ -81,6 +81,24 @@ for count in (8, 1000):
 time.sleep(0.2)
 """
 
+# Daemon threads in NumPy ufunc calls of obrivane.fspl: short ones (NumPy keeps the lock, the
+# loop gives it up), long ones (NumPy gives the lock up around the loop, which takes it back to
+# watch for signals) and refused ones (the loop takes the lock to raise ValueError).
+UFUNC_CALLS = """
+import threading, time, numpy as np
+from obrivane import fspl
+def loop(count, u1):
+    u = np.linspace(0.0, 0.02, count)
+    while True:
+        try:
+            fspl.linear(u, 0.01, u1)
+        except ValueError:
+            pass
+for count, u1 in ((8, 0.6), (20_000, 0.6), (600, 3.5)):
+    threading.Thread(target=loop, args=(count, u1), daemon=True).start()
+time.sleep(0.3)
+"""
+
 PROGRAMS = {
     "short calls": SHORT_CALLS,
     "long calls": LONG_CALLS,
@@ -122,7 +140,8 @@ def environment_for(pythonpath: str, pool_size: int) -> dict:
 
 
 def check_exits(python: str, pythonpath: str, name: str, pool_size: int):
-    outcomes = run_at_once(python, PROGRAMS[name], environment_for(pythonpath, pool_size))
+    program = UFUNC_CALLS if name == "ufunc calls" else PROGRAMS[name]
+    outcomes = run_at_once(python, program, environment_for(pythonpath, pool_size))
     failures = [(status, stderr[-1500:]) for status, _, stderr in outcomes if status != 0 or stderr]
     assert not failures, f"{len(failures)} of {len(outcomes)} exits failed; first: {failures[0]}"
     if name == "interrupted":
@@ -133,8 +152,9 @@ def check_exits(python: str, pythonpath: str, name: str, pool_size: int):
             assert float(words[2]) < 2.0, stdout
 
 
+# The other interpreters' builds have no NumPy to run the ufuncs with.
 @pytest.mark.parametrize("pool_size", POOL_SIZES)
-@pytest.mark.parametrize("name", list(PROGRAMS))
+@pytest.mark.parametrize("name", [*PROGRAMS, "ufunc calls"])
 def test_exit_with_threads_in_calls(name, pool_size):
     check_exits(sys.executable, os.pathsep.join(sys.path), name, pool_size)
 

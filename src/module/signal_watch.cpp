@@ -9,7 +9,9 @@
 namespace obrivane::module {
 
 SignalWatch::SignalWatch(PyThreadState* const& thread_state) noexcept
-    : thread_state_(thread_state), handles_signals_(on_main_thread()) {}
+    : thread_state_(&thread_state), handles_signals_(on_main_thread()) {}
+
+SignalWatch::SignalWatch() noexcept : thread_state_(nullptr), handles_signals_(on_main_thread()) {}
 
 parallel::InterruptionCheck SignalWatch::check() noexcept {
   if (!handles_signals_) return {};
@@ -23,7 +25,13 @@ bool SignalWatch::stop_requested(void* context) {
   // must not begin (it would end this thread while the pool still works in its frame).
   const InterpreterLockPermit permit;
   if (!permit) return true;
-  PyEval_RestoreThread(watch->thread_state_);
+  if (watch->thread_state_ == nullptr) {
+    const PyGILState_STATE state = PyGILState_Ensure();
+    if (PyErr_CheckSignals() != 0) watch->exception_ = take_raised_exception();
+    PyGILState_Release(state);
+    return watch->caught();
+  }
+  PyEval_RestoreThread(*watch->thread_state_);
   if (PyErr_CheckSignals() != 0) watch->exception_ = take_raised_exception();
   // The same thread state goes back where the caller keeps it.
   static_cast<void>(PyEval_SaveThread());

@@ -24,6 +24,10 @@ class SignalWatch {
   // Made holding the lock; `thread_state` is where the caller keeps the state that
   // PyEval_SaveThread gave it while the lock is released.
   explicit SignalWatch(PyThreadState* const& thread_state) noexcept;
+  // For a thread whose lock was given up by code that keeps the state itself (NumPy, around a
+  // ufunc's loop): the lock is taken back with PyGILState_Ensure, which finds the thread's own
+  // state. Made with or without the lock.
+  SignalWatch() noexcept;
   SignalWatch(const SignalWatch&) = delete;
   SignalWatch& operator=(const SignalWatch&) = delete;
 
@@ -38,7 +42,8 @@ class SignalWatch {
   // Not noexcept: signal handlers are Python code (forced_unwind.hpp).
   static bool stop_requested(void* context);
 
-  PyThreadState* const& thread_state_;
+  // Null for a watch that takes the lock through PyGILState_Ensure.
+  PyThreadState* const* thread_state_;
   bool handles_signals_;
   // The exception a handler raised, owned here until raise(); released holding the lock.
   OwnedReference exception_;

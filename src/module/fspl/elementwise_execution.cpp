@@ -1,14 +1,14 @@
 #include "module/fspl/elementwise_execution.hpp"
 
-#include <Python.h>
-
 #include <algorithm>
 #include <exception>
 
 #include "models/parallel/cancellation.hpp"
 #include "models/parallel/parallel_map.hpp"
 #include "module/call_entry.hpp"
-#include "module/fspl/lock_retaking_signal_watch.hpp"
+#include "module/forced_unwind.hpp"
+#include "module/interpreter_exit.hpp"
+#include "module/signal_watch.hpp"
 
 namespace obrivane::module::fspl {
 namespace {
@@ -27,43 +27,56 @@ void run_chunks_on_pool(std::size_t n, void (*chunk)(void*, std::size_t, std::si
 
 }  // namespace
 
-int run_in_chunks(std::size_t n, void (*chunk)(void*, std::size_t, std::size_t), void* context) noexcept {
+InterpreterLockHold::InterpreterLockHold() {
+  if (PyGILState_Check() != 0) return;
+  permit_.emplace();
+  // The interpreter is exiting: this thread may not take the lock, and must not go back to the
+  // ufunc machinery that would.
+  if (!*permit_) park_thread_forever();
+  state_ = PyGILState_Ensure();
+}
+
+InterpreterLockHold::~InterpreterLockHold() {
+  if (permit_) PyGILState_Release(state_);
+}
+
+int run_in_chunks(std::size_t n, void (*chunk)(void*, std::size_t, std::size_t), void* context) {
   const bool holds_lock = PyGILState_Check() != 0;
   if (holds_lock && n < unlocked_loop_threshold) {
     try {
       chunk(context, 0, n);
       return 0;
     } catch (...) {
+      if (handling_forced_unwind()) throw;
       raise_caught_failure();
       return -1;
     }
   }
+  // Without the lock: the work sees only doubles in NumPy's buffers. Whatever it throws is
+  // carried out and raised with the lock held; a signal handler's exception (Ctrl-C) wins.
   PyThreadState* const saved = holds_lock ? PyEval_SaveThread() : nullptr;
-  LockRetakingSignalWatch signals;
+  SignalWatch signals;
   std::exception_ptr thrown;
   try {
     parallel::CancellationToken token(signals.check());
     const parallel::CancellationScope scope(token);
     run_chunks_on_pool(n, chunk, context);
   } catch (...) {
+    if (handling_forced_unwind()) throw;
     thrown = std::current_exception();
   }
-  if (!signals.caught() && !thrown) {
-    if (holds_lock) PyEval_RestoreThread(saved);
-    return 0;
-  }
-  // Failures are raised with the lock held: the lock this loop gave up, or a hold of NumPy's
-  // released lock for as long as it takes to set the exception.
-  if (holds_lock) PyEval_RestoreThread(saved);
+  if (holds_lock) restore_thread_or_park(saved);
+  if (!signals.caught() && !thrown) return 0;
   const InterpreterLockHold hold;
   if (signals.caught()) {
     signals.raise();
-  } else {
-    try {
-      std::rethrow_exception(thrown);
-    } catch (...) {
-      raise_caught_failure();
-    }
+    return -1;
+  }
+  try {
+    std::rethrow_exception(thrown);
+  } catch (...) {
+    if (handling_forced_unwind()) throw;
+    raise_caught_failure();
   }
   return -1;
 }

@@ -12,7 +12,10 @@
 #include <Python.h>
 
 #include <cstddef>
+#include <optional>
 #include <type_traits>
+
+#include "module/interpreter_exit.hpp"
 
 namespace obrivane::module::fspl {
 
@@ -22,30 +25,29 @@ namespace obrivane::module::fspl {
 inline constexpr std::size_t elements_per_chunk = 64;
 
 // Holds the interpreter lock for its lifetime, taking it only if the calling thread does not hold
-// it already (NumPy may have released it around the loop). For setting an exception.
+// it already (NumPy may have released it around the loop), for setting an exception. While the
+// interpreter exits the lock is not taken: the thread is parked for good (interpreter_exit.hpp).
 class InterpreterLockHold {
  public:
-  InterpreterLockHold() noexcept : taken_(PyGILState_Check() == 0) {
-    if (taken_) state_ = PyGILState_Ensure();
-  }
-  ~InterpreterLockHold() {
-    if (taken_) PyGILState_Release(state_);
-  }
+  InterpreterLockHold();
+  ~InterpreterLockHold();
   InterpreterLockHold(const InterpreterLockHold&) = delete;
   InterpreterLockHold& operator=(const InterpreterLockHold&) = delete;
 
  private:
-  bool taken_;
+  std::optional<InterpreterLockPermit> permit_;  // engaged when the lock was taken here
   PyGILState_STATE state_{};
 };
 
 // Calls chunk(context, begin, end) for consecutive ranges covering [0, n), each exactly once,
-// possibly on several threads at once. Returns 0, or -1 with a Python exception set.
+// possibly on several threads at once. Returns 0, or -1 with a Python exception set. Not
+// noexcept: raising an exception runs Python code, during which the interpreter may end the
+// thread at exit (forced_unwind.hpp).
 int run_in_chunks(std::size_t n, void (*chunk)(void* context, std::size_t begin, std::size_t end),
-                  void* context) noexcept;
+                  void* context);
 
 template <class Chunk>
-int run_in_chunks(std::size_t n, Chunk& chunk) noexcept {
+int run_in_chunks(std::size_t n, Chunk& chunk) {
   static_assert(std::is_invocable_v<Chunk&, std::size_t, std::size_t>);
   return run_in_chunks(
       n,

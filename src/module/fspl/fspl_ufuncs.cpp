@@ -20,6 +20,7 @@
 
 #include "models/tabulated_profile.hpp"
 #include "module/call_entry.hpp"
+#include "module/forced_unwind.hpp"
 #include "module/fspl/elementwise_execution.hpp"
 #include "module/fspl/fspl_docstrings.hpp"
 #include "module/fspl/law_kernels.hpp"
@@ -70,7 +71,7 @@ void raise_coefficient_problem(const char* problem, char* const* data, const npy
 // computed, so a refused call costs next to nothing.
 template <class Kernel, std::size_t... J>
 int check_coefficients(char* const* data, const npy_intp* strides, std::size_t n,
-                       std::index_sequence<J...> coefficients) noexcept {
+                       std::index_sequence<J...> coefficients) {
   constexpr std::size_t first = Kernel::parameters.size() - Kernel::coefficients;
   for (std::size_t i = 0; i < n; ++i) {
     const char* problem = Kernel::coefficient_problem(element(data[first + J], strides[first + J], i)...);
@@ -79,6 +80,7 @@ int check_coefficients(char* const* data, const npy_intp* strides, std::size_t n
     try {
       raise_coefficient_problem<Kernel>(problem, data, strides, i, coefficients);
     } catch (...) {
+      if (handling_forced_unwind()) throw;
       raise_caught_failure();
     }
     return -1;
@@ -88,7 +90,7 @@ int check_coefficients(char* const* data, const npy_intp* strides, std::size_t n
 
 template <class Kernel>
 int strided_loop(PyArrayMethod_Context*, char* const* data, const npy_intp* dimensions,
-                 const npy_intp* strides, NpyAuxData*) noexcept {
+                 const npy_intp* strides, NpyAuxData*) {
   constexpr std::size_t inputs = Kernel::parameters.size();
   const auto n = static_cast<std::size_t>(dimensions[0]);
   if constexpr (Kernel::coefficients > 0) {
@@ -107,7 +109,7 @@ int strided_loop(PyArrayMethod_Context*, char* const* data, const npy_intp* dime
 // and evaluates its elements on the pool. Operands 2 and 3 carry the table, with their row
 // strides after the five outer strides.
 int tabulated_loop(PyArrayMethod_Context*, char* const* data, const npy_intp* dimensions,
-                   const npy_intp* strides, NpyAuxData*) noexcept {
+                   const npy_intp* strides, NpyAuxData*) {
   const auto n = static_cast<std::size_t>(dimensions[0]);
   const auto rows = static_cast<std::size_t>(dimensions[1]);
   const auto table_at = [&](std::size_t operand, std::size_t i) {
@@ -127,6 +129,7 @@ int tabulated_loop(PyArrayMethod_Context*, char* const* data, const npy_intp* di
       }
       table = std::make_unique<const models::PreparedTable>(radii, brightness);
     } catch (...) {
+      if (handling_forced_unwind()) throw;
       const InterpreterLockHold hold;
       raise_caught_failure();
       return -1;
@@ -236,7 +239,7 @@ OwnedReference make_ufunc(const UfuncRecord& record) {
 
 std::span<const char* const> ufunc_names() noexcept { return record_names; }
 
-int add_ufuncs(PyObject* namespace_dict) noexcept {
+int add_ufuncs(PyObject* namespace_dict) {
   try {
     if (PyArray_ImportNumPyAPI() < 0 || PyUFunc_ImportUFuncAPI() < 0) return -1;
     for (const UfuncRecord& record : ufunc_records) {
@@ -245,6 +248,7 @@ int add_ufuncs(PyObject* namespace_dict) noexcept {
     }
     return 0;
   } catch (...) {
+    if (handling_forced_unwind()) throw;
     raise_caught_failure();
     return -1;
   }

@@ -11,7 +11,8 @@ namespace obrivane::module::fspl {
 std::span<const char* const> ufunc_names() noexcept;
 
 // Imports NumPy and stores every ufunc in `namespace_dict` under its name. Returns 0, or -1
-// with an exception set (ImportError if NumPy 2 cannot be imported).
-int add_ufuncs(PyObject* namespace_dict) noexcept;
+// with an exception set (ImportError if NumPy 2 cannot be imported). Not noexcept: importing
+// NumPy runs Python code (forced_unwind.hpp).
+int add_ufuncs(PyObject* namespace_dict);
 
 }  // namespace obrivane::module::fspl
