@@ -79,3 +79,10 @@ def test_fspl_stubs_declare_each_ufunc_with_its_number_of_inputs():
         ufunc = getattr(fspl, name)
         expected = "Final[_TableUfunc]" if ufunc.signature else f"Final[_Ufunc{ufunc.nin}]"
         assert annotation == expected, name
+
+
+@pytest.mark.parametrize("name", obrivane.__all__)
+def test_stub_docstrings_are_the_summary_lines_of_the_help_texts(name):
+    stub = ast.get_docstring(stub_functions()[name])
+    help_text = getattr(obrivane, name).__doc__
+    assert stub == help_text.strip().splitlines()[0]

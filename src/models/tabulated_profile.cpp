@@ -193,39 +193,11 @@ bool is_weighted_mean(std::span<const double> bf) {
   return std::none_of(bf.begin(), bf.end(), [](double value) { return value < 0; });
 }
 
-// The shared core of both integrated functions, which compute the same magnification.
-std::vector<double> tabulated_magnification(const std::vector<double>& l, double re, double rstar,
-                                            const std::vector<double>& bl, const std::vector<double>& bf) {
-  std::vector<double> result(l.size(), quiet_nan);
-  if (!valid_source_radii(re, rstar)) return result;
-  const TabulatedInterpolant profile{std::span<const double>(bl), std::span<const double>(bf)};
-  if (!profile.has_magnification()) return result;
-  const double rho = rstar / re;
-  // The moments cost a pass over the table; only a separation far from the lens needs them.
-  std::array<double, disk_mean_value_terms> weights{};
-  if (std::any_of(l.begin(), l.end(), [](double s) { return s >= far_separation; })) {
-    weights = profile.mean_value_weights();
-  }
-  std::unique_ptr<const KnotForm> knots;
-  if (profile.pieces().size() > knot_form_pieces &&
-      std::any_of(l.begin(), l.end(), [](double s) { return s < far_separation; })) {
-    knots = std::make_unique<const KnotForm>(profile);
-  }
-  const Source source{profile, weights, knots.get()};
-  const bool is_mean = is_weighted_mean(bf);
-  parallel::parallel_for(l.size(), [&](std::size_t i) {
-    const double value = magnification(source, l[i], re, rstar, rho);
-    result[i] = is_mean && value < 1 ? 1 : value;
-  });
-  return result;
-}
-
 }  // namespace
 
-ModelResult<std::vector<double>> discrete_flux_map_heyrovsky_magnification(std::vector<double> l, double re,
-                                                                           double rstar,
-                                                                           std::vector<double> bl,
-                                                                           std::vector<double> bf) {
+ModelResult<std::vector<double>> discrete_ring_sum_magnification(const std::vector<double>& l, double re,
+                                                                 double rstar, const std::vector<double>& bl,
+                                                                 const std::vector<double>& bf) {
   check_table_lengths(bl, bf);
   std::vector<double> result;
   result.reserve(l.size());
@@ -259,20 +231,31 @@ double PreparedTable::magnification(double u, double rho) const {
   return is_mean_ && value < 1 ? 1 : value;
 }
 
-ModelResult<std::vector<double>> integrated_flux_map_witt_mao_magnification(std::vector<double> l, double re,
-                                                                            double rstar,
-                                                                            std::vector<double> bl,
-                                                                            std::vector<double> bf) {
+std::vector<double> tabulated_magnification(const std::vector<double>& l, double re, double rstar,
+                                            const std::vector<double>& bl, const std::vector<double>& bf) {
   check_table_lengths(bl, bf);
-  return tabulated_magnification(l, re, rstar, bl, bf);
-}
-
-ModelResult<std::vector<double>> integrated_flux_map_heyrovsky_magnification(std::vector<double> l, double re,
-                                                                             double rstar,
-                                                                             std::vector<double> bl,
-                                                                             std::vector<double> bf) {
-  check_table_lengths(bl, bf);
-  return tabulated_magnification(l, re, rstar, bl, bf);
+  std::vector<double> result(l.size(), quiet_nan);
+  if (!valid_source_radii(re, rstar)) return result;
+  const TabulatedInterpolant profile{std::span<const double>(bl), std::span<const double>(bf)};
+  if (!profile.has_magnification()) return result;
+  const double rho = rstar / re;
+  // The moments cost a pass over the table; only a separation far from the lens needs them.
+  std::array<double, disk_mean_value_terms> weights{};
+  if (std::any_of(l.begin(), l.end(), [](double s) { return s >= far_separation; })) {
+    weights = profile.mean_value_weights();
+  }
+  std::unique_ptr<const KnotForm> knots;
+  if (profile.pieces().size() > knot_form_pieces &&
+      std::any_of(l.begin(), l.end(), [](double s) { return s < far_separation; })) {
+    knots = std::make_unique<const KnotForm>(profile);
+  }
+  const Source source{profile, weights, knots.get()};
+  const bool is_mean = is_weighted_mean(bf);
+  parallel::parallel_for(l.size(), [&](std::size_t i) {
+    const double value = magnification(source, l[i], re, rstar, rho);
+    result[i] = is_mean && value < 1 ? 1 : value;
+  });
+  return result;
 }
 
 }  // namespace obrivane::models

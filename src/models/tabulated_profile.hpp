@@ -13,18 +13,18 @@
 
 namespace obrivane::models {
 
-ModelResult<std::vector<double>> discrete_flux_map_heyrovsky_magnification(std::vector<double> l, double re,
-                                                                           double rstar,
-                                                                           std::vector<double> bl,
-                                                                           std::vector<double> bf);
-ModelResult<std::vector<double>> integrated_flux_map_witt_mao_magnification(std::vector<double> l, double re,
-                                                                            double rstar,
-                                                                            std::vector<double> bl,
-                                                                            std::vector<double> bf);
-ModelResult<std::vector<double>> integrated_flux_map_heyrovsky_magnification(std::vector<double> l, double re,
-                                                                             double rstar,
-                                                                             std::vector<double> bl,
-                                                                             std::vector<double> bf);
+// The sum over the table's rows of bf[j] times the thin-ring magnification at radius bl[j]: no
+// interpolation, no normalisation, the rows in any order; the first failing ring's error.
+ModelResult<std::vector<double>> discrete_ring_sum_magnification(const std::vector<double>& l, double re,
+                                                                 double rstar, const std::vector<double>& bl,
+                                                                 const std::vector<double>& bf);
+
+// The exact magnification of the profile the table interpolates linearly, zero outside it, at
+// every separation of l (source radii), on the worker pool; NaN throughout for radii that
+// describe no source or a table that describes no profile. Tables of unequal lengths are an
+// internal failure.
+std::vector<double> tabulated_magnification(const std::vector<double>& l, double re, double rstar,
+                                            const std::vector<double>& bl, const std::vector<double>& bf);
 
 // The magnification by parts over the profile's pieces, for a lens within four source radii of
 // the centre (0 <= l < 4) and a source neither too small nor too large for the disk magnification

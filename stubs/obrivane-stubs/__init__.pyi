@@ -26,33 +26,33 @@ __version__: Final[str]
 __all__: list[str]
 
 def witt_mao_magnification(l: _RealSequence, re: _Real, rstar: _Real) -> list[float]:
-    """Uniform source disk (Witt & Mao 1994), one magnification per separation."""
+    """Magnification of a uniformly bright source disk by a point lens."""
 
 def integrated_witt_mao_magnification(l: _RealSequence, re: _Real, rstar: _Real) -> list[float]:
-    """Linearly limb-darkened source, I(mu) = 1 - 0.6 (1 - mu)."""
+    """Magnification of a linearly limb-darkened source disk."""
 
 def integrated_flux_map_witt_mao_magnification(
     l: _RealSequence, re: _Real, rstar: _Real, bl: _RealSequence, bf: _RealSequence
 ) -> list[float]:
-    """Tabulated radial profile: the linear interpolation of (bl, bf)."""
+    """Magnification of a source with a tabulated radial profile."""
 
 def multi_witt_mao_magnification(
     l: _RealSequence, re: _RealSequence, rstar: _RealSequence
 ) -> list[list[float]]:
-    """Uniform source disk for every (re[i], rstar[j]); list i * len(rstar) + j."""
+    """Uniform-disk magnifications for every combination of Einstein and source radius."""
 
 def heyrovsky_magnification(l: _Real, r: _Real, re: _Real, rstar: _Real) -> float:
-    """Thin ring of radius r on the source (Heyrovsky 2003)."""
+    """Magnification of a thin, uniformly bright ring on the source by a point lens."""
 
 def integrated_heyrovsky_magnification(l: _RealSequence, re: _Real, rstar: _Real) -> list[float]:
-    """Linearly limb-darkened source; the same quantity as integrated_witt_mao_magnification."""
+    """Magnification of a linearly limb-darkened source disk."""
 
 def integrated_flux_map_heyrovsky_magnification(
     l: _RealSequence, re: _Real, rstar: _Real, bl: _RealSequence, bf: _RealSequence
 ) -> list[float]:
-    """Tabulated radial profile; the same quantity as the Witt-Mao flux-map function."""
+    """Magnification of a source with a tabulated radial profile."""
 
 def discrete_flux_map_heyrovsky_magnification(
     l: _RealSequence, re: _Real, rstar: _Real, bl: _RealSequence, bf: _RealSequence
 ) -> list[float]:
-    """Unnormalised sum of bf[j] times the thin-ring magnification at radius bl[j]."""
+    """Weighted sum of thin-ring magnifications, one ring per table row."""

@@ -5,11 +5,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
+#include "models/limb_darkened.hpp"
+#include "models/tabulated_profile.hpp"
+#include "models/thin_ring.hpp"
+#include "models/uniform_disk.hpp"
 #include "module/call_entry.hpp"
-#include "module/documented_method.hpp"
 #include "module/entry/function_docstrings.hpp"
-#include "module/entry/magnification_entries.hpp"
 #include "module/error_value.hpp"
 #include "module/forced_unwind.hpp"
 #include "module/fspl/fspl_module.hpp"
@@ -17,6 +20,7 @@
 #include "module/interpreter_once_cell.hpp"
 #include "module/main_thread.hpp"
 #include "module/module_registration.hpp"
+#include "module/python_function.hpp"
 
 namespace obrivane::module {
 
@@ -25,27 +29,45 @@ namespace {
 PyModuleDef obrivane_definition = {
     PyModuleDef_HEAD_INIT, "obrivane", docstrings::module, 0, nullptr, nullptr, nullptr, nullptr, nullptr};
 
-// The function objects point into these records, so they live as long as the process.
+// The eight functions, one record each: parameter table, model operation and help text, in the
+// order of registration (and of __all__). The two integrated names are the concentric-disk and
+// thin-ring derivations of one quantity, and so are the two flux-map names: each pair shares
+// its model.
+constexpr const char* separations_and_radii[] = {"l", "re", "rstar"};
+constexpr const char* with_profile_table[] = {"l", "re", "rstar", "bl", "bf"};
+constexpr const char* ring_parameters[] = {"l", "r", "re", "rstar"};
+
+constexpr FunctionDescription witt_mao{"witt_mao_magnification", separations_and_radii};
+constexpr FunctionDescription integrated_witt_mao{"integrated_witt_mao_magnification", separations_and_radii};
+constexpr FunctionDescription flux_map_witt_mao{"integrated_flux_map_witt_mao_magnification",
+                                                with_profile_table};
+constexpr FunctionDescription multi_witt_mao{"multi_witt_mao_magnification", separations_and_radii};
+constexpr FunctionDescription heyrovsky{"heyrovsky_magnification", ring_parameters};
+constexpr FunctionDescription integrated_heyrovsky{"integrated_heyrovsky_magnification",
+                                                   separations_and_radii};
+constexpr FunctionDescription flux_map_heyrovsky{"integrated_flux_map_heyrovsky_magnification",
+                                                 with_profile_table};
+constexpr FunctionDescription discrete_flux_map{"discrete_flux_map_heyrovsky_magnification",
+                                                with_profile_table};
+
+constexpr auto limb_darkened =
+    static_cast<std::vector<double> (*)(const std::vector<double>&, double, double)>(
+        &models::limb_darkened_magnification);
+
+// The function objects point into these rows, so they live as long as the process.
 PyMethodDef magnification_methods[] = {
-    OBRIVANE_DOCUMENTED_METHOD(witt_mao_magnification, witt_mao_magnification_entry,
-                               docstrings::witt_mao_magnification),
-    OBRIVANE_DOCUMENTED_METHOD(integrated_witt_mao_magnification, integrated_witt_mao_magnification_entry,
-                               docstrings::integrated_witt_mao_magnification),
-    OBRIVANE_DOCUMENTED_METHOD(integrated_flux_map_witt_mao_magnification,
-                               integrated_flux_map_witt_mao_magnification_entry,
-                               docstrings::integrated_flux_map_witt_mao_magnification),
-    OBRIVANE_DOCUMENTED_METHOD(multi_witt_mao_magnification, multi_witt_mao_magnification_entry,
-                               docstrings::multi_witt_mao_magnification),
-    OBRIVANE_DOCUMENTED_METHOD(heyrovsky_magnification, heyrovsky_magnification_entry,
-                               docstrings::heyrovsky_magnification),
-    OBRIVANE_DOCUMENTED_METHOD(integrated_heyrovsky_magnification, integrated_heyrovsky_magnification_entry,
-                               docstrings::integrated_heyrovsky_magnification),
-    OBRIVANE_DOCUMENTED_METHOD(integrated_flux_map_heyrovsky_magnification,
-                               integrated_flux_map_heyrovsky_magnification_entry,
-                               docstrings::integrated_flux_map_heyrovsky_magnification),
-    OBRIVANE_DOCUMENTED_METHOD(discrete_flux_map_heyrovsky_magnification,
-                               discrete_flux_map_heyrovsky_magnification_entry,
-                               docstrings::discrete_flux_map_heyrovsky_magnification),
+    python_method<witt_mao, &models::witt_mao_magnification, docstrings::witt_mao_magnification>(),
+    python_method<integrated_witt_mao, limb_darkened, docstrings::integrated_witt_mao_magnification>(),
+    python_method<flux_map_witt_mao, &models::tabulated_magnification,
+                  docstrings::integrated_flux_map_witt_mao_magnification>(),
+    python_method<multi_witt_mao, &models::multi_witt_mao_magnification,
+                  docstrings::multi_witt_mao_magnification>(),
+    python_method<heyrovsky, &models::heyrovsky_magnification, docstrings::heyrovsky_magnification>(),
+    python_method<integrated_heyrovsky, limb_darkened, docstrings::integrated_heyrovsky_magnification>(),
+    python_method<flux_map_heyrovsky, &models::tabulated_magnification,
+                  docstrings::integrated_flux_map_heyrovsky_magnification>(),
+    python_method<discrete_flux_map, &models::discrete_ring_sum_magnification,
+                  docstrings::discrete_flux_map_heyrovsky_magnification>(),
 };
 
 constexpr const char* subinterpreter_message =
