@@ -27,8 +27,8 @@ mkdir -p "$out"
 rm -f "$out"/*.o "$out"/*.o.trace
 # The same files as CMake's obrivane_core and obrivane_parallel for WIN32.
 sources=$(find src/numeric -name '*.cpp'
-  ls src/models/*.cpp src/models/parallel/*.cpp src/models/parallel/platform/windows/*.cpp \
-    src/models/platform/windows/*.cpp tools/windows_link_check.cpp)
+  ls src/models/*.cpp src/parallel/*.cpp src/parallel/platform/windows/*.cpp \
+    src/platform/*.cpp src/platform/windows/*.cpp tools/windows_link_check.cpp)
 export cxx out
 compile_one() {
   local source=$1 object

@@ -15,10 +15,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "models/parallel/pool_size.hpp"
-#include "models/parallel/worker_pool.hpp"
-#include "models/physical_memory.hpp"
 #include "models/uniform_disk.hpp"
+#include "parallel/pool_size.hpp"
+#include "parallel/worker_pool.hpp"
+#include "platform/physical_memory.hpp"
 
 namespace {
 

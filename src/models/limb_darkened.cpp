@@ -11,10 +11,10 @@
 
 #include "models/limb_darkened_far.hpp"
 #include "models/mu_weighted_disk.hpp"
-#include "models/parallel/parallel_map.hpp"
 #include "models/source_radius.hpp"
 #include "models/uniform_disk.hpp"
 #include "models/uniform_disk_far.hpp"
+#include "parallel/parallel_map.hpp"
 
 namespace obrivane::models {
 namespace {

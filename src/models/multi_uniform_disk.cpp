@@ -6,10 +6,10 @@
 #include <new>
 #include <utility>
 
-#include "models/parallel/internal_failure.hpp"
-#include "models/parallel/parallel_map.hpp"
-#include "models/physical_memory.hpp"
 #include "models/uniform_disk.hpp"
+#include "parallel/internal_failure.hpp"
+#include "parallel/parallel_map.hpp"
+#include "platform/physical_memory.hpp"
 
 namespace obrivane::models {
 namespace {

@@ -20,14 +20,14 @@
 #include <utility>
 
 #include "models/disk_flux_integral.hpp"
-#include "models/parallel/cancellation.hpp"
-#include "models/parallel/internal_failure.hpp"
-#include "models/parallel/parallel_map.hpp"
 #include "models/source_radius.hpp"
 #include "models/tabulated_interpolant.hpp"
 #include "models/thin_ring.hpp"
 #include "models/uniform_disk_far.hpp"
 #include "numeric/chebyshev/knot_sum_tree.hpp"
+#include "parallel/cancellation.hpp"
+#include "parallel/internal_failure.hpp"
+#include "parallel/parallel_map.hpp"
 
 namespace obrivane::models {
 namespace {

@@ -14,7 +14,6 @@
 #include <cstddef>
 #include <limits>
 
-#include "models/parallel/parallel_map.hpp"
 #include "models/source_radius.hpp"
 #include "models/uniform_disk_far.hpp"
 #include "numeric/carlson/elliprf.hpp"
@@ -23,6 +22,7 @@
 #include "numeric/legendre/ellipe.hpp"
 #include "numeric/legendre/ellipk.hpp"
 #include "numeric/legendre/ellippi.hpp"
+#include "parallel/parallel_map.hpp"
 
 namespace obrivane::models {
 namespace {

@@ -5,11 +5,11 @@
 #include <stdexcept>
 #include <utility>
 
-#include "models/parallel/internal_failure.hpp"
-#include "models/physical_memory.hpp"
 #include "module/float64_buffer.hpp"
 #include "module/interpreter_once_cell.hpp"
 #include "module/owned_reference.hpp"
+#include "parallel/internal_failure.hpp"
+#include "platform/physical_memory.hpp"
 
 namespace obrivane::module {
 

@@ -47,8 +47,6 @@
 #include <vector>
 
 #include "models/model_result.hpp"
-#include "models/parallel/cancellation.hpp"
-#include "models/parallel/internal_failure.hpp"
 #include "module/argument_conversion.hpp"
 #include "module/argument_matching.hpp"
 #include "module/error_value.hpp"
@@ -58,6 +56,8 @@
 #include "module/result_conversion.hpp"
 #include "module/signal_watch.hpp"
 #include "numeric/elliptic_result.hpp"
+#include "parallel/cancellation.hpp"
+#include "parallel/internal_failure.hpp"
 
 namespace obrivane::module {
 

@@ -2,11 +2,11 @@
 #include <exception>
 #include <new>
 
-#include "models/parallel/internal_failure.hpp"
 #include "module/call_entry.hpp"
 #include "module/forced_unwind.hpp"
 #include "module/panic_exception.hpp"
 #include "module/pending_python_error.hpp"
+#include "parallel/internal_failure.hpp"
 
 namespace obrivane::module {
 

@@ -1,8 +1,8 @@
 #include "module/module_registration.hpp"
 
-#include "models/parallel/internal_failure.hpp"
 #include "module/interpreter_once_cell.hpp"
 #include "module/owned_reference.hpp"
+#include "parallel/internal_failure.hpp"
 
 namespace obrivane::module {
 

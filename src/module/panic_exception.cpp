@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "models/parallel/internal_failure.hpp"
 #include "module/forced_unwind.hpp"
 #include "module/interpreter_once_cell.hpp"
+#include "parallel/internal_failure.hpp"
 
 namespace obrivane::module {
 

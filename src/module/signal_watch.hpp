@@ -14,8 +14,8 @@
 
 #include <Python.h>
 
-#include "models/parallel/cancellation.hpp"
 #include "module/owned_reference.hpp"
+#include "parallel/cancellation.hpp"
 
 namespace obrivane::module {
 

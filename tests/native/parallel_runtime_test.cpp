@@ -26,11 +26,11 @@
 #include <vector>
 
 #include "check.hpp"
-#include "models/parallel/cancellation.hpp"
-#include "models/parallel/internal_failure.hpp"
-#include "models/parallel/parallel_map.hpp"
-#include "models/parallel/pool_size.hpp"
-#include "models/parallel/worker_pool.hpp"
+#include "parallel/cancellation.hpp"
+#include "parallel/internal_failure.hpp"
+#include "parallel/parallel_map.hpp"
+#include "parallel/pool_size.hpp"
+#include "parallel/worker_pool.hpp"
 
 namespace parallel = obrivane::parallel;
 

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <exception>
 
-#include "models/parallel/cancellation.hpp"
-#include "models/parallel/parallel_map.hpp"
 #include "module/call_entry.hpp"
 #include "module/forced_unwind.hpp"
 #include "module/interpreter_exit.hpp"
 #include "module/signal_watch.hpp"
+#include "parallel/cancellation.hpp"
+#include "parallel/parallel_map.hpp"
 
 namespace obrivane::module::fspl {
 namespace {

@@ -15,10 +15,10 @@
 #include <new>
 #include <vector>
 
-#include "models/parallel/internal_failure.hpp"
-#include "models/parallel/parallel_map.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
+#include "parallel/internal_failure.hpp"
+#include "parallel/parallel_map.hpp"
 
 namespace {
 

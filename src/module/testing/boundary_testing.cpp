@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "models/model_result.hpp"
-#include "models/parallel/internal_failure.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
 #include "numeric/elliptic_result.hpp"
+#include "parallel/internal_failure.hpp"
 
 namespace {
 

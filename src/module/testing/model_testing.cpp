@@ -34,15 +34,16 @@
 #include <thread>
 #include <vector>
 
-#include "models/parallel/internal_failure.hpp"
-#include "models/parallel/parallel_map.hpp"
-#include "models/parallel/pool_size.hpp"
 #include "models/uniform_disk.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
 #include "numeric/legendre/ellipe.hpp"
 #include "numeric/legendre/ellipk.hpp"
 #include "numeric/legendre/ellippi.hpp"
+#include "parallel/internal_failure.hpp"
+#include "parallel/parallel_map.hpp"
+#include "parallel/platform/control_group_quota.hpp"
+#include "parallel/pool_size.hpp"
 
 namespace {
 
@@ -221,7 +222,7 @@ PyObject* cgroup_cpu_quota_entry(PyObject*, PyObject* const* args, Py_ssize_t na
     PyErr_SetString(PyExc_TypeError, "cgroup_cpu_quota() takes 3 paths");
     return nullptr;
   }
-  parallel::CgroupFiles files;
+  parallel::platform::CgroupFiles files;
   std::string* const targets[] = {&files.proc_self_cgroup, &files.proc_self_mountinfo, &files.cgroup2_root};
   for (Py_ssize_t i = 0; i < 3; ++i) {
     const char* path = PyUnicode_AsUTF8(args[i]);
@@ -229,7 +230,7 @@ PyObject* cgroup_cpu_quota_entry(PyObject*, PyObject* const* args, Py_ssize_t na
     *targets[i] = path;
   }
   try {
-    const auto quota = parallel::cgroup_cpu_quota(files);
+    const auto quota = parallel::platform::cgroup_cpu_quota(files);
     if (!quota) Py_RETURN_NONE;
     return PyLong_FromSize_t(*quota);
   } catch (...) {

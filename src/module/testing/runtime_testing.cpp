@@ -25,13 +25,13 @@
 #include <vector>
 
 #include "models/model_result.hpp"
-#include "models/parallel/cancellation.hpp"
-#include "models/parallel/internal_failure.hpp"
-#include "models/parallel/parallel_map.hpp"
-#include "models/parallel/wakeup_count.hpp"
 #include "models/uniform_disk.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
+#include "parallel/cancellation.hpp"
+#include "parallel/internal_failure.hpp"
+#include "parallel/parallel_map.hpp"
+#include "parallel/wakeup_count.hpp"
 
 namespace {
 

@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "models/parallel/pool_size.hpp"
+#include "parallel/platform/control_group_quota.hpp"
+#include "parallel/pool_size.hpp"
 
 namespace obrivane::parallel {
 namespace {
@@ -30,7 +31,7 @@ std::size_t affinity_cpu_count() {
 }  // namespace
 
 std::size_t available_parallelism() {
-  const std::size_t quota = std::max<std::size_t>(cgroup_cpu_quota().value_or(max_pool_size), 1);
+  const std::size_t quota = std::max<std::size_t>(platform::cgroup_cpu_quota().value_or(max_pool_size), 1);
   if (const std::size_t in_mask = affinity_cpu_count(); in_mask > 0) return std::min(in_mask, quota);
   const long online = sysconf(_SC_NPROCESSORS_ONLN);
   if (online <= 0) return 1;

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <new>
 
-#include "models/parallel/platform/threads.hpp"
+#include "parallel/platform/threads.hpp"
 
 namespace obrivane::parallel::platform {
 namespace {

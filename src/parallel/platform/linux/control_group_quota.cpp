@@ -1,14 +1,17 @@
-#include "models/parallel/pool_size.hpp"
+// The CPU quota of the process's control group, read from the kernel's files: /proc/self/cgroup
+// names the group, /sys/fs/cgroup (v2) or the v1 cpu hierarchy's mount point holds its limits.
+#include "parallel/platform/control_group_quota.hpp"
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <limits>
 #include <sstream>
 #include <string_view>
 #include <vector>
 
-namespace obrivane::parallel {
+#include "parallel/pool_size.hpp"
+
+namespace obrivane::parallel::platform {
 namespace {
 
 std::optional<std::string> read_file(const std::string& path) {
@@ -178,20 +181,6 @@ std::optional<std::size_t> quota_v1(const std::string& mountinfo_path, const std
 
 }  // namespace
 
-std::optional<std::uint64_t> parse_thread_count(const char* text) noexcept {
-  if (text == nullptr) return std::nullopt;
-  if (*text == '+') ++text;
-  if (*text == '\0') return std::nullopt;
-  std::uint64_t value = 0;
-  for (; *text != '\0'; ++text) {
-    if (*text < '0' || *text > '9') return std::nullopt;
-    const auto digit = static_cast<std::uint64_t>(*text - '0');
-    if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return std::nullopt;
-    value = value * 10 + digit;
-  }
-  return value;
-}
-
 std::optional<std::size_t> cgroup_cpu_quota(const CgroupFiles& files) {
   const auto table = read_file(files.proc_self_cgroup);
   if (!table) return std::nullopt;
@@ -201,17 +190,4 @@ std::optional<std::size_t> cgroup_cpu_quota(const CgroupFiles& files) {
                                                   : quota_v2(files.cgroup2_root, membership->path);
 }
 
-std::size_t configured_pool_size() {
-  std::size_t size = 0;
-  if (const auto threads = parse_thread_count(std::getenv("RAYON_NUM_THREADS"))) {
-    size = *threads >= 1 ? static_cast<std::size_t>(std::min<std::uint64_t>(*threads, max_pool_size))
-                         : available_parallelism();
-  } else if (const auto cpus = parse_thread_count(std::getenv("RAYON_RS_NUM_CPUS")); cpus && *cpus >= 1) {
-    size = static_cast<std::size_t>(std::min<std::uint64_t>(*cpus, max_pool_size));
-  } else {
-    size = available_parallelism();
-  }
-  return std::min(size, max_pool_size);
-}
-
-}  // namespace obrivane::parallel
+}  // namespace obrivane::parallel::platform

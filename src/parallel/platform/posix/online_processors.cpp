@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "models/parallel/pool_size.hpp"
+#include "parallel/pool_size.hpp"
 
 namespace obrivane::parallel {
 

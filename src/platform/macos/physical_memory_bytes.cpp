@@ -1,5 +1,5 @@
 // macOS states the size of its physical memory in bytes, as the 64-bit sysctl hw.memsize.
-#include "models/platform/physical_memory_bytes.hpp"
+#include "platform/physical_memory_bytes.hpp"
 
 #include <sys/sysctl.h>
 #include <sys/types.h>

@@ -1,7 +1,8 @@
 // The process-wide fork-join worker pool.
 //
-// Workers keep their pending work in per-worker deques: a worker pushes the second half of a
-// split onto its own deque and runs the first half; idle workers steal from the other end. A
+// Workers keep their pending work in per-worker queues (short vectors, reserved once and guarded
+// by a mutex): a worker pushes the second half of a split at the back of its own queue and runs
+// the first half; idle workers steal from the front, the oldest and largest pieces. A
 // worker that must wait for a stolen half helps with other pending work meanwhile, so nested
 // parallel work never deadlocks. Idle workers sleep, each on its own condition variable: new work
 // wakes one of them, a finished job only the worker waiting for it (README.md beside this file

@@ -1,4 +1,4 @@
-#include "models/parallel/internal_failure.hpp"
+#include "parallel/internal_failure.hpp"
 
 #include <cstdio>
 #include <functional>

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <string>
 
 namespace obrivane::parallel {
 
@@ -17,19 +16,6 @@ inline constexpr std::size_t max_pool_size = 65535;
 // nothing else, fitting an unsigned 64-bit integer; anything else (an empty text, blanks, a
 // minus sign, overflow) is no number.
 std::optional<std::uint64_t> parse_thread_count(const char* text) noexcept;
-
-// Where the control-group configuration of the process is read from; the defaults are the
-// kernel's own files, tests point them at a prepared directory tree.
-struct CgroupFiles {
-  std::string proc_self_cgroup = "/proc/self/cgroup";
-  std::string proc_self_mountinfo = "/proc/self/mountinfo";
-  std::string cgroup2_root = "/sys/fs/cgroup";
-};
-
-// Whole CPUs granted by the CPU quota of the process's control group (quota / period, rounded
-// down; the smallest limit along the path to the hierarchy root), or nothing when no quota is
-// set or it cannot be read. A v1 hierarchy with a cpu controller takes precedence over v2.
-std::optional<std::size_t> cgroup_cpu_quota(const CgroupFiles& files = {});
 
 // The processors this process may run on, at least 1. On Linux: CPUs in the affinity mask (or,
 // when the mask cannot be read, the online processors), limited by the control-group quota (at

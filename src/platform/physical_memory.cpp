@@ -1,8 +1,8 @@
-#include "models/physical_memory.hpp"
+#include "platform/physical_memory.hpp"
 
 #include <cstdint>
 
-#include "models/platform/physical_memory_bytes.hpp"
+#include "platform/physical_memory_bytes.hpp"
 
 namespace obrivane::models {
 

@@ -4,7 +4,7 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include "models/platform/physical_memory_bytes.hpp"
+#include "platform/physical_memory_bytes.hpp"
 
 #include <windows.h>
 

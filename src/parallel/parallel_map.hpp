@@ -15,8 +15,8 @@
 #include <type_traits>
 #include <utility>
 
-#include "models/parallel/cancellation.hpp"
-#include "models/parallel/worker_pool.hpp"
+#include "parallel/cancellation.hpp"
+#include "parallel/worker_pool.hpp"
 
 namespace obrivane::parallel {
 

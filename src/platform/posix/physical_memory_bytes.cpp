@@ -1,4 +1,4 @@
-#include "models/platform/physical_memory_bytes.hpp"
+#include "platform/physical_memory_bytes.hpp"
 
 #include <unistd.h>
 

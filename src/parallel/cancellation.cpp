@@ -1,4 +1,4 @@
-#include "models/parallel/cancellation.hpp"
+#include "parallel/cancellation.hpp"
 
 namespace obrivane::parallel {
 namespace {

@@ -1,6 +1,6 @@
 // Windows processes are never forked (a new process starts from scratch and loads the module
 // anew), so there is no pool to carry over and nothing to install.
-#include "models/parallel/platform/threads.hpp"
+#include "parallel/platform/threads.hpp"
 
 namespace obrivane::parallel::platform {
 

@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "models/parallel/pool_size.hpp"
+#include "parallel/pool_size.hpp"
 
 namespace obrivane::parallel {
 

@@ -17,7 +17,7 @@
 #include <limits>
 #include <new>
 
-#include "models/parallel/platform/threads.hpp"
+#include "parallel/platform/threads.hpp"
 
 namespace obrivane::parallel::platform {
 namespace {

@@ -1,6 +1,6 @@
 #include <pthread.h>
 
-#include "models/parallel/platform/threads.hpp"
+#include "parallel/platform/threads.hpp"
 
 namespace obrivane::parallel::platform {
 

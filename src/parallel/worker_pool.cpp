@@ -1,4 +1,4 @@
-#include "models/parallel/worker_pool.hpp"
+#include "parallel/worker_pool.hpp"
 
 #include <atomic>
 #include <cerrno>
@@ -16,12 +16,12 @@
 #include <thread>
 #include <vector>
 
-#include "models/parallel/cancellation.hpp"
-#include "models/parallel/cpu_relax.hpp"
-#include "models/parallel/internal_failure.hpp"
-#include "models/parallel/platform/threads.hpp"
-#include "models/parallel/pool_size.hpp"
-#include "models/parallel/wakeup_count.hpp"
+#include "parallel/cancellation.hpp"
+#include "parallel/cpu_relax.hpp"
+#include "parallel/internal_failure.hpp"
+#include "parallel/platform/threads.hpp"
+#include "parallel/pool_size.hpp"
+#include "parallel/wakeup_count.hpp"
 
 namespace obrivane::parallel {
 namespace {
