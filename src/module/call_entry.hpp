@@ -238,8 +238,11 @@ consteval const char* checked_text_signature(std::string_view name, const char* 
 
 namespace obrivane::module::detail {
 
+// The METH_FASTCALL | METH_KEYWORDS convention (PyCFunctionFastWithKeywords, public from 3.13).
+using FastCallWithKeywords = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
+
 // CPython stores every entry as a PyCFunction and calls it by the convention its flags name.
-inline PyCFunction as_method_function(_PyCFunctionFastWithKeywords entry) noexcept {
+inline PyCFunction as_method_function(FastCallWithKeywords entry) noexcept {
   return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry));
 }
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "module/panic_exception.hpp"
+#include "module/raised_exception.hpp"
 
 namespace obrivane::module {
 
@@ -45,21 +46,10 @@ void ErrorValue::raise() && {
 }
 
 ErrorValue take_pending_error() {
-#if PY_VERSION_HEX >= 0x030C0000
-  OwnedReference value(PyErr_GetRaisedException());
+  // The instance carries its type and traceback (normalised on 3.11, where they come apart).
+  OwnedReference value = take_raised_exception();
   OwnedReference type(value ? Py_NewRef(reinterpret_cast<PyObject*>(Py_TYPE(value.get()))) : nullptr);
   OwnedReference traceback(value ? PyException_GetTraceback(value.get()) : nullptr);
-#else
-  PyObject* raw_type = nullptr;
-  PyObject* raw_value = nullptr;
-  PyObject* raw_traceback = nullptr;
-  PyErr_Fetch(&raw_type, &raw_value, &raw_traceback);
-  // Normalised, so that the type is the instance's own and str() of the instance is its text.
-  if (raw_type != nullptr) PyErr_NormalizeException(&raw_type, &raw_value, &raw_traceback);
-  OwnedReference type(raw_type);
-  OwnedReference value(raw_value);
-  OwnedReference traceback(raw_traceback);
-#endif
   if (!type) return ErrorValue::deferred(PyExc_SystemError, "attempted to fetch exception but none was set");
   if (type.get() == panic_exception_type())
     resume_panic(std::move(type), std::move(value), std::move(traceback));

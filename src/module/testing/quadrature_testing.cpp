@@ -11,7 +11,10 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
+#include "module/owned_reference.hpp"
+#include "module/raised_exception.hpp"
 #include "module/testing/testing_methods.hpp"
 #include "numeric/integrate.hpp"
 
@@ -26,11 +29,7 @@ class PythonIntegrand {
   explicit PythonIntegrand(PyObject* callable) : callable_(callable) {}
   PythonIntegrand(const PythonIntegrand&) = delete;
   PythonIntegrand& operator=(const PythonIntegrand&) = delete;
-  ~PythonIntegrand() {
-    Py_XDECREF(type_);
-    Py_XDECREF(value_);
-    Py_XDECREF(traceback_);
-  }
+  ~PythonIntegrand() = default;
 
   double operator()(double y) {
     if (failed_) return std::numeric_limits<double>::quiet_NaN();
@@ -48,23 +47,18 @@ class PythonIntegrand {
   [[nodiscard]] bool failed() const { return failed_; }
 
   // Hands the held exception back to the interpreter as the current exception.
-  void restore_exception() {
-    PyErr_Restore(type_, value_, traceback_);
-    type_ = value_ = traceback_ = nullptr;
-  }
+  void restore_exception() { obrivane::module::restore_raised_exception(std::move(exception_)); }
 
  private:
   double fail() {
     failed_ = true;
-    PyErr_Fetch(&type_, &value_, &traceback_);
+    exception_ = obrivane::module::take_raised_exception();
     return std::numeric_limits<double>::quiet_NaN();
   }
 
   PyObject* callable_;
   bool failed_ = false;
-  PyObject* type_ = nullptr;
-  PyObject* value_ = nullptr;
-  PyObject* traceback_ = nullptr;
+  obrivane::module::OwnedReference exception_;
 };
 
 // Reads a, b and target from args[1..3]; false with an exception set on failure.
