@@ -6,6 +6,8 @@
 //       radii, with rho^2 = rho*rho.
 //   uniform_disk_magnification_accurate(u, rho) -> float: the cancellation-free evaluation used
 //       by the profile models.
+//   uniform_disk_magnification_fast(u, rho) -> float: the two-integral Bulirsch form with the
+//       mean-value series clear of the lens.
 //   legendre_integrals(n, m) -> [E(m), K(m), Pi(n, m)]: the three complete integrals of the general
 //       uniform-disk evaluation, NaN in place of a message.
 //   probe_parallel_for(n, failing, seconds) -> list: a parallel loop over n items whose item i
@@ -38,6 +40,7 @@
 #include "models/parallel/parallel_map.hpp"
 #include "models/parallel/pool_size.hpp"
 #include "models/uniform_disk.hpp"
+#include "models/uniform_disk_fast.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
 #include "numeric/legendre/ellipe.hpp"
@@ -77,6 +80,10 @@ double uniform_disk_at_u_for_python(double u, double rho) {
 
 double uniform_disk_accurate_for_python(double u, double rho) {
   return models::uniform_disk_magnification_accurate(u, rho);
+}
+
+double uniform_disk_fast_for_python(double u, double rho) {
+  return models::uniform_disk_magnification_fast(u, rho);
 }
 
 std::vector<double> legendre_integrals(double n, double m) {
@@ -158,6 +165,12 @@ PyObject* uniform_disk_accurate_entry(PyObject*, PyObject* const* args, Py_ssize
   static constexpr const char* parameters[] = {"u", "rho"};
   static constexpr module::FunctionDescription description{"uniform_disk_magnification_accurate", parameters};
   return module::call_entry<&uniform_disk_accurate_for_python>(description, args, nargs, kwnames);
+}
+
+PyObject* uniform_disk_fast_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  static constexpr const char* parameters[] = {"u", "rho"};
+  static constexpr module::FunctionDescription description{"uniform_disk_magnification_fast", parameters};
+  return module::call_entry<&uniform_disk_fast_for_python>(description, args, nargs, kwnames);
 }
 
 PyObject* legendre_integrals_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -248,6 +261,8 @@ PyMethodDef model_testing_methods[] = {
                              "uniform_disk_magnification_at_u(u, rho)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(uniform_disk_magnification_accurate, uniform_disk_accurate_entry,
                              "uniform_disk_magnification_accurate(u, rho)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(uniform_disk_magnification_fast, uniform_disk_fast_entry,
+                             "uniform_disk_magnification_fast(u, rho)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(legendre_integrals, legendre_integrals_entry,
                              "legendre_integrals(n, m)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(probe_parallel_for, probe_parallel_for_entry,
