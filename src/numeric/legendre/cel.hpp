@@ -27,8 +27,8 @@ namespace cel_constants {
 // below tolerance^2 / 8 = epsilon / 8 of the integral.
 inline constexpr double tolerance = 1.4901161193847656e-08;  // 2^-26 = sqrt(epsilon)
 
-// The means of 1 and the smallest positive double meet the tolerance after 12 passes (the
-// exponent of their ratio halves each pass until it is near 1, then three more); 24 leaves room.
+// The means of 1 and the smallest positive double meet the tolerance in the 13th pass (the
+// exponent of their ratio halves each pass until it is near 1, then four more); 24 leaves room.
 inline constexpr int max_passes = 24;
 
 }  // namespace cel_constants
@@ -43,9 +43,11 @@ inline EllipticResult cel(double kc, double p, double a, double b) noexcept {
 
   // The integral depends on kc^2 only.
   double qc = std::fabs(kc);
-  double scale = 1;
+  double reflected_kc = 1;
+  double reflected_p = 1;
   if (qc > 1) {
-    scale = 1 / (qc * p);
+    reflected_kc = qc;
+    reflected_p = p;
     qc = 1 / qc;
     p = 1 / p;
     const double swapped = a;
@@ -81,8 +83,16 @@ inline EllipticResult cel(double kc, double p, double a, double b) noexcept {
     const double previous_em = em;
     em = qc + em;
     if (std::fabs(previous_em - qc) <= previous_em * cel_constants::tolerance) {
-      return EllipticResult::value_of(scale *
-                                      (elliptic_constants::half_pi * (b + a * em) / (em * (em + root_p))));
+      const double value = elliptic_constants::half_pi * (b + a * em) / (em * (em + root_p));
+      if (reflected_kc == 1) return EllipticResult::value_of(value);
+      // kc p itself may overflow or underflow where the value does not: divided by the product
+      // of the significands, and the exponents taken off exactly.
+      int kc_exponent;
+      int p_exponent;
+      const double kc_significand = std::frexp(reflected_kc, &kc_exponent);
+      const double p_significand = std::frexp(reflected_p, &p_exponent);
+      return EllipticResult::value_of(
+          std::ldexp(value / (kc_significand * p_significand), -kc_exponent - p_exponent));
     }
     qc = std::sqrt(e);
     qc = qc + qc;
