@@ -1,6 +1,7 @@
 // Nanoseconds per element of the uniform-disk kernels on one thread, side by side in one run:
-// the two-integral Bulirsch form (uniform_disk_magnification_fast), the Carlson form with exact
-// complements (uniform_disk_magnification_accurate) and the per-element kernel of
+// the two-integral Bulirsch form (uniform_disk_magnification_fast, which the accurate form of the
+// profile models now forwards to), the Carlson form with exact complements that it replaced
+// (uniform_disk_magnification_carlson) and the per-element kernel of
 // witt_mao_magnification (uniform_disk_magnification, Legendre routines in a fixed order).
 //
 //   bench_uniform_fast [RHO [X_MAX [COUNT [REPEATS]]]]
@@ -64,9 +65,9 @@ int main(int argc, char** argv) {
          time_kernel(x, repeats, output,
                      [&](double xi) { return models::uniform_disk_magnification_fast(xi * rho, rho); }),
          output);
-  report("accurate",
+  report("carlson",
          time_kernel(x, repeats, output,
-                     [&](double xi) { return models::uniform_disk_magnification_accurate(xi * rho, rho); }),
+                     [&](double xi) { return models::uniform_disk_magnification_carlson(xi * rho, rho); }),
          output);
   report("witt_mao_kernel",
          time_kernel(x, repeats, output,

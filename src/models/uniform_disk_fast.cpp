@@ -4,17 +4,22 @@
 //   c_E = s S / (2 rho^2),  c_K = d (8 + u^2 - rho^2) / (2 rho^2 S),  c_P = 2 d^2 (1 + rho^2) / (rho^2 s S),
 //   n = 4 u rho / s^2,  m = 4 n / S^2,  1 - n = d^2 / s^2,  1 - m = d^2 (4 + s^2) / (s^2 S^2).
 // In Bulirsch's form, with kc = sqrt(1 - m), E = cel(kc, 1, 1, kc^2), K = cel(kc, 1, 1, 1) and
-// Pi = cel(kc, 1 - n, 1, 1), and cel is linear in its last two arguments, so
+// Pi = cel(kc, p, 1, 1) with p = 1 - n, and cel is linear in its last two arguments, so
 //   c_E E - c_K K = cel(kc, 1, c_E - c_K, c_E kc^2 - c_K),
 // whose two coefficients simplify, by S^2 = 4 + d^2 and s^2 - d^2 = 4 u rho, to
 //   c_E - c_K = 2 (3 rho - u) / (rho^2 S),  c_E kc^2 - c_K = -2 d (u + 3 rho) / (rho^2 s S).
-// Hence, with the common factor 2 / (rho^2 S) taken out,
-//   A = 2 / (pi rho^2 S) [cel(kc, 1, 3 rho - u, -d (u + 3 rho) / s) + cel(kc, p, g, g)],
-//   p = (d / s)^2,  g = d^2 (1 + rho^2) / s,
+// K is also cel(kc, p, 1, p), so a multiple of it may move between the two integrals. Moving the
+// whole c_P K leaves Pi - K = cel(kc, p, 0, 1 - p) = cel(kc, p, 0, n), with a non-negative
+// integrand, and makes the other integral's coefficients, by (3 rho - u) s + d^2 = 4 rho^2,
+//   rho^2 S^2 / s  and  d rho (d rho - 4) / s   (times 2 / (rho^2 S)).
+// Hence
+//   A = 2 / (pi rho^2 S s) [cel(kc, 1, rho^2 S^2, d rho (d rho - 4)) + cel(kc, p, 0, b)],
+//   b = 4 u rho d^2 (1 + rho^2) / s^2,  sqrt(p) = |d| / s,  kc = (|d| / s) sqrt(4 + s^2) / S,
 // both integrals from one loop. Nothing is formed as a difference of nearly equal numbers: kc and
-// sqrt(p) are products of |d| / s, which is exact to rounding right up to the limb, and the two
-// integrals cancel only beyond u = 2 rho, by a factor up to about (u / rho)^2 <= 16 at the switch
-// to the mean-value series.
+// sqrt(p) are products of |d| / s, exact to rounding right up to the limb. Inside the limb both
+// integrands are positive; outside, the first one's changes sign, and the two integrals cancel
+// by a factor up to about 8 at the switch to the mean-value series, u = 4 rho (half the factor
+// of the split with c_P Pi on its own).
 #include "models/uniform_disk_fast.hpp"
 
 #include <cmath>
@@ -51,15 +56,17 @@ double near_magnification(double u, double rho) noexcept {
   const double d = u - rho;
   if (d == 0) return on_the_limb(rho);
   const double s = u + rho;
-  const double root_four_plus_d_squared = std::sqrt(d * d + 4);
+  const double four_plus_d_squared = d * d + 4;
+  const double root_four_plus_d_squared = std::sqrt(four_plus_d_squared);
   const double root_p = std::fabs(d) / s;
   // kc = sqrt(1 - m) <= 1; rounding may take it an ulp above.
   const double kc = std::fmin(root_p * (std::sqrt(s * s + 4) / root_four_plus_d_squared), 1.0);
-  const double g = ((d * d) * (rho * rho + 1)) / s;
+  const double d_rho = d * rho;
+  const double b = ((4 * u * rho) * ((d * d) * (rho * rho + 1))) / (s * s);
   const numeric::CelPair integrals =
-      numeric::cel_pair(kc, root_p, 3 * rho - u, -(d * (u + 3 * rho)) / s, g, g);
+      numeric::cel_pair(kc, root_p, (rho * rho) * four_plus_d_squared, d_rho * (d_rho - 4), 0, b);
   if (!integrals.ok()) return quiet_nan;
-  return (2 / (pi * (rho * rho) * root_four_plus_d_squared)) * (integrals.unit + integrals.general);
+  return (2 / (pi * (rho * rho) * (root_four_plus_d_squared * s))) * (integrals.unit + integrals.general);
 }
 
 // A size brought to the exponent smallest_exponent by a power of two.
