@@ -5,6 +5,7 @@ the disk, at its limits, and for invalid geometry. Errors are relative, in units
 epsilon 2^-52 (about one ulp); the bound everywhere is 1e-14, about 45 of them."""
 
 import math
+import random
 
 import mpmath as mp
 import pytest
@@ -45,26 +46,26 @@ def error_in_epsilons(actual: float, expected) -> float:
 
 
 # ---------------------------------------------------------------------------------------------
-# Accuracy band by band, each at its worst points: the bound is the measured worst error over
-# the radii 1e-6 to 1e3, rounded up, in epsilons.
+# Accuracy band by band, each at its worst points, over the radii 1e-6 to 1e3; each bound is the
+# measured worst over the grid, rounded up (a seeded random sweep below covers what lies between).
 
 RADII = [1e-6, 1e-4, 0.01, 0.1, 0.5, 1.0, 2.0, 10.0, 100.0, 1e3]
 
 BANDS = {
-    # Around the lens the integrals are positive and the form has no cancellation at all.
-    "centre": ([0.0, 1e-15, 1e-9, 1e-5, 0.01, 0.1], 4),
-    "inside": ([0.3, 0.5, 0.7, 0.9, 0.99], 5),
+    # Around the lens and inside the limb both integrands are positive: no cancellation at all.
+    "centre": ([0.0, 1e-15, 1e-9, 1e-5, 0.01, 0.1], 3),
+    "inside": ([0.3, 0.5, 0.7, 0.9, 0.99], 3),
     # The limb: the Pi term's n -> 1 limit, from both sides and on it.
     "limb": (
         [1 - 1e-3, 1 - 1e-6, 1 - 1e-9, 1 - 1e-12, 1 - 2**-52, 1.0]
         + [1 + 2**-52, 1 + 1e-12, 1 + 1e-9, 1 + 1e-6, 1 + 1e-3],
-        5,
+        4,
     ),
-    "outside": ([1.01, 1.1, 1.5, 2.0], 6),
-    # Beyond 2 rho the two integrals cancel, by a factor up to about (u/rho)^2 = 16 at the switch.
-    "cancelling": ([2.5, 3.0, 3.5, 3.9, 4 - 1e-9, 4 - 2**-50], 16),
+    "outside": ([1.01, 1.1, 1.5, 2.0], 5),
+    # Beyond 2 rho the two integrals cancel, by a factor up to about 8 at the switch.
+    "cancelling": ([2.5, 3.0, 3.5, 3.9, 4 - 1e-9, 4 - 2**-50], 9),
     # The mean-value series beyond the switch.
-    "far": ([4.0, 4 + 1e-9, 4.5, 10.0, 100.0, 1e4], 4),
+    "far": ([4.0, 4 + 1e-9, 4.5, 10.0, 100.0, 1e4], 2),
 }
 
 
@@ -76,6 +77,34 @@ def test_band(testing_module, band, rho):
         u = x * rho
         actual = testing_module.uniform_disk_magnification_fast(u, rho)
         assert error_in_epsilons(actual, witt_mao(u, rho)) <= bound, (u, rho)
+
+
+def sweep_points(count: int, seed: int):
+    """Log-uniform radii; half the separations where the integrals cancel, a third within a
+    factor 10^-15 to 0.5 of the limb, the rest inside twice the radius."""
+    rng = random.Random(seed)
+    points = []
+    for _ in range(count):
+        rho = 10.0 ** rng.uniform(-6, 3)
+        kind = rng.random()
+        if kind < 0.5:
+            x = rng.uniform(2, 4)
+        elif kind < 0.8:
+            x = 1 + rng.choice([-1, 1]) * 10.0 ** rng.uniform(-15, -0.3)
+        else:
+            x = rng.uniform(0, 2)
+        points.append((x * rho, rho))
+    return points
+
+
+def test_random_sweep(testing_module):
+    # Over 16000 such points (two other seeds) the worst was 13.3 epsilons, near u = 4 rho; 1e-14
+    # is 45.
+    worst = max(
+        error_in_epsilons(testing_module.uniform_disk_magnification_fast(u, rho), witt_mao(u, rho))
+        for u, rho in sweep_points(150, 21)
+    )
+    assert worst <= 1e-14 / EPSILON
 
 
 def test_profile_models_use_it(testing_module):
