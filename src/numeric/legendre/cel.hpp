@@ -9,7 +9,9 @@
 //   integral_0^(pi/2) (a cos^2 t + b sin^2 t) / (cos^2 t + q^2 sin^2 t) dt = (pi/2) (a + b/q) / (1 + q).
 // A negative p first becomes a positive one (Bulirsch's transformation of the principal value),
 // and kc > 1 becomes 1/kc by t -> pi/2 - t: cel(kc, p, a, b) = cel(1/kc, 1/p, b, a) / (kc p), so
-// that the loop's scaled means stay below 2^passes and never overflow.
+// that the loop's scaled means stay below 2^passes and never overflow. The transformed a and b grow
+// to about 2^passes (|a| + |b| / sqrt(p)), so arguments within that factor of the largest double
+// may overflow where the integral does not.
 #pragma once
 
 #include <cmath>
@@ -22,9 +24,10 @@ namespace obrivane::numeric {
 
 namespace cel_constants {
 
-// The loop stops once the means a_k, b_k of the moduli satisfy |a_k - b_k| <= tolerance a_k; the
-// pass that follows takes kc_(k+1) = 1 - (a_k - b_k)^2 / (8 a_k^2) + ... as 1, a relative error
-// below tolerance^2 / 8 = epsilon / 8 of the integral.
+// The loop stops once the means a_k, b_k of the moduli satisfy |a_k - b_k| <= tolerance a_k. The
+// state then stands for the integral transformed once more, whose modulus ratio
+// kc_(k+1) = 1 - (a_k - b_k)^2 / (8 a_k^2) + ... is taken as 1: a relative error below
+// tolerance^2 / 8 = epsilon / 8 of the integral.
 inline constexpr double tolerance = 1.4901161193847656e-08;  // 2^-26 = sqrt(epsilon)
 
 // The means of 1 and the smallest positive double meet the tolerance in the 13th pass (the
