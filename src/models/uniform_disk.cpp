@@ -132,8 +132,8 @@ double uniform_disk_magnification_carlson(double u, double rho) noexcept {
 
 double uniform_disk_magnification_accurate(double u, double rho) noexcept {
   // Clear of the lens by four radii the series is exact to rounding, and a zero radius gives the
-  // point lens there; closer in, Bulirsch's two-integral form, to a few ulps and about four times
-  // faster than the Carlson form.
+  // point lens there; closer in, Bulirsch's two-integral form, to a few ulps (at most half the
+  // Carlson form's error) and three to four times faster.
   if (u > 0 && std::isfinite(u) && rho <= far_disk_ratio * u) return uniform_disk_magnification_far(u, rho);
   return uniform_disk_magnification_fast(u, rho);
 }
