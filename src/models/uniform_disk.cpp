@@ -16,6 +16,7 @@
 
 #include "models/source_radius.hpp"
 #include "models/uniform_disk_far.hpp"
+#include "models/uniform_disk_fast.hpp"
 #include "numeric/carlson/elliprf.hpp"
 #include "numeric/carlson/elliprg.hpp"
 #include "numeric/carlson/elliprj.hpp"
@@ -127,11 +128,17 @@ double uniform_disk_magnification_at_u(double u, const double& rho, const double
   return general_magnification(u, d, rho, rho_squared);
 }
 
-double uniform_disk_magnification_accurate(double u, double rho) noexcept {
-  // Clear of the lens by four radii the series is exact to rounding; closer in, the Carlson form
-  // with exact complements loses at most about (u/rho)^2 <= 16 ulps to the closing sum.
+double uniform_disk_magnification_carlson(double u, double rho) noexcept {
   if (u > 0 && std::isfinite(u) && rho <= far_disk_ratio * u) return uniform_disk_magnification_far(u, rho);
   return near_limb_magnification(u, u - rho, rho, rho * rho);
+}
+
+double uniform_disk_magnification_accurate(double u, double rho) noexcept {
+  // Clear of the lens by four radii the series is exact to rounding, and a zero radius gives the
+  // point lens there; closer in, Bulirsch's two-integral form, to a few ulps (at most half the
+  // Carlson form's error) and three to four times faster.
+  if (u > 0 && std::isfinite(u) && rho <= far_disk_ratio * u) return uniform_disk_magnification_far(u, rho);
+  return uniform_disk_magnification_fast(u, rho);
 }
 
 double uniform_disk_magnification(double x, const double& rho, const double& rho_squared) noexcept {
@@ -152,7 +159,7 @@ double uniform_disk_magnification(double x, const double& rho, const double& rho
   if (rho < smallest_closed_form_radius || rho > largest_closed_form_radius) {
     if (!(x >= 0)) return failed_element;
     if (rho > largest_closed_form_radius) return 1;
-    const double rescaled = uniform_disk_magnification_accurate(x * rescaled_radius, rescaled_radius);
+    const double rescaled = uniform_disk_magnification_carlson(x * rescaled_radius, rescaled_radius);
     return (rescaled * rescaled_radius) / rho;
   }
   // Every magnification is at least 1. Where the closed form rounds below that (its E, K and Pi

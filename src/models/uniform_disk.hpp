@@ -15,10 +15,15 @@ double uniform_disk_magnification(double x, const double& rho, const double& rho
 double uniform_disk_magnification_at_u(double u, const double& rho, const double& rho_squared) noexcept;
 
 // The same magnification at u Einstein radii, free of cancellation everywhere but not bit for bit
-// the batch form: the Carlson form with the complements 1 - n and 1 - m taken from exact
-// identities wherever the disk reaches within four radii of the lens, the mean-value series
-// beyond. For the profile-weighted models, which need it to a few ulps.
+// the batch form: Bulirsch's two-integral form (uniform_disk_fast.hpp) wherever the disk reaches
+// within four radii of the lens, the mean-value series beyond (for a zero radius too, the point
+// lens). For the profile-weighted models, which need it to a few ulps.
 double uniform_disk_magnification_accurate(double u, double rho) noexcept;
+
+// The same at u Einstein radii through Carlson's forms with the complements 1 - n and 1 - m from
+// exact identities inside four radii, the mean-value series beyond: the x-form's path for the
+// tiniest sources (at a rescaled radius), and the form the accurate one replaced.
+double uniform_disk_magnification_carlson(double u, double rho) noexcept;
 
 // The magnification of every separation of l, evaluated in parallel on the worker pool,
 // in the order of l.

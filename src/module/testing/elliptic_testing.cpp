@@ -5,8 +5,13 @@
 //   _elliprj(x, y, z, p)          R_J for p > 0 without argument checks
 //   ellipk(m), ellipe(m), ellippi(n, m)
 //   ellippi_vc(n, m, vc)          Pi(n, m) for 0 < n < 1 given vc = 1 - n
+//   cel(kc, p, a, b)              Bulirsch's general complete integral
+//   cel_pair(kc, root_p, a1, b1, a2, b2) -> [cel(kc, 1, a1, b1), cel(kc, root_p^2, a2, b2)]
 #include <Python.h>
 
+#include <vector>
+
+#include "models/model_result.hpp"
 #include "module/call_entry.hpp"
 #include "module/function_description.hpp"
 #include "module/testing/testing_methods.hpp"
@@ -16,6 +21,8 @@
 #include "numeric/carlson/elliprf.hpp"
 #include "numeric/carlson/elliprg.hpp"
 #include "numeric/carlson/elliprj.hpp"
+#include "numeric/legendre/cel.hpp"
+#include "numeric/legendre/cel_pair.hpp"
 #include "numeric/legendre/ellipe.hpp"
 #include "numeric/legendre/ellipk.hpp"
 #include "numeric/legendre/ellippi.hpp"
@@ -33,6 +40,8 @@ constexpr const char* x_y_z_p[] = {"x", "y", "z", "p"};
 constexpr const char* m_only[] = {"m"};
 constexpr const char* n_m[] = {"n", "m"};
 constexpr const char* n_m_vc[] = {"n", "m", "vc"};
+constexpr const char* kc_p_a_b[] = {"kc", "p", "a", "b"};
+constexpr const char* kc_root_p_a1_b1_a2_b2[] = {"kc", "root_p", "a1", "b1", "a2", "b2"};
 
 constexpr FunctionDescription elliprc_description{"elliprc", x_y};
 constexpr FunctionDescription elliprf_description{"elliprf", x_y_z};
@@ -44,6 +53,15 @@ constexpr FunctionDescription ellipk_description{"ellipk", m_only};
 constexpr FunctionDescription ellipe_description{"ellipe", m_only};
 constexpr FunctionDescription ellippi_description{"ellippi", n_m};
 constexpr FunctionDescription ellippi_vc_description{"ellippi_vc", n_m_vc};
+constexpr FunctionDescription cel_description{"cel", kc_p_a_b};
+constexpr FunctionDescription cel_pair_description{"cel_pair", kc_root_p_a1_b1_a2_b2};
+
+obrivane::models::ModelResult<std::vector<double>> cel_pair_for_python(double kc, double root_p, double a1,
+                                                                       double b1, double a2, double b2) {
+  const numeric::CelPair pair = numeric::cel_pair(kc, root_p, a1, b1, a2, b2);
+  if (!pair.ok()) return obrivane::models::ModelError{pair.message};
+  return std::vector<double>{pair.unit, pair.general};
+}
 
 // The METH_FASTCALL | METH_KEYWORDS entry of one routine.
 template <auto Routine, const FunctionDescription& Description>
@@ -61,6 +79,8 @@ constexpr auto& ellipk_entry = routine_entry<&numeric::ellipk, ellipk_descriptio
 constexpr auto& ellipe_entry = routine_entry<&numeric::ellipe, ellipe_description>;
 constexpr auto& ellippi_entry = routine_entry<&numeric::ellippi, ellippi_description>;
 constexpr auto& ellippi_vc_entry = routine_entry<&numeric::ellippi_vc, ellippi_vc_description>;
+constexpr auto& cel_entry = routine_entry<&numeric::cel, cel_description>;
+constexpr auto& cel_pair_entry = routine_entry<&cel_pair_for_python, cel_pair_description>;
 
 }  // namespace
 
@@ -75,5 +95,7 @@ PyMethodDef elliptic_testing_methods[] = {
     OBRIVANE_FASTCALL_METHOD(ellipe, ellipe_entry, "ellipe(m)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(ellippi, ellippi_entry, "ellippi(n, m)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(ellippi_vc, ellippi_vc_entry, "ellippi_vc(n, m, vc)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(cel, cel_entry, "cel(kc, p, a, b)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(cel_pair, cel_pair_entry, "cel_pair(kc, root_p, a1, b1, a2, b2)\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
 };
