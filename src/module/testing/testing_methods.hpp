@@ -13,3 +13,4 @@ extern PyMethodDef tabulated_testing_methods[];
 extern PyMethodDef boundary_testing_methods[];
 extern PyMethodDef allocation_testing_methods[];
 extern PyMethodDef runtime_testing_methods[];
+extern PyMethodDef law_testing_methods[];

@@ -1,0 +1,66 @@
+// Magnification of a circular source by a point-mass lens for the usual limb-darkening laws,
+// separations u and source radii rho in Einstein radii. Each law is a brightness I(mu),
+// mu = sqrt(1 - x^2) at the distance x from the centre in source radii, and the magnification is
+// the I-weighted mean of the point-lens magnification over the source.
+//
+// Every function is pure and allocates nothing. Geometry without a value (u < 0, NaN u,
+// rho <= 0, NaN or infinite rho) gives NaN, as does a NaN coefficient; u = +inf gives 1.
+// Coefficients are not checked: a law whose flux (below) is not positive describes no source,
+// and its magnification is whatever the integral gives.
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+#include "models/disk_mean_value_series.hpp"
+
+namespace obrivane::models {
+
+// (u^2 + 2)/(u sqrt(u^2 + 4)); +inf at u = 0.
+double point_source_magnification(double u) noexcept;
+
+// I = 1.
+double uniform_law_magnification(double u, double rho) noexcept;
+
+// I = 1 - u1 (1 - mu).
+double linear_law_magnification(double u, double rho, double u1) noexcept;
+
+// I = 1 - a (1 - mu) - b (1 - mu)^2.
+double quadratic_law_magnification(double u, double rho, double a, double b) noexcept;
+
+// I = 1 - c (1 - mu) - d (1 - sqrt(mu)).
+double square_root_law_magnification(double u, double rho, double c, double d) noexcept;
+
+// I = 1 - e (1 - mu) - f mu ln mu.
+double logarithmic_law_magnification(double u, double rho, double e, double f) noexcept;
+
+// The far-field moments of mu^alpha for the power-2 law, kept for the few most recent distinct
+// exponents: a light curve evaluates many separations with one alpha. One cache per thread of
+// work; not thread-safe.
+class PowerLawRules {
+ public:
+  // Moment k = 0 .. disk_mean_value_terms of mu^alpha: integral_0^1 2 x^(2k+1) mu^alpha dx.
+  using Moments = std::array<double, disk_mean_value_terms + 1>;
+
+  // The moments for alpha >= 0, computed on first use of that alpha.
+  const Moments& moments(double alpha) noexcept;
+
+ private:
+  static constexpr std::size_t slots = 4;
+  std::array<double, slots> alphas_{};
+  std::array<Moments, slots> moments_{};
+  std::size_t used_ = 0;
+  std::size_t next_ = 0;
+};
+
+// I = 1 - c (1 - mu^alpha); NaN for alpha < 0 or NaN alpha.
+double power2_law_magnification(double u, double rho, double c, double alpha, PowerLawRules& rules) noexcept;
+
+// Total flux of each law relative to the uniform disk's: integral_0^1 2 x I dx.
+double linear_law_flux(double u1) noexcept;
+double quadratic_law_flux(double a, double b) noexcept;
+double square_root_law_flux(double c, double d) noexcept;
+double logarithmic_law_flux(double e, double f) noexcept;
+double power2_law_flux(double c, double alpha) noexcept;
+
+}  // namespace obrivane::models

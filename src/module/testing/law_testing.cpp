@@ -1,0 +1,105 @@
+// Test-only access to the limb-darkening laws of models/brightness_laws.hpp.
+//
+//   point_source_magnification(u) -> float
+//   uniform_law_magnification(u, rho), linear_law_magnification(u, rho, u1),
+//   quadratic_law_magnification(u, rho, a, b), square_root_law_magnification(u, rho, c, d),
+//   logarithmic_law_magnification(u, rho, e, f), power2_law_magnification(u, rho, c, alpha)
+//       -> float: one magnification (the power-2 law with a fresh cache of its moments).
+//   linear_law_flux(u1), quadratic_law_flux(a, b), square_root_law_flux(c, d),
+//   logarithmic_law_flux(e, f), power2_law_flux(c, alpha) -> float
+//   law_magnifications(law, u, rho, first, second) -> list: the law numbered `law` (0 uniform,
+//       1 linear, 2 quadratic, 3 square-root, 4 logarithmic, 5 power-2) with the coefficients
+//       (first, second) at every separation of u, in one thread, one power-2 cache for the call.
+#include <Python.h>
+
+#include <cstddef>
+#include <limits>
+#include <vector>
+
+#include "models/brightness_laws.hpp"
+#include "module/call_entry.hpp"
+#include "module/testing/testing_methods.hpp"
+
+namespace {
+
+namespace models = obrivane::models;
+using obrivane::module::call_entry;
+using obrivane::module::FunctionDescription;
+
+double power2_for_python(double u, double rho, double c, double alpha) {
+  models::PowerLawRules rules;
+  return models::power2_law_magnification(u, rho, c, alpha, rules);
+}
+
+std::vector<double> law_magnifications(double law, std::vector<double> u, double rho, double first,
+                                       double second) {
+  models::PowerLawRules rules;
+  std::vector<double> result(u.size(), std::numeric_limits<double>::quiet_NaN());
+  for (std::size_t i = 0; i < u.size(); ++i) {
+    const double x = u[i];
+    if (law == 0) result[i] = models::uniform_law_magnification(x, rho);
+    if (law == 1) result[i] = models::linear_law_magnification(x, rho, first);
+    if (law == 2) result[i] = models::quadratic_law_magnification(x, rho, first, second);
+    if (law == 3) result[i] = models::square_root_law_magnification(x, rho, first, second);
+    if (law == 4) result[i] = models::logarithmic_law_magnification(x, rho, first, second);
+    if (law == 5) result[i] = models::power2_law_magnification(x, rho, first, second, rules);
+  }
+  return result;
+}
+
+#define OBRIVANE_LAW_ENTRY(entry, function, name, ...)                                     \
+  PyObject* entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) { \
+    static constexpr const char* parameters[] = {__VA_ARGS__};                             \
+    static constexpr FunctionDescription description{name, parameters};                    \
+    return call_entry<&function>(description, args, nargs, kwnames);                       \
+  }
+
+OBRIVANE_LAW_ENTRY(point_source_entry, models::point_source_magnification, "point_source_magnification", "u")
+OBRIVANE_LAW_ENTRY(uniform_entry, models::uniform_law_magnification, "uniform_law_magnification", "u", "rho")
+OBRIVANE_LAW_ENTRY(linear_entry, models::linear_law_magnification, "linear_law_magnification", "u", "rho",
+                   "u1")
+OBRIVANE_LAW_ENTRY(quadratic_entry, models::quadratic_law_magnification, "quadratic_law_magnification", "u",
+                   "rho", "a", "b")
+OBRIVANE_LAW_ENTRY(square_root_entry, models::square_root_law_magnification, "square_root_law_magnification",
+                   "u", "rho", "c", "d")
+OBRIVANE_LAW_ENTRY(logarithmic_entry, models::logarithmic_law_magnification, "logarithmic_law_magnification",
+                   "u", "rho", "e", "f")
+OBRIVANE_LAW_ENTRY(power2_entry, power2_for_python, "power2_law_magnification", "u", "rho", "c", "alpha")
+OBRIVANE_LAW_ENTRY(linear_flux_entry, models::linear_law_flux, "linear_law_flux", "u1")
+OBRIVANE_LAW_ENTRY(quadratic_flux_entry, models::quadratic_law_flux, "quadratic_law_flux", "a", "b")
+OBRIVANE_LAW_ENTRY(square_root_flux_entry, models::square_root_law_flux, "square_root_law_flux", "c", "d")
+OBRIVANE_LAW_ENTRY(logarithmic_flux_entry, models::logarithmic_law_flux, "logarithmic_law_flux", "e", "f")
+OBRIVANE_LAW_ENTRY(power2_flux_entry, models::power2_law_flux, "power2_law_flux", "c", "alpha")
+OBRIVANE_LAW_ENTRY(law_magnifications_entry, law_magnifications, "law_magnifications", "law", "u", "rho",
+                   "first", "second")
+
+#undef OBRIVANE_LAW_ENTRY
+
+}  // namespace
+
+PyMethodDef law_testing_methods[] = {
+    OBRIVANE_FASTCALL_METHOD(point_source_magnification, point_source_entry,
+                             "point_source_magnification(u)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(uniform_law_magnification, uniform_entry,
+                             "uniform_law_magnification(u, rho)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(linear_law_magnification, linear_entry,
+                             "linear_law_magnification(u, rho, u1)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(quadratic_law_magnification, quadratic_entry,
+                             "quadratic_law_magnification(u, rho, a, b)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(square_root_law_magnification, square_root_entry,
+                             "square_root_law_magnification(u, rho, c, d)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(logarithmic_law_magnification, logarithmic_entry,
+                             "logarithmic_law_magnification(u, rho, e, f)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(power2_law_magnification, power2_entry,
+                             "power2_law_magnification(u, rho, c, alpha)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(linear_law_flux, linear_flux_entry, "linear_law_flux(u1)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(quadratic_law_flux, quadratic_flux_entry, "quadratic_law_flux(a, b)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(square_root_law_flux, square_root_flux_entry,
+                             "square_root_law_flux(c, d)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(logarithmic_law_flux, logarithmic_flux_entry,
+                             "logarithmic_law_flux(e, f)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(power2_law_flux, power2_flux_entry, "power2_law_flux(c, alpha)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(law_magnifications, law_magnifications_entry,
+                             "law_magnifications(law, u, rho, first, second)\n--\n\n"),
+    {nullptr, nullptr, 0, nullptr},
+};
