@@ -15,6 +15,7 @@
 #include "models/law_by_parts.hpp"
 #include "models/law_far.hpp"
 #include "models/mu_weighted_disk.hpp"
+#include "models/power_weighted_disk.hpp"
 #include "models/uniform_disk.hpp"
 #include "models/uniform_disk_far.hpp"
 
@@ -99,6 +100,24 @@ double mu_weighted(double u, double a) noexcept {
                                       : mu_weighted_disk_magnification_radial(u, a);
 }
 
+// The terms mu^p other than the uniform and mu-weighted disks, by lines through the lens for
+// sources up to largest_radius_by_lines, to an absolute 1e-16 of the uniform disk's
+// magnification (a term's integral is below about that magnification). Larger sources take the
+// whole law by parts over the radius.
+double power_term(double u, double a, double p, const PowerChordRules& chords, double uniform) noexcept {
+  return power_weighted_disk_integral(u, a, p, chords, 1e-16 * uniform);
+}
+
+const PowerChordRules& square_chords() noexcept {
+  static const PowerChordRules rules(2);
+  return rules;
+}
+
+const PowerChordRules& root_chords() noexcept {
+  static const PowerChordRules rules(0.5);
+  return rules;
+}
+
 }  // namespace
 
 double point_source_magnification(double u) noexcept {
@@ -140,6 +159,11 @@ double quadratic_law_magnification(double u, double rho, double a, double b) noe
       summarise<3>({edge, a + 2 * b, -b}, {&uniform_moments, &mu_moments, &square_moments}, non_negative);
   const double scale = std::fabs(a) + 2 * std::fabs(b);
   return law_magnification(u, rho, law, [edge, a, b, scale](double u_near, double radius) {
+    if (radius <= largest_radius_by_lines) {
+      const double uniform = uniform_disk_magnification_accurate(u_near, radius);
+      return (edge * uniform + ((a + 2 * b) * (2.0 / 3)) * mu_weighted_disk_magnification(u_near, radius)) -
+             b * power_term(u_near, radius, 2, square_chords(), uniform);
+    }
     const double split = u_near < radius ? law_split_mu(u_near, radius) : 0;
     return law_by_parts(u_near, radius, edge, split, scale,
                         [a, b](double mu) { return LawPoint{mu, a + 2 * b * (1 - mu)}; });
@@ -158,6 +182,11 @@ double square_root_law_magnification(double u, double rho, double c, double d) n
       summarise<3>({edge, c, d}, {&uniform_moments, &mu_moments, &root_moments}, non_negative);
   const double scale = 2 * std::fabs(c) + std::fabs(d);
   return law_magnification(u, rho, law, [edge, c, d, scale](double u_near, double radius) {
+    if (radius <= largest_radius_by_lines) {
+      const double uniform = uniform_disk_magnification_accurate(u_near, radius);
+      return (edge * uniform + (c * (2.0 / 3)) * mu_weighted_disk_magnification(u_near, radius)) +
+             d * power_term(u_near, radius, 0.5, root_chords(), uniform);
+    }
     const double split = u_near < radius ? std::sqrt(law_split_mu(u_near, radius)) : 0;
     // v = sqrt(mu): J dmu = (c + d/(2 sqrt(mu))) 2v dv = (2cv + d) dv.
     return law_by_parts(u_near, radius, edge, split, scale,
@@ -184,16 +213,17 @@ double logarithmic_law_magnification(double u, double rho, double e, double f) n
   });
 }
 
-const PowerLawRules::Moments& PowerLawRules::moments(double alpha) noexcept {
+const PowerLawRules::Exponent& PowerLawRules::rules(double alpha) noexcept {
   for (std::size_t i = 0; i < used_; ++i) {
-    if (alphas_[i] == alpha) return moments_[i];
+    if (exponents_[i].alpha == alpha) return exponents_[i];
   }
-  const std::size_t slot = next_;
+  Exponent& slot = exponents_[next_];
   next_ = (next_ + 1) % slots;
-  used_ = std::max(used_, slot + 1);
-  alphas_[slot] = alpha;
-  moments_[slot] = power_moments(alpha);
-  return moments_[slot];
+  used_ = std::min(used_ + 1, slots);
+  slot.alpha = alpha;
+  slot.moments = power_moments(alpha);
+  slot.chords = PowerChordRules(alpha);
+  return slot;
 }
 
 double power2_law_magnification(double u, double rho, double c, double alpha, PowerLawRules& rules) noexcept {
@@ -201,22 +231,22 @@ double power2_law_magnification(double u, double rho, double c, double alpha, Po
   if (alpha == 0) return uniform_law_magnification(u, rho);
   // I = (1 - c) + c mu^alpha, monotonic in mu.
   const double edge = 1 - c;
-  const LawSummary law = summarise<2>({edge, c}, {&uniform_moments, &rules.moments(alpha)}, edge >= 0);
-  if (alpha >= 1) {
-    const double scale = std::fabs(c) * alpha;
-    return law_magnification(u, rho, law, [edge, c, alpha, scale](double u_near, double radius) {
-      const double split = u_near < radius ? law_split_mu(u_near, radius) : 0;
-      return law_by_parts(u_near, radius, edge, split, scale, [c, alpha](double mu) {
+  const PowerLawRules::Exponent& exponent = rules.rules(alpha);
+  const LawSummary law = summarise<2>({edge, c}, {&uniform_moments, &exponent.moments}, edge >= 0);
+  return law_magnification(u, rho, law, [edge, c, alpha, &exponent](double u_near, double radius) {
+    if (radius <= largest_radius_by_lines) {
+      const double uniform = uniform_disk_magnification_accurate(u_near, radius);
+      return edge * uniform + c * power_term(u_near, radius, alpha, exponent.chords, uniform);
+    }
+    const double mu_split = u_near < radius ? law_split_mu(u_near, radius) : 0;
+    if (alpha >= 1) {
+      return law_by_parts(u_near, radius, edge, mu_split, std::fabs(c) * alpha, [c, alpha](double mu) {
         return LawPoint{mu, (c * alpha) * std::pow(mu, alpha - 1)};
       });
-    });
-  }
-  // For alpha < 1 in w = mu^alpha, where J dmu = c alpha mu^(alpha - 1) dmu = c dw.
-  const double scale = std::fabs(c);
-  return law_magnification(u, rho, law, [edge, c, alpha, scale](double u_near, double radius) {
-    const double split = u_near < radius ? std::pow(law_split_mu(u_near, radius), alpha) : 0;
+    }
+    // For alpha < 1 in w = mu^alpha, where J dmu = c alpha mu^(alpha - 1) dmu = c dw.
     const double inverse = 1 / alpha;
-    return law_by_parts(u_near, radius, edge, split, scale,
+    return law_by_parts(u_near, radius, edge, std::pow(mu_split, alpha), std::fabs(c),
                         [c, inverse](double w) { return LawPoint{std::pow(w, inverse), c}; });
   });
 }

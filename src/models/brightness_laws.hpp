@@ -13,6 +13,7 @@
 #include <cstddef>
 
 #include "models/disk_mean_value_series.hpp"
+#include "models/power_weighted_disk.hpp"
 
 namespace obrivane::models {
 
@@ -34,21 +35,26 @@ double square_root_law_magnification(double u, double rho, double c, double d) n
 // I = 1 - e (1 - mu) - f mu ln mu.
 double logarithmic_law_magnification(double u, double rho, double e, double f) noexcept;
 
-// The far-field moments of mu^alpha for the power-2 law, kept for the few most recent distinct
-// exponents: a light curve evaluates many separations with one alpha. One cache per thread of
-// work; not thread-safe.
+// What the power-2 law needs for one exponent: the Gauss rules of the chord weight
+// (1 - s^2)^(alpha/2) (power_weighted_disk.hpp) and the far-field moments of mu^alpha, computed
+// on first use of each exponent and kept for the few most recent distinct ones (a light curve
+// evaluates many separations with one alpha). Fixed-size storage, no allocation. One cache per
+// thread of work; not thread-safe.
 class PowerLawRules {
  public:
-  // Moment k = 0 .. disk_mean_value_terms of mu^alpha: integral_0^1 2 x^(2k+1) mu^alpha dx.
-  using Moments = std::array<double, disk_mean_value_terms + 1>;
+  struct Exponent {
+    double alpha;
+    // Moment k = 0 .. disk_mean_value_terms of mu^alpha: integral_0^1 2 x^(2k+1) mu^alpha dx.
+    std::array<double, disk_mean_value_terms + 1> moments;
+    PowerChordRules chords;
+  };
 
-  // The moments for alpha >= 0, computed on first use of that alpha.
-  const Moments& moments(double alpha) noexcept;
+  // The rules of alpha >= 0.
+  const Exponent& rules(double alpha) noexcept;
 
  private:
   static constexpr std::size_t slots = 4;
-  std::array<double, slots> alphas_{};
-  std::array<Moments, slots> moments_{};
+  std::array<Exponent, slots> exponents_{};
   std::size_t used_ = 0;
   std::size_t next_ = 0;
 };

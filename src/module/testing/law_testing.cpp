@@ -10,6 +10,10 @@
 //   law_magnifications(law, u, rho, first, second) -> list: the law numbered `law` (0 uniform,
 //       1 linear, 2 quadratic, 3 square-root, 4 logarithmic, 5 power-2) with the coefficients
 //       (first, second) at every separation of u, in one thread, one power-2 cache for the call.
+//   power2_with_shared_rules(u, rho, c, alphas) -> list: the power-2 law for each exponent of
+//       alphas in turn, all through one cache.
+//   power_weighted_disk_integral(u, a, p, target) -> float: the integral of mu^p A over the
+//       disk by lines through the lens, over pi a^2.
 #include <Python.h>
 
 #include <cstddef>
@@ -17,6 +21,7 @@
 #include <vector>
 
 #include "models/brightness_laws.hpp"
+#include "models/power_weighted_disk.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
 
@@ -47,6 +52,20 @@ std::vector<double> law_magnifications(double law, std::vector<double> u, double
   return result;
 }
 
+std::vector<double> power2_with_shared_rules(double u, double rho, double c, std::vector<double> alphas) {
+  models::PowerLawRules rules;
+  std::vector<double> result;
+  result.reserve(alphas.size());
+  for (const double alpha : alphas)
+    result.push_back(models::power2_law_magnification(u, rho, c, alpha, rules));
+  return result;
+}
+
+double power_weighted_for_python(double u, double a, double p, double target) {
+  const models::PowerChordRules rules(p);
+  return models::power_weighted_disk_integral(u, a, p, rules, target);
+}
+
 #define OBRIVANE_LAW_ENTRY(entry, function, name, ...)                                     \
   PyObject* entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) { \
     static constexpr const char* parameters[] = {__VA_ARGS__};                             \
@@ -72,6 +91,10 @@ OBRIVANE_LAW_ENTRY(logarithmic_flux_entry, models::logarithmic_law_flux, "logari
 OBRIVANE_LAW_ENTRY(power2_flux_entry, models::power2_law_flux, "power2_law_flux", "c", "alpha")
 OBRIVANE_LAW_ENTRY(law_magnifications_entry, law_magnifications, "law_magnifications", "law", "u", "rho",
                    "first", "second")
+OBRIVANE_LAW_ENTRY(power2_shared_entry, power2_with_shared_rules, "power2_with_shared_rules", "u", "rho", "c",
+                   "alphas")
+OBRIVANE_LAW_ENTRY(power_weighted_entry, power_weighted_for_python, "power_weighted_disk_integral", "u", "a",
+                   "p", "target")
 
 #undef OBRIVANE_LAW_ENTRY
 
@@ -101,5 +124,9 @@ PyMethodDef law_testing_methods[] = {
     OBRIVANE_FASTCALL_METHOD(power2_law_flux, power2_flux_entry, "power2_law_flux(c, alpha)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(law_magnifications, law_magnifications_entry,
                              "law_magnifications(law, u, rho, first, second)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(power2_with_shared_rules, power2_shared_entry,
+                             "power2_with_shared_rules(u, rho, c, alphas)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(power_weighted_disk_integral, power_weighted_entry,
+                             "power_weighted_disk_integral(u, a, p, target)\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
 };
