@@ -5,7 +5,8 @@
 // weight is mu0 times the squared first component of its eigenvector, with
 // mu0 = integral of the weight = sqrt(pi) Gamma(beta + 1) / Gamma(beta + 3/2). The eigenvalues
 // come from the implicit QL iteration with Wilkinson shifts, carrying only the first row of the
-// eigenvector matrix; abscissae are good to a few ulps of 1, weights to a few ulps.
+// eigenvector matrix; abscissae are good to a few ulps of 1, weights to a few ulps for up to a
+// dozen points and to about 5e-13 (relative) on the smallest of 80.
 #pragma once
 
 #include <algorithm>

@@ -14,16 +14,21 @@
 //       alphas in turn, all through one cache.
 //   power_weighted_disk_integral(u, a, p, target) -> float: the integral of mu^p A over the
 //       disk by lines through the lens, over pi a^2.
+//   gauss_jacobi_symmetric_rule(beta, n) -> list: the n-point Gauss rule of (1 - s^2)^beta on
+//       [-1, 1] (n <= 80), as [abscissa 0, weight 0, abscissa 1, ...].
 #include <Python.h>
 
+#include <array>
 #include <cstddef>
 #include <limits>
+#include <span>
 #include <vector>
 
 #include "models/brightness_laws.hpp"
 #include "models/power_weighted_disk.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
+#include "numeric/gauss_jacobi_symmetric.hpp"
 
 namespace {
 
@@ -66,6 +71,20 @@ double power_weighted_for_python(double u, double a, double p, double target) {
   return models::power_weighted_disk_integral(u, a, p, rules, target);
 }
 
+std::vector<double> gauss_jacobi_rule(double beta, double n) {
+  std::array<obrivane::numeric::GaussNode, 80> nodes{};
+  std::array<double, 80> d{}, e{}, z{};
+  const std::size_t size = n >= 1 && n <= 80 ? static_cast<std::size_t>(n) : 0;
+  obrivane::numeric::gauss_jacobi_symmetric(beta, std::span<obrivane::numeric::GaussNode>(nodes).first(size),
+                                            d, e, z);
+  std::vector<double> flat;
+  for (std::size_t i = 0; i < size; ++i) {
+    flat.push_back(nodes[i].abscissa);
+    flat.push_back(nodes[i].weight);
+  }
+  return flat;
+}
+
 #define OBRIVANE_LAW_ENTRY(entry, function, name, ...)                                     \
   PyObject* entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) { \
     static constexpr const char* parameters[] = {__VA_ARGS__};                             \
@@ -95,6 +114,7 @@ OBRIVANE_LAW_ENTRY(power2_shared_entry, power2_with_shared_rules, "power2_with_s
                    "alphas")
 OBRIVANE_LAW_ENTRY(power_weighted_entry, power_weighted_for_python, "power_weighted_disk_integral", "u", "a",
                    "p", "target")
+OBRIVANE_LAW_ENTRY(gauss_jacobi_entry, gauss_jacobi_rule, "gauss_jacobi_symmetric_rule", "beta", "n")
 
 #undef OBRIVANE_LAW_ENTRY
 
@@ -128,5 +148,7 @@ PyMethodDef law_testing_methods[] = {
                              "power2_with_shared_rules(u, rho, c, alphas)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(power_weighted_disk_integral, power_weighted_entry,
                              "power_weighted_disk_integral(u, a, p, target)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(gauss_jacobi_symmetric_rule, gauss_jacobi_entry,
+                             "gauss_jacobi_symmetric_rule(beta, n)\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
 };
