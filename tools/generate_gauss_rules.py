@@ -7,6 +7,16 @@ Gauss-Chebyshev of the second kind, n points: the integral of sqrt(1 - s^2) f(s)
 sum_i w_i f(s_i) with s_i = cos(i pi / (n + 1)) and w_i = pi / (n + 1) sin^2(i pi / (n + 1)),
 i = 1 .. n; exact for polynomials f of degree 2n - 1.
 
+Logarithmic Gauss-Chebyshev, n points: the integral of -sqrt(1 - s^2) ln(1 - s^2) f(s) over
+[-1, 1] (the chord weight of the mu ln mu brightness term), exact for degree 2n - 1. The weight's
+moments are Beta integrals, -B(k + 1/2, 3/2) (psi(3/2) - psi(k + 2)) for s^(2k) (the derivative
+of B(k + 1/2, beta + 1) in beta at 1/2); Gautschi's Chebyshev algorithm turns them into the
+recurrence p_(k+1) = (s - a_k) p_k - b_k p_(k-1) of the monic orthogonal polynomials (at 1600
+bits: the moment map is ill-conditioned, about 10^120 at 80 points). The abscissae are the
+zeros of p_n, from the double-precision eigenvalues of the Jacobi matrix refined by Newton's
+method on the recurrence; the weights are the Christoffel numbers 1 / sum_(k<n) p_k^2 / ||p_k||^2,
+||p_k||^2 = b_0 b_1 ... b_k.
+
 The zeros are found by Newton's method on the three-term recurrence at 400 bits, and every stored
 value is the double nearest to the exact value, rounded once from that precision.
 
@@ -18,10 +28,13 @@ from __future__ import annotations
 import sys
 
 import mpmath
+import numpy as np
 
 WORKING_BITS = 400
 LEGENDRE_SIZES = (10, 12, 16, 24, 32)
 CHEBYSHEV_SIZES = (4, 6, 8, 12, 28, 80)
+LOG_CHEBYSHEV_SIZES = CHEBYSHEV_SIZES
+MOMENT_BITS = 1600
 
 
 def legendre_and_derivative(n: int, x: mpmath.mpf) -> tuple[mpmath.mpf, mpmath.mpf]:
@@ -67,6 +80,78 @@ def gauss_chebyshev_second_kind(n: int) -> list[tuple[float, float]]:
     return nodes
 
 
+def log_weight_recurrence(n: int) -> tuple[list[mpmath.mpf], list[mpmath.mpf]]:
+    """a_k, b_k (k < n) of the monic orthogonal polynomials of -sqrt(1 - s^2) ln(1 - s^2)."""
+    with mpmath.workprec(MOMENT_BITS):
+        half, three_halves = mpmath.mpf(1) / 2, mpmath.mpf(3) / 2
+
+        def moment(j: int) -> mpmath.mpf:
+            if j % 2:
+                return mpmath.mpf(0)
+            k = j // 2
+            return -mpmath.beta(k + half, three_halves) * (
+                mpmath.digamma(three_halves) - mpmath.digamma(k + 2)
+            )
+
+        moments = [moment(j) for j in range(2 * n)]
+        a = [mpmath.mpf(0)] * n
+        b = [mpmath.mpf(0)] * n
+        a[0], b[0] = moments[1] / moments[0], moments[0]
+        previous, current = [mpmath.mpf(0)] * (2 * n), moments
+        for k in range(1, n):
+            following = [mpmath.mpf(0)] * (2 * n)
+            for i in range(k, 2 * n - k):
+                following[i] = current[i + 1] - a[k - 1] * current[i] - b[k - 1] * previous[i]
+            a[k] = following[k + 1] / following[k] - current[k] / current[k - 1]
+            b[k] = following[k] / current[k - 1]
+            previous, current = current, following
+    return a, b
+
+
+def gauss_log_chebyshev(n: int) -> list[tuple[float, float]]:
+    """(abscissa, weight) pairs in decreasing abscissa."""
+    a, b = log_weight_recurrence(n)
+    jacobi = np.diag([float(x) for x in a])
+    for i in range(1, n):
+        jacobi[i, i - 1] = jacobi[i - 1, i] = float(mpmath.sqrt(b[i]))
+    guesses = sorted(np.linalg.eigvalsh(jacobi), reverse=True)
+    nodes = []
+    with mpmath.workprec(WORKING_BITS):
+        norms = []
+        norm = mpmath.mpf(1)
+        for k in range(n):
+            norm *= b[k]
+            norms.append(norm)
+
+        def values(x):
+            """p_0 .. p_n at x and p_n'(x)."""
+            polynomials, derivative_previous, derivative = [mpmath.mpf(1), x - a[0]], 0, 1
+            for k in range(1, n):
+                following = (x - a[k]) * polynomials[k] - b[k] * polynomials[k - 1]
+                derivative, derivative_previous = (
+                    polynomials[k] + (x - a[k]) * derivative - b[k] * derivative_previous,
+                    derivative,
+                )
+                polynomials.append(following)
+            return polynomials, derivative
+
+        tolerance = mpmath.mpf(2) ** (-WORKING_BITS + 8)
+        for guess in guesses:
+            x = mpmath.mpf(guess)
+            for _ in range(100):
+                polynomials, derivative = values(x)
+                step = polynomials[n] / derivative
+                x -= step
+                if abs(step) < tolerance:
+                    break
+            else:
+                raise ArithmeticError(f"Newton did not converge for n = {n}")
+            polynomials, _ = values(x)
+            weight = 1 / mpmath.fsum(polynomials[k] ** 2 / norms[k] for k in range(n))
+            nodes.append((float(x), float(weight)))
+    return nodes
+
+
 def render_rule(name: str, nodes: list[tuple[float, float]]) -> list[str]:
     rows = [(f"    {{{x.hex()}, {w.hex()}}},", f"// {x!r}, {w!r}") for x, w in nodes]
     width = max(len(code) for code, _ in rows)
@@ -84,7 +169,10 @@ def render() -> str:
         "// Gauss-Legendre rules on [-1, 1] (abscissae the zeros of P_n, weights",
         "// 2 / ((1 - x^2) P_n'(x)^2)) and Gauss-Chebyshev rules of the second kind (the",
         "// integral of sqrt(1 - s^2) f(s) over [-1, 1]; abscissae cos(i pi/(n+1)), weights",
-        "// pi/(n+1) sin^2(i pi/(n+1))), each n-point rule exact for degree 2n - 1. Every value",
+        "// pi/(n+1) sin^2(i pi/(n+1))) and logarithmic Gauss-Chebyshev rules (the integral of",
+        "// -sqrt(1 - s^2) ln(1 - s^2) f(s) over [-1, 1]; abscissae the zeros of the weight's",
+        "// orthogonal polynomials, from its moments), each n-point rule exact for degree",
+        "// 2n - 1. Every value",
         "// is the double nearest to the exact one, rounded once from a 400-bit evaluation;",
         "// abscissae in decreasing order.",
         "#pragma once",
@@ -103,6 +191,8 @@ def render() -> str:
         lines += render_rule(f"gauss_legendre_{n}", gauss_legendre(n))
     for n in CHEBYSHEV_SIZES:
         lines += render_rule(f"gauss_chebyshev_u_{n}", gauss_chebyshev_second_kind(n))
+    for n in LOG_CHEBYSHEV_SIZES:
+        lines += render_rule(f"gauss_log_chebyshev_{n}", gauss_log_chebyshev(n))
     lines += ["}  // namespace obrivane::numeric", ""]
     return "\n".join(lines)
 

@@ -206,6 +206,11 @@ double logarithmic_law_magnification(double u, double rho, double e, double f) n
       summarise<3>({edge, e, -f}, {&uniform_moments, &mu_moments, &log_moments}, non_negative);
   const double scale = std::fabs(e) + 2 * std::fabs(f);
   return law_magnification(u, rho, law, [edge, e, f, scale](double u_near, double radius) {
+    if (radius <= largest_radius_by_lines) {
+      const double uniform = uniform_disk_magnification_accurate(u_near, radius);
+      return (edge * uniform + (e * (2.0 / 3)) * mu_weighted_disk_magnification(u_near, radius)) -
+             f * log_weighted_disk_integral(u_near, radius, 1e-14 * uniform);
+    }
     const double split = u_near < radius ? std::sqrt(law_split_mu(u_near, radius)) : 0;
     // v = sqrt(mu): J dmu = (e - f (ln mu + 1)) 2v dv = 2v (e - f - 2 f ln v) dv, finite at v = 0.
     return law_by_parts(u_near, radius, edge, split, scale, [e, f](double v) {

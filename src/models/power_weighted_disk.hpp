@@ -35,4 +35,8 @@ class PowerChordRules {
 double power_weighted_disk_integral(double u, double a, double p, const PowerChordRules& rules,
                                     double target) noexcept;
 
+// The same for the brightness mu ln mu (the derivative of mu^p at p = 1; flux -2/9), with the
+// Chebyshev and logarithmic Chebyshev rules of gauss_rules.hpp.
+double log_weighted_disk_integral(double u, double a, double target) noexcept;
+
 }  // namespace obrivane::models
