@@ -361,3 +361,50 @@ def test_point_source(u):
             x = mpmath.mpf(u)
             expected = 1 if u == math.inf else (x * x + 2) / (x * mpmath.sqrt(x * x + 4))
             assert relative_error(value, expected) <= 2.3e-16
+
+
+IDENTITY_POINTS = [
+    (s, rho) for rho in (1e-3, 0.3, 2.0, 10.0, 30.0) for s in (0.0, 0.7, 1 - 1e-12, 1.0, 1.3, 5.0)
+]
+
+
+@pytest.mark.parametrize(("s", "rho"), IDENTITY_POINTS)
+def test_laws_that_are_the_same_law(s, rho):
+    # The same brightness written in two laws, evaluated by different rules: power-2 with
+    # alpha = 1 is linear, alpha = 2 quadratic (1 - c(1 - mu^2) = 1 - 2c(1 - mu) + c(1 - mu)^2),
+    # alpha = 1/2 the square-root law without its linear term; f = 0 makes the logarithmic law
+    # linear.
+    u = s * rho
+    bound = tolerance(rho)
+    pairs = [
+        (
+            testing.power2_law_magnification(u, rho, 0.6, 1.0),
+            testing.linear_law_magnification(u, rho, 0.6),
+        ),
+        (
+            testing.power2_law_magnification(u, rho, 0.6, 2.0),
+            testing.quadratic_law_magnification(u, rho, 1.2, -0.6),
+        ),
+        (
+            testing.power2_law_magnification(u, rho, 0.6, 0.5),
+            testing.square_root_law_magnification(u, rho, 0.0, 0.6),
+        ),
+        (
+            testing.logarithmic_law_magnification(u, rho, 0.6, 0.0),
+            testing.linear_law_magnification(u, rho, 0.6),
+        ),
+    ]
+    for first, second in pairs:
+        assert abs(first / second - 1) <= bound
+
+
+@pytest.mark.parametrize(("name", "coefficients"), COEFFICIENTS)
+@pytest.mark.parametrize("s", [0.0, 0.5, 1.0, 1.5])
+def test_lines_and_parts_agree_at_the_largest_radius_by_lines(name, coefficients, s):
+    # Sources up to 10 Einstein radii are integrated along lines through the lens, larger ones
+    # by parts over the radius: either side of 10 the magnification changes by a relative
+    # 1e-12 times its slope in rho (of order 1e-2 here).
+    law = LAWS[name]
+    below = law(s * 10.0, 10.0, *coefficients)
+    above = law(s * 10.0 * (1 + 1e-12), 10.0 * (1 + 1e-12), *coefficients)
+    assert abs(above / below - 1) <= 1e-13
