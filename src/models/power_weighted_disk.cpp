@@ -93,6 +93,19 @@ double power_weighted_disk_integral(double u, double a, double p, const PowerCho
   const std::span<const numeric::GaussNode> rule = rules.for_radius(a);
   const double exponent = p + 1;
   // (2 / (pi a^(p+2))) integral h^(p+1) G dtheta = (2 / (pi a)) integral (h/a)^(p+1) G dtheta.
+  // The square-root and quadratic laws' exponents without pow.
+  if (exponent == 3) {
+    return over_lines(u, a, target, [&](double m, double h) {
+      const double q = h / a;
+      return ((q * q) * q) * chord_sum(m, h, rule);
+    });
+  }
+  if (exponent == 1.5) {
+    return over_lines(u, a, target, [&](double m, double h) {
+      const double q = h / a;
+      return (q * std::sqrt(q)) * chord_sum(m, h, rule);
+    });
+  }
   return over_lines(u, a, target,
                     [&](double m, double h) { return std::pow(h / a, exponent) * chord_sum(m, h, rule); });
 }
