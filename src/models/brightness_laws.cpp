@@ -1,8 +1,10 @@
-// Each law is a sum of terms coefficient * mu^p (p = 0, 1/2, 1, 2, alpha) or mu ln mu. Clear of
-// the lens by four radii its magnification is the mean-value series with the law's moments.
-// Closer in, the uniform disk comes from its cancellation-free form, the linear law adds the
-// mu-weighted disk by lines through the lens (as the built-in law does), and the other laws
-// integrate their brightness by parts over the radius (law_by_parts.hpp).
+// Each law is a sum of terms coefficient * mu^p (p = 0, 1/2, 1, 2, alpha) or mu ln mu, and its
+// magnification the sum of the terms' integrals over its flux. Clear of the lens by four radii
+// that is the mean-value series with the law's moments. Closer in, the uniform disk comes from its
+// cancellation-free form and every other term from integrals along lines through the lens
+// (mu_weighted_disk.hpp for mu, power_weighted_disk.hpp for the rest), for sources up to
+// largest_radius_by_lines; larger sources integrate the whole law by parts over the radius
+// (law_by_parts.hpp).
 #include "models/brightness_laws.hpp"
 
 #include <algorithm>
@@ -100,11 +102,9 @@ double mu_weighted(double u, double a) noexcept {
                                       : mu_weighted_disk_magnification_radial(u, a);
 }
 
-// The terms mu^p other than the uniform and mu-weighted disks, by lines through the lens for
-// sources up to largest_radius_by_lines, to an absolute 1e-14 of the uniform disk's
-// magnification (a term's integral is below about that magnification; 1e-13 leaves errors up to
-// 1e-13 near the limb for p below 1/2). Larger sources take the
-// whole law by parts over the radius.
+// The terms mu^p other than the uniform and mu-weighted disks, by lines through the lens, to an
+// absolute 1e-14 of the uniform disk's magnification (about the size of a term's integral; 1e-13
+// leaves errors up to 1e-13 near the limb for p below 1/2).
 double power_term(double u, double a, double p, const PowerChordRules& chords, double uniform) noexcept {
   return power_weighted_disk_integral(u, a, p, chords, 1e-14 * uniform);
 }

@@ -26,9 +26,9 @@ struct LawPoint {
   double slope;  // J(mu) dmu/dv
 };
 
-// The rule's error estimate is pessimistic by orders of magnitude (results agree with the
-// source integral to about 1e-15), so this relative target mostly lets it stop at the level
-// whose successor would change nothing.
+// Relative to the disk's magnification. Results agree with the source integral to a few 1e-14
+// (sources of 10 to 1000 Einstein radii); a target of 1e-13 let the rule stop early with errors
+// of 2e-12 at some separations just outside the limb.
 inline constexpr double law_target_error = 1e-15;
 
 // `split_v` is v at the radius u when 0 < u < a (ignored otherwise); `scale` bounds |J dmu/dv|.
