@@ -44,10 +44,10 @@ double law_by_parts(double u, double a, double edge, double split_v, double scal
   const double target = law_target_error * (scale * edge_magnification);
   double integral;
   if (u > 0 && u < a && split_v > 0 && split_v < 1) {
-    integral = numeric::integrate(integrand, 0.0, split_v, target).integral +
-               numeric::integrate(integrand, split_v, 1.0, target).integral;
+    integral = numeric::integrate_to_the_ends(integrand, 0.0, split_v, target).integral +
+               numeric::integrate_to_the_ends(integrand, split_v, 1.0, target).integral;
   } else {
-    integral = numeric::integrate(integrand, 0.0, 1.0, target).integral;
+    integral = numeric::integrate_to_the_ends(integrand, 0.0, 1.0, target).integral;
   }
   return edge * edge_magnification + integral;
 }

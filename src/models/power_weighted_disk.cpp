@@ -67,7 +67,7 @@ double over_lines(double u, double a, double target, Line&& line) noexcept {
   double integral;
   if (u <= a) {
     const double inside = (a - u) * (a + u);
-    integral = numeric::integrate(
+    integral = numeric::integrate_to_the_ends(
                    [&](double psi) {
                      const double along = u * std::sin(psi);
                      return line(along, std::sqrt(inside + along * along));
@@ -75,7 +75,7 @@ double over_lines(double u, double a, double target, Line&& line) noexcept {
                    0.0, half_pi, scaled_target)
                    .integral;
   } else {
-    integral = numeric::integrate(
+    integral = numeric::integrate_to_the_ends(
                    [&](double theta) {
                      const double across = u * std::sin(theta);
                      return line(u * std::cos(theta), std::sqrt((a - across) * (a + across)));
