@@ -124,7 +124,9 @@ def test_laws_against_the_source_integral(name, coefficients):
         s, rho = case["s"], case["rho"]
         expected = reference_magnification(case, law, coefficients)
         error = relative_error(law(s * rho, rho, *coefficients), expected)
-        if not error <= tolerance(rho):
+        # Tighter than the bounds (1e-13, and 1e-11 beyond rho = 3), at what the evaluation
+        # reaches: a few 1e-15 by lines (rho <= 10), a few 1e-14 by parts over the radius beyond.
+        if not error <= (1e-14 if rho <= 10 else 1e-13):
             failures.append((s, rho, error))
     assert failures == []
 

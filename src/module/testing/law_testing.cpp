@@ -14,6 +14,8 @@
 //       alphas in turn, all through one cache.
 //   power_weighted_disk_integral(u, a, p, target) -> float: the integral of mu^p A over the
 //       disk by lines through the lens, over pi a^2.
+//   integrate_line_to_the_ends(c0, c1, a, b, target) -> [integral, evaluations]: the integral of
+//       c0 + c1 y over [a, b] by numeric::integrate_to_the_ends.
 //   gauss_jacobi_symmetric_rule(beta, n) -> list: the n-point Gauss rule of (1 - s^2)^beta on
 //       [-1, 1] (n <= 80), as [abscissa 0, weight 0, abscissa 1, ...].
 #include <Python.h>
@@ -29,6 +31,7 @@
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
 #include "numeric/gauss_jacobi_symmetric.hpp"
+#include "numeric/integrate.hpp"
 
 namespace {
 
@@ -69,6 +72,12 @@ std::vector<double> power2_with_shared_rules(double u, double rho, double c, std
 double power_weighted_for_python(double u, double a, double p, double target) {
   const models::PowerChordRules rules(p);
   return models::power_weighted_disk_integral(u, a, p, rules, target);
+}
+
+std::vector<double> integrate_line(double c0, double c1, double a, double b, double target) {
+  const obrivane::numeric::IntegrationResult result =
+      obrivane::numeric::integrate_to_the_ends([c0, c1](double y) { return c0 + c1 * y; }, a, b, target);
+  return {result.integral, static_cast<double>(result.evaluations)};
 }
 
 std::vector<double> gauss_jacobi_rule(double beta, double n) {
@@ -114,6 +123,8 @@ OBRIVANE_LAW_ENTRY(power2_shared_entry, power2_with_shared_rules, "power2_with_s
                    "alphas")
 OBRIVANE_LAW_ENTRY(power_weighted_entry, power_weighted_for_python, "power_weighted_disk_integral", "u", "a",
                    "p", "target")
+OBRIVANE_LAW_ENTRY(integrate_line_entry, integrate_line, "integrate_line_to_the_ends", "c0", "c1", "a", "b",
+                   "target")
 OBRIVANE_LAW_ENTRY(gauss_jacobi_entry, gauss_jacobi_rule, "gauss_jacobi_symmetric_rule", "beta", "n")
 
 #undef OBRIVANE_LAW_ENTRY
@@ -148,6 +159,8 @@ PyMethodDef law_testing_methods[] = {
                              "power2_with_shared_rules(u, rho, c, alphas)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(power_weighted_disk_integral, power_weighted_entry,
                              "power_weighted_disk_integral(u, a, p, target)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(integrate_line_to_the_ends, integrate_line_entry,
+                             "integrate_line_to_the_ends(c0, c1, a, b, target)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(gauss_jacobi_symmetric_rule, gauss_jacobi_entry,
                              "gauss_jacobi_symmetric_rule(beta, n)\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
