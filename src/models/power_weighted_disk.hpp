@@ -25,8 +25,13 @@ class PowerChordRules {
   // The rule for a radius a <= largest_radii.back().
   std::span<const numeric::GaussNode> for_radius(double a) const noexcept;
 
+  // With the lens well outside the disk, the angle integral in t = (u/a) sin(theta) carries the
+  // weight (1 - t^2)^((p+1)/2): its Gauss rules, 24 points for a <= 3 and 32 beyond.
+  std::span<const numeric::GaussNode> outside_rule(double a) const noexcept;
+
  private:
   std::array<numeric::GaussNode, total_size> nodes_{};
+  std::array<numeric::GaussNode, 24 + 32> outside_nodes_{};
 };
 
 // The integral of mu^p A over the disk of radius a centred u from the lens, divided by pi a^2 (the
