@@ -35,6 +35,11 @@ CHEBYSHEV = {name: nodes for name, nodes in RULES.items() if name.startswith("ga
 LOG_CHEBYSHEV = {
     name: nodes for name, nodes in RULES.items() if name.startswith("gauss_log_chebyshev_")
 }
+ANGLE = {
+    name: nodes
+    for name, nodes in RULES.items()
+    if name.startswith(("gauss_jacobi_1_", "gauss_log_jacobi_1_"))
+}
 
 
 def test_generator_reproduces_the_header():
@@ -97,4 +102,21 @@ def test_log_chebyshev_exact_for_degree_2n_minus_1(name):
             exact = mpmath.quad(
                 lambda s, k=k: -mpmath.sqrt(1 - s * s) * mpmath.log(1 - s * s) * s**k, [-1, 0, 1]
             )
+            assert abs(rule - exact) < 2e-15, k
+
+
+@pytest.mark.parametrize("name", sorted(ANGLE))
+def test_angle_rules_exact_for_degree_2n_minus_1(name):
+    # 1 - t^2 and -(1 - t^2) ln(1 - t^2) against mpmath quadrature, even powers up to t^40.
+    nodes = ANGLE[name]
+    logarithmic = name.startswith("gauss_log_")
+
+    def weight(t):
+        w = 1 - t * t
+        return -w * mpmath.log(w) if logarithmic else w
+
+    with mpmath.workdps(30):
+        for k in range(0, 41, 2):
+            rule = mpmath.fsum(mpmath.mpf(w) * mpmath.mpf(x) ** k for x, w in nodes)
+            exact = mpmath.quad(lambda t, k=k: weight(t) * t**k, [-1, 0, 1])
             assert abs(rule - exact) < 2e-15, k

@@ -44,11 +44,17 @@ PROFILES = {"0": 0, "0.5": 0.5, "1": 1, "2": 2, "log": "log", "0.3": 0.3, "2.7":
 LIMB = (1 - 1e-12, 1.0, 1 + 1e-12)
 # (s, rho): the lens over the centre, inside, at and about the limb, just inside the switch to the
 # far series (four radii) and beyond it, for source radii over the range of the accuracy bounds,
-# among them the largest radius of each band of node counts (0.01, 0.1, 0.3, 1, 3, 10).
+# among them the largest radius of each band of node counts (0.01, 0.1, 0.3, 1, 3, 10), and
+# either side of where the angle integrals change rules (0.9 and 1.25 source radii).
 CASES = (
     [(s, rho) for rho in (1e-5, 0.01, 0.5, 3.0) for s in (0.0, 0.5, *LIMB, 1.001, 1.7, 3.9, 4.2)]
     + [(s, rho) for rho in (1e-3, 0.1, 0.3, 1.0) for s in (0.0, 0.9, 0.999, *LIMB, 1.001, 2.5)]
     + [(s, rho) for rho in (10.0, 100.0, 1000.0) for s in (0.0, 0.6, 1.0, 1.5)]
+    + [
+        (s, rho)
+        for rho in (1e-5, 0.01, 0.5, 3.0, 10.0)
+        for s in (0.9, 0.9 * (1 + 1e-9), 1.25 * (1 - 1e-9), 1.25)
+    ]
     + [(1e3, 1e-3), (1e6, 1e-5)]
 )
 

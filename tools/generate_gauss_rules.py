@@ -17,6 +17,11 @@ zeros of p_n, from the double-precision eigenvalues of the Jacobi matrix refined
 method on the recurrence; the weights are the Christoffel numbers 1 / sum_(k<n) p_k^2 / ||p_k||^2,
 ||p_k||^2 = b_0 b_1 ... b_k.
 
+Gauss-Jacobi and logarithmic Gauss-Jacobi with exponent 1, 24 and 32 points: the weights
+1 - t^2 and -(1 - t^2) ln(1 - t^2) (the angle integral of the mu ln mu term with the lens outside
+the source, in t = (u/a) sin(theta)), by the same construction from the moments B(k + 1/2, 2) and
+-B(k + 1/2, 2) (psi(2) - psi(k + 5/2)).
+
 The zeros are found by Newton's method on the three-term recurrence at 400 bits, and every stored
 value is the double nearest to the exact value, rounded once from that precision.
 
@@ -34,6 +39,7 @@ WORKING_BITS = 400
 LEGENDRE_SIZES = (10, 12, 16, 24, 32)
 CHEBYSHEV_SIZES = (4, 6, 8, 12, 28, 80)
 LOG_CHEBYSHEV_SIZES = CHEBYSHEV_SIZES
+ANGLE_SIZES = (24, 32)
 MOMENT_BITS = 1600
 
 
@@ -80,18 +86,21 @@ def gauss_chebyshev_second_kind(n: int) -> list[tuple[float, float]]:
     return nodes
 
 
-def log_weight_recurrence(n: int) -> tuple[list[mpmath.mpf], list[mpmath.mpf]]:
-    """a_k, b_k (k < n) of the monic orthogonal polynomials of -sqrt(1 - s^2) ln(1 - s^2)."""
+def weight_recurrence(n: int, beta: float, logarithmic: bool) -> tuple[list, list]:
+    """a_k, b_k (k < n) of the monic orthogonal polynomials of (1 - s^2)^beta, or of
+    -(1 - s^2)^beta ln(1 - s^2) when logarithmic, from their moments by the Chebyshev algorithm."""
     with mpmath.workprec(MOMENT_BITS):
-        half, three_halves = mpmath.mpf(1) / 2, mpmath.mpf(3) / 2
+        half, power = mpmath.mpf(1) / 2, mpmath.mpf(beta) + 1
 
         def moment(j: int) -> mpmath.mpf:
             if j % 2:
                 return mpmath.mpf(0)
             k = j // 2
-            return -mpmath.beta(k + half, three_halves) * (
-                mpmath.digamma(three_halves) - mpmath.digamma(k + 2)
-            )
+            # B(k + 1/2, beta + 1), and minus its derivative in beta.
+            value = mpmath.beta(k + half, power)
+            if logarithmic:
+                value = -value * (mpmath.digamma(power) - mpmath.digamma(k + half + power))
+            return value
 
         moments = [moment(j) for j in range(2 * n)]
         a = [mpmath.mpf(0)] * n
@@ -108,9 +117,9 @@ def log_weight_recurrence(n: int) -> tuple[list[mpmath.mpf], list[mpmath.mpf]]:
     return a, b
 
 
-def gauss_log_chebyshev(n: int) -> list[tuple[float, float]]:
+def gauss_from_moments(n: int, beta: float, logarithmic: bool) -> list[tuple[float, float]]:
     """(abscissa, weight) pairs in decreasing abscissa."""
-    a, b = log_weight_recurrence(n)
+    a, b = weight_recurrence(n, beta, logarithmic)
     jacobi = np.diag([float(x) for x in a])
     for i in range(1, n):
         jacobi[i, i - 1] = jacobi[i - 1, i] = float(mpmath.sqrt(b[i]))
@@ -172,7 +181,8 @@ def render() -> str:
         "// pi/(n+1) sin^2(i pi/(n+1))) and logarithmic Gauss-Chebyshev rules (the integral of",
         "// -sqrt(1 - s^2) ln(1 - s^2) f(s) over [-1, 1]; abscissae the zeros of the weight's",
         "// orthogonal polynomials, from its moments), each n-point rule exact for degree",
-        "// 2n - 1. Every value",
+        "// 2n - 1; and Gauss-Jacobi rules of 1 - t^2 and -(1 - t^2) ln(1 - t^2), built the same",
+        "// way. Every value",
         "// is the double nearest to the exact one, rounded once from a 400-bit evaluation;",
         "// abscissae in decreasing order.",
         "#pragma once",
@@ -192,7 +202,11 @@ def render() -> str:
     for n in CHEBYSHEV_SIZES:
         lines += render_rule(f"gauss_chebyshev_u_{n}", gauss_chebyshev_second_kind(n))
     for n in LOG_CHEBYSHEV_SIZES:
-        lines += render_rule(f"gauss_log_chebyshev_{n}", gauss_log_chebyshev(n))
+        lines += render_rule(f"gauss_log_chebyshev_{n}", gauss_from_moments(n, 0.5, True))
+    for n in ANGLE_SIZES:
+        lines += render_rule(f"gauss_jacobi_1_{n}", gauss_from_moments(n, 1, False))
+    for n in ANGLE_SIZES:
+        lines += render_rule(f"gauss_log_jacobi_1_{n}", gauss_from_moments(n, 1, True))
     lines += ["}  // namespace obrivane::numeric", ""]
     return "\n".join(lines)
 

@@ -174,6 +174,26 @@ double log_weighted_disk_integral(double u, double a, double target) noexcept {
   // mu ln mu = (h/a) sqrt(1 - s^2) (ln(h/a) + ln(1 - s^2)/2) on the chord, so its chord integral
   // over a^2 is (h/a)^2 (ln(h/a) G_U - G_L/2), G_U of the weight sqrt(1 - s^2) and G_L of
   // -sqrt(1 - s^2) ln(1 - s^2).
+  if (u >= gauss_outside_ratio * a) {
+    // In t = (u/a) sin(theta), (h/a)^2 = 1 - t^2 and ln(h/a) = ln(1 - t^2)/2, so the angle
+    // integral is (1/2) integral_0^1 (-w_L G_U - w_J G_L) (a/m) dt with w_L = -(1 - t^2) ln(1 - t^2)
+    // and w_J = 1 - t^2: a quarter of the sums over the symmetric rules.
+    const bool small = a <= 3;
+    const std::span<const numeric::GaussNode> plain =
+        small ? std::span<const numeric::GaussNode>(numeric::gauss_jacobi_1_24) : numeric::gauss_jacobi_1_32;
+    const std::span<const numeric::GaussNode> logged =
+        small ? std::span<const numeric::GaussNode>(numeric::gauss_log_jacobi_1_24)
+              : numeric::gauss_log_jacobi_1_32;
+    const auto line = [&](double t, std::span<const numeric::GaussNode> chord_rule) {
+      const double at = a * t;
+      const double m = std::sqrt((u - at) * (u + at));
+      return (a / m) * chord_sum(m, a * std::sqrt((1 - t) * (1 + t)), chord_rule);
+    };
+    double sum = 0;
+    for (const numeric::GaussNode& node : logged) sum += node.weight * line(node.abscissa, chebyshev);
+    for (const numeric::GaussNode& node : plain) sum += node.weight * line(node.abscissa, logarithmic);
+    return (2 / (pi * a)) * (-0.25 * sum);
+  }
   return over_lines(u, a, target, [&](double m, double h) {
     const double q = h / a;
     if (q == 0) return 0.0;
