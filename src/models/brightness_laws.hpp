@@ -36,10 +36,11 @@ double square_root_law_magnification(double u, double rho, double c, double d) n
 double logarithmic_law_magnification(double u, double rho, double e, double f) noexcept;
 
 // What the power-2 law needs for one exponent: the Gauss rules of the chord weight
-// (1 - s^2)^(alpha/2) (power_weighted_disk.hpp) and the far-field moments of mu^alpha, computed
-// on first use of each exponent and kept for the few most recent distinct ones (a light curve
-// evaluates many separations with one alpha). Fixed-size storage, no allocation. One cache per
-// thread of work; not thread-safe.
+// (1 - s^2)^(alpha/2) and of the outside angle weight (1 - t^2)^((alpha+1)/2)
+// (power_weighted_disk.hpp), and the far-field moments of mu^alpha, computed on first use of each
+// exponent (about 1 ms) and kept for the four most recent distinct ones (a light curve evaluates
+// many separations with one alpha). Fixed-size storage (about 13 kB), no allocation. One cache
+// per thread of work; not thread-safe.
 class PowerLawRules {
  public:
   struct Exponent {
