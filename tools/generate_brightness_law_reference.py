@@ -56,6 +56,8 @@ CASES = (
         for s in (0.9, 0.9 * (1 + 1e-9), 1.25 * (1 - 1e-9), 1.25)
     ]
     + [(1e3, 1e-3), (1e6, 1e-5)]
+    # Where an adaptive stop of the angle rule once left errors of 2e-13 and 7e-13.
+    + [(0.9787501, 0.2), (0.9962501, 0.2)]
 )
 
 
