@@ -32,6 +32,14 @@ def committed_rules() -> dict[str, list[tuple[float, float]]]:
 RULES = committed_rules()
 LEGENDRE = {name: nodes for name, nodes in RULES.items() if name.startswith("gauss_legendre_")}
 CHEBYSHEV = {name: nodes for name, nodes in RULES.items() if name.startswith("gauss_chebyshev_u_")}
+LOG_CHEBYSHEV = {
+    name: nodes for name, nodes in RULES.items() if name.startswith("gauss_log_chebyshev_")
+}
+ANGLE = {
+    name: nodes
+    for name, nodes in RULES.items()
+    if name.startswith(("gauss_jacobi_1_", "gauss_log_jacobi_1_"))
+}
 
 
 def test_generator_reproduces_the_header():
@@ -44,6 +52,7 @@ def test_generator_reproduces_the_header():
 def test_every_rule_is_there():
     assert sorted(len(nodes) for nodes in LEGENDRE.values()) == [10, 12, 16, 24, 32]
     assert sorted(len(nodes) for nodes in CHEBYSHEV.values()) == [4, 6, 8, 12, 28, 80]
+    assert sorted(len(nodes) for nodes in LOG_CHEBYSHEV.values()) == [4, 6, 8, 12, 28, 80]
     for name, nodes in RULES.items():
         assert len(nodes) == int(name.rsplit("_", 1)[1])
 
@@ -79,3 +88,35 @@ def test_chebyshev_exact_for_degree_2n_minus_1(name):
             rule = mpmath.fsum(mpmath.mpf(w) * mpmath.mpf(x) ** k for x, w in nodes)
             exact = mpmath.quad(lambda s, k=k: mpmath.sqrt(1 - s * s) * s**k, [-1, 0, 1])
             assert abs(rule - exact) < 1e-15, k
+
+
+@pytest.mark.parametrize("name", sorted(LOG_CHEBYSHEV))
+def test_log_chebyshev_exact_for_degree_2n_minus_1(name):
+    # integral of -sqrt(1 - s^2) ln(1 - s^2) s^k over [-1, 1] by mpmath quadrature (the
+    # generator uses the Beta-function moments instead); odd powers vanish by symmetry.
+    nodes = LOG_CHEBYSHEV[name]
+    degree = 2 * len(nodes) - 1
+    with mpmath.workdps(30):
+        for k in range(0, min(degree, 40) + 1):
+            rule = mpmath.fsum(mpmath.mpf(w) * mpmath.mpf(x) ** k for x, w in nodes)
+            exact = mpmath.quad(
+                lambda s, k=k: -mpmath.sqrt(1 - s * s) * mpmath.log(1 - s * s) * s**k, [-1, 0, 1]
+            )
+            assert abs(rule - exact) < 2e-15, k
+
+
+@pytest.mark.parametrize("name", sorted(ANGLE))
+def test_angle_rules_exact_for_degree_2n_minus_1(name):
+    # 1 - t^2 and -(1 - t^2) ln(1 - t^2) against mpmath quadrature, even powers up to t^40.
+    nodes = ANGLE[name]
+    logarithmic = name.startswith("gauss_log_")
+
+    def weight(t):
+        w = 1 - t * t
+        return -w * mpmath.log(w) if logarithmic else w
+
+    with mpmath.workdps(30):
+        for k in range(0, 41, 2):
+            rule = mpmath.fsum(mpmath.mpf(w) * mpmath.mpf(x) ** k for x, w in nodes)
+            exact = mpmath.quad(lambda t, k=k: weight(t) * t**k, [-1, 0, 1])
+            assert abs(rule - exact) < 2e-15, k

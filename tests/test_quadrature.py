@@ -320,3 +320,16 @@ def test_integer_results_are_accepted(testing_module):
     assert integrate(testing_module, lambda x: 1, 0.0, 1.0, 1e-3) == integrate(
         testing_module, lambda x: 1.0, 0.0, 1.0, 1e-3
     )
+
+
+@pytest.mark.parametrize("target", [1e-2, 1e-4, 1e-8, 1e-12, 0.0])
+@pytest.mark.parametrize(
+    ("c0", "c1", "a", "b"), [(1.0, 0.0, 0.0, 1.0), (2.0, 3.0, -1.0, 2.5), (-0.5, 7.0, 3.0, 3.5)]
+)
+def test_integral_to_the_ends_is_exact_for_lines(testing_module, target, c0, c1, a, b):
+    # integrate() alone is off by up to a relative 4e-14 for an integrand that does not vanish at
+    # the ends (its weights do not sum to 2); integrate_to_the_ends makes that good at every level
+    # the targets reach (25 to 385 points).
+    integral, _ = testing_module.integrate_line_to_the_ends(c0, c1, a, b, target)
+    exact = c0 * (b - a) + c1 * (b * b - a * a) / 2
+    assert abs(integral - exact) <= 4 * math.ulp(exact)

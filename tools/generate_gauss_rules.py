@@ -7,6 +7,21 @@ Gauss-Chebyshev of the second kind, n points: the integral of sqrt(1 - s^2) f(s)
 sum_i w_i f(s_i) with s_i = cos(i pi / (n + 1)) and w_i = pi / (n + 1) sin^2(i pi / (n + 1)),
 i = 1 .. n; exact for polynomials f of degree 2n - 1.
 
+Logarithmic Gauss-Chebyshev, n points: the integral of -sqrt(1 - s^2) ln(1 - s^2) f(s) over
+[-1, 1] (the chord weight of the mu ln mu brightness term), exact for degree 2n - 1. The weight's
+moments are Beta integrals, -B(k + 1/2, 3/2) (psi(3/2) - psi(k + 2)) for s^(2k) (the derivative
+of B(k + 1/2, beta + 1) in beta at 1/2); Gautschi's Chebyshev algorithm turns them into the
+recurrence p_(k+1) = (s - a_k) p_k - b_k p_(k-1) of the monic orthogonal polynomials (at 1600
+bits: the moment map is ill-conditioned, about 10^120 at 80 points). The abscissae are the
+zeros of p_n, from the double-precision eigenvalues of the Jacobi matrix refined by Newton's
+method on the recurrence; the weights are the Christoffel numbers 1 / sum_(k<n) p_k^2 / ||p_k||^2,
+||p_k||^2 = b_0 b_1 ... b_k.
+
+Gauss-Jacobi and logarithmic Gauss-Jacobi with exponent 1, 24 and 32 points: the weights
+1 - t^2 and -(1 - t^2) ln(1 - t^2) (the angle integral of the mu ln mu term with the lens outside
+the source, in t = (u/a) sin(theta)), by the same construction from the moments B(k + 1/2, 2) and
+-B(k + 1/2, 2) (psi(2) - psi(k + 5/2)).
+
 The zeros are found by Newton's method on the three-term recurrence at 400 bits, and every stored
 value is the double nearest to the exact value, rounded once from that precision.
 
@@ -18,10 +33,14 @@ from __future__ import annotations
 import sys
 
 import mpmath
+import numpy as np
 
 WORKING_BITS = 400
 LEGENDRE_SIZES = (10, 12, 16, 24, 32)
 CHEBYSHEV_SIZES = (4, 6, 8, 12, 28, 80)
+LOG_CHEBYSHEV_SIZES = CHEBYSHEV_SIZES
+ANGLE_SIZES = (24, 32)
+MOMENT_BITS = 1600
 
 
 def legendre_and_derivative(n: int, x: mpmath.mpf) -> tuple[mpmath.mpf, mpmath.mpf]:
@@ -67,6 +86,81 @@ def gauss_chebyshev_second_kind(n: int) -> list[tuple[float, float]]:
     return nodes
 
 
+def weight_recurrence(n: int, beta: float, logarithmic: bool) -> tuple[list, list]:
+    """a_k, b_k (k < n) of the monic orthogonal polynomials of (1 - s^2)^beta, or of
+    -(1 - s^2)^beta ln(1 - s^2) when logarithmic, from their moments by the Chebyshev algorithm."""
+    with mpmath.workprec(MOMENT_BITS):
+        half, power = mpmath.mpf(1) / 2, mpmath.mpf(beta) + 1
+
+        def moment(j: int) -> mpmath.mpf:
+            if j % 2:
+                return mpmath.mpf(0)
+            k = j // 2
+            # B(k + 1/2, beta + 1), and minus its derivative in beta.
+            value = mpmath.beta(k + half, power)
+            if logarithmic:
+                value = -value * (mpmath.digamma(power) - mpmath.digamma(k + half + power))
+            return value
+
+        moments = [moment(j) for j in range(2 * n)]
+        a = [mpmath.mpf(0)] * n
+        b = [mpmath.mpf(0)] * n
+        a[0], b[0] = moments[1] / moments[0], moments[0]
+        previous, current = [mpmath.mpf(0)] * (2 * n), moments
+        for k in range(1, n):
+            following = [mpmath.mpf(0)] * (2 * n)
+            for i in range(k, 2 * n - k):
+                following[i] = current[i + 1] - a[k - 1] * current[i] - b[k - 1] * previous[i]
+            a[k] = following[k + 1] / following[k] - current[k] / current[k - 1]
+            b[k] = following[k] / current[k - 1]
+            previous, current = current, following
+    return a, b
+
+
+def gauss_from_moments(n: int, beta: float, logarithmic: bool) -> list[tuple[float, float]]:
+    """(abscissa, weight) pairs in decreasing abscissa."""
+    a, b = weight_recurrence(n, beta, logarithmic)
+    jacobi = np.diag([float(x) for x in a])
+    for i in range(1, n):
+        jacobi[i, i - 1] = jacobi[i - 1, i] = float(mpmath.sqrt(b[i]))
+    guesses = sorted(np.linalg.eigvalsh(jacobi), reverse=True)
+    nodes = []
+    with mpmath.workprec(WORKING_BITS):
+        norms = []
+        norm = mpmath.mpf(1)
+        for k in range(n):
+            norm *= b[k]
+            norms.append(norm)
+
+        def values(x):
+            """p_0 .. p_n at x and p_n'(x)."""
+            polynomials, derivative_previous, derivative = [mpmath.mpf(1), x - a[0]], 0, 1
+            for k in range(1, n):
+                following = (x - a[k]) * polynomials[k] - b[k] * polynomials[k - 1]
+                derivative, derivative_previous = (
+                    polynomials[k] + (x - a[k]) * derivative - b[k] * derivative_previous,
+                    derivative,
+                )
+                polynomials.append(following)
+            return polynomials, derivative
+
+        tolerance = mpmath.mpf(2) ** (-WORKING_BITS + 8)
+        for guess in guesses:
+            x = mpmath.mpf(guess)
+            for _ in range(100):
+                polynomials, derivative = values(x)
+                step = polynomials[n] / derivative
+                x -= step
+                if abs(step) < tolerance:
+                    break
+            else:
+                raise ArithmeticError(f"Newton did not converge for n = {n}")
+            polynomials, _ = values(x)
+            weight = 1 / mpmath.fsum(polynomials[k] ** 2 / norms[k] for k in range(n))
+            nodes.append((float(x), float(weight)))
+    return nodes
+
+
 def render_rule(name: str, nodes: list[tuple[float, float]]) -> list[str]:
     rows = [(f"    {{{x.hex()}, {w.hex()}}},", f"// {x!r}, {w!r}") for x, w in nodes]
     width = max(len(code) for code, _ in rows)
@@ -84,7 +178,11 @@ def render() -> str:
         "// Gauss-Legendre rules on [-1, 1] (abscissae the zeros of P_n, weights",
         "// 2 / ((1 - x^2) P_n'(x)^2)) and Gauss-Chebyshev rules of the second kind (the",
         "// integral of sqrt(1 - s^2) f(s) over [-1, 1]; abscissae cos(i pi/(n+1)), weights",
-        "// pi/(n+1) sin^2(i pi/(n+1))), each n-point rule exact for degree 2n - 1. Every value",
+        "// pi/(n+1) sin^2(i pi/(n+1))) and logarithmic Gauss-Chebyshev rules (the integral of",
+        "// -sqrt(1 - s^2) ln(1 - s^2) f(s) over [-1, 1]; abscissae the zeros of the weight's",
+        "// orthogonal polynomials, from its moments), each n-point rule exact for degree",
+        "// 2n - 1; and Gauss-Jacobi rules of 1 - t^2 and -(1 - t^2) ln(1 - t^2), built the same",
+        "// way. Every value",
         "// is the double nearest to the exact one, rounded once from a 400-bit evaluation;",
         "// abscissae in decreasing order.",
         "#pragma once",
@@ -103,6 +201,12 @@ def render() -> str:
         lines += render_rule(f"gauss_legendre_{n}", gauss_legendre(n))
     for n in CHEBYSHEV_SIZES:
         lines += render_rule(f"gauss_chebyshev_u_{n}", gauss_chebyshev_second_kind(n))
+    for n in LOG_CHEBYSHEV_SIZES:
+        lines += render_rule(f"gauss_log_chebyshev_{n}", gauss_from_moments(n, 0.5, True))
+    for n in ANGLE_SIZES:
+        lines += render_rule(f"gauss_jacobi_1_{n}", gauss_from_moments(n, 1, False))
+    for n in ANGLE_SIZES:
+        lines += render_rule(f"gauss_log_jacobi_1_{n}", gauss_from_moments(n, 1, True))
     lines += ["}  // namespace obrivane::numeric", ""]
     return "\n".join(lines)
 

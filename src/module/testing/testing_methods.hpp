@@ -14,3 +14,4 @@ extern PyMethodDef boundary_testing_methods[];
 extern PyMethodDef allocation_testing_methods[];
 extern PyMethodDef runtime_testing_methods[];
 extern PyMethodDef exit_testing_methods[];
+extern PyMethodDef law_testing_methods[];

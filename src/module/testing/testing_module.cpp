@@ -24,7 +24,7 @@ PyMODINIT_FUNC PyInit__obrivane_testing() {
   for (PyMethodDef* methods :
        {elliptic_testing_methods, quadrature_testing_methods, interpolation_testing_methods,
         model_testing_methods, profile_testing_methods, tabulated_testing_methods, boundary_testing_methods,
-        allocation_testing_methods, runtime_testing_methods, exit_testing_methods}) {
+        allocation_testing_methods, runtime_testing_methods, exit_testing_methods, law_testing_methods}) {
     if (PyModule_AddFunctions(module, methods) < 0) {
       Py_DECREF(module);
       return nullptr;

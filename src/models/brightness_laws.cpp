@@ -1,0 +1,276 @@
+// Each law is a sum of terms coefficient * mu^p (p = 0, 1/2, 1, 2, alpha) or mu ln mu, and its
+// magnification the sum of the terms' integrals over its flux. Clear of the lens by four radii
+// that is the mean-value series with the law's moments. Closer in, the uniform disk comes from its
+// cancellation-free form and every other term from integrals along lines through the lens
+// (mu_weighted_disk.hpp for mu, power_weighted_disk.hpp for the rest), for sources up to
+// largest_radius_by_lines; larger sources integrate the whole law by parts over the radius
+// (law_by_parts.hpp).
+#include "models/brightness_laws.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <initializer_list>
+#include <limits>
+
+#include "models/law_by_parts.hpp"
+#include "models/law_far.hpp"
+#include "models/mu_weighted_disk.hpp"
+#include "models/power_weighted_disk.hpp"
+#include "models/uniform_disk.hpp"
+#include "models/uniform_disk_far.hpp"
+
+namespace obrivane::models {
+namespace {
+
+constexpr double quiet_nan = std::numeric_limits<double>::quiet_NaN();
+constexpr double infinity = std::numeric_limits<double>::infinity();
+
+// As in limb_darkened.cpp: near the lens A(r) = (1/r)(1 + O(r^2)), so a source much smaller than
+// the Einstein radius is evaluated at this scale and scaled back (a relative O(1e-120) change)
+// before the squares and cubes of its size underflow.
+constexpr double small_scale = 1e-60;
+constexpr double far_small_scale = 1e-100;
+
+// Beyond this radius the excess over 1, about 2/(rho^2 flux) for a law of flux of order 1, is
+// below the rounding of 1.
+constexpr double indistinguishable_radius = 1e8;
+
+constexpr LawMoments uniform_moments = power_moments(0);
+constexpr LawMoments root_moments = power_moments(0.5);
+constexpr LawMoments mu_moments = power_moments(1);
+constexpr LawMoments square_moments = power_moments(2);
+constexpr LawMoments log_moments = logarithm_moments();
+
+// A law as the driver sees it: its moments, the far series' scale (sum of the terms' |flux| over
+// the law's flux), and whether the brightness is nowhere negative (then the magnification, a
+// mean of the point-lens magnification, is at least 1, and rounding must not take it below).
+struct LawSummary {
+  LawMoments moments;
+  double scale;
+  bool non_negative;
+};
+
+template <std::size_t N>
+LawSummary summarise(const std::array<double, N>& coefficients, const std::array<const LawMoments*, N>& terms,
+                     bool non_negative) noexcept {
+  LawSummary law{combined_moments(coefficients, terms), 0, non_negative};
+  double total = 0;
+  for (std::size_t j = 0; j < N; ++j) total += std::fabs(coefficients[j] * (*terms[j])[0]);
+  law.scale = std::max(1.0, total / std::fabs(law.moments[0]));
+  return law;
+}
+
+bool all_finite(std::initializer_list<double> values) noexcept {
+  return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
+}
+
+// `near(u, a)` gives the magnification times the flux for a source within four radii.
+template <class Near>
+double law_magnification(double u, double rho, const LawSummary& law, Near&& near) noexcept {
+  if (!(u >= 0) || !(rho > 0) || !(rho < infinity)) return quiet_nan;
+  if (!std::isfinite(law.moments[0])) return quiet_nan;
+  if (u == infinity || rho > indistinguishable_radius) return 1;
+  const auto bounded = [&law](double magnification) {
+    return law.non_negative && magnification < 1 ? 1.0 : magnification;
+  };
+  if (rho <= far_disk_ratio * u) {
+    // An overflowing separation: the point-lens magnification is 1 to all digits there.
+    if (!std::isfinite(u)) return 1;
+    if (u < far_small_scale) {
+      const double rescaled =
+          law_magnification_far(far_small_scale, far_small_scale * (rho / u), law.moments, law.scale);
+      return (rescaled * far_small_scale) / u;
+    }
+    return bounded(law_magnification_far(u, rho, law.moments, law.scale));
+  }
+  if (rho < small_scale) {
+    return ((near((u / rho) * small_scale, small_scale) / law.moments[0]) * small_scale) / rho;
+  }
+  return bounded(near(u, rho) / law.moments[0]);
+}
+
+// The smallest of a brightness over its end values and an interior extremum (ignored outside
+// the range of its variable) is not negative.
+bool not_negative(double at_limb, double at_centre, double interior, bool interior_inside) noexcept {
+  return at_limb >= 0 && at_centre >= 0 && (!interior_inside || interior >= 0);
+}
+
+double mu_weighted(double u, double a) noexcept {
+  return a <= largest_radius_by_lines ? mu_weighted_disk_magnification(u, a)
+                                      : mu_weighted_disk_magnification_radial(u, a);
+}
+
+// The terms mu^p other than the uniform and mu-weighted disks, by lines through the lens. Where the
+// angle integral takes the double-exponential rule (about the limb), every level is used: the
+// rule's error estimate stopped it early with errors up to 7e-13 at some separations for a target
+// of 1e-14 of the disk's magnification.
+constexpr double line_target = 0;
+
+double power_term(double u, double a, double p, const PowerChordRules& chords) noexcept {
+  return power_weighted_disk_integral(u, a, p, chords, line_target);
+}
+
+const PowerChordRules& square_chords() noexcept {
+  static const PowerChordRules rules(2);
+  return rules;
+}
+
+const PowerChordRules& root_chords() noexcept {
+  static const PowerChordRules rules(0.5);
+  return rules;
+}
+
+}  // namespace
+
+double point_source_magnification(double u) noexcept {
+  if (!(u >= 0)) return quiet_nan;
+  if (u >= 1) {
+    // In 1/u, so that no square overflows: (1 + 2 v^2)/sqrt(1 + 4 v^2).
+    const double v = 1 / u;
+    const double v_squared = v * v;
+    return (1 + 2 * v_squared) / std::sqrt(1 + 4 * v_squared);
+  }
+  const double u_squared = u * u;
+  return (u_squared + 2) / (u * std::sqrt(u_squared + 4));
+}
+
+double uniform_law_magnification(double u, double rho) noexcept {
+  static constexpr LawSummary uniform{uniform_moments, 1, true};
+  return law_magnification(u, rho, uniform, [](double u_near, double a) {
+    return uniform_disk_magnification_accurate(u_near, a);
+  });
+}
+
+double linear_law_magnification(double u, double rho, double u1) noexcept {
+  if (!all_finite({u1})) return quiet_nan;
+  const double edge = 1 - u1;
+  const LawSummary law = summarise<2>({edge, u1}, {&uniform_moments, &mu_moments}, edge >= 0);
+  return law_magnification(u, rho, law, [edge, u1](double u_near, double a) {
+    return edge * uniform_disk_magnification_accurate(u_near, a) + (u1 * (2.0 / 3)) * mu_weighted(u_near, a);
+  });
+}
+
+double quadratic_law_magnification(double u, double rho, double a, double b) noexcept {
+  if (!all_finite({a, b})) return quiet_nan;
+  // I = (1 - a - b) + (a + 2b) mu - b mu^2; in t = 1 - mu, 1 - a t - b t^2 has its minimum at
+  // t = -a/(2b) when b < 0.
+  const double edge = 1 - a - b;
+  const double vertex = -a / (2 * b);
+  const bool non_negative = not_negative(edge, 1, 1 - a * vertex * 0.5, b < 0 && vertex > 0 && vertex < 1);
+  const LawSummary law =
+      summarise<3>({edge, a + 2 * b, -b}, {&uniform_moments, &mu_moments, &square_moments}, non_negative);
+  const double scale = std::fabs(a) + 2 * std::fabs(b);
+  return law_magnification(u, rho, law, [edge, a, b, scale](double u_near, double radius) {
+    if (radius <= largest_radius_by_lines) {
+      const double uniform = uniform_disk_magnification_accurate(u_near, radius);
+      return (edge * uniform + ((a + 2 * b) * (2.0 / 3)) * mu_weighted_disk_magnification(u_near, radius)) -
+             b * power_term(u_near, radius, 2, square_chords());
+    }
+    const double split = u_near < radius ? law_split_mu(u_near, radius) : 0;
+    return law_by_parts(u_near, radius, edge, split, scale,
+                        [a, b](double mu) { return LawPoint{mu, a + 2 * b * (1 - mu)}; });
+  });
+}
+
+double square_root_law_magnification(double u, double rho, double c, double d) noexcept {
+  if (!all_finite({c, d})) return quiet_nan;
+  // I = (1 - c - d) + c q^2 + d q with q = sqrt(mu); when c > 0 its minimum over q lies at
+  // q = -d/(2c).
+  const double edge = 1 - c - d;
+  const double vertex = -d / (2 * c);
+  const bool non_negative =
+      not_negative(edge, 1, edge + vertex * (d + c * vertex), c > 0 && vertex > 0 && vertex < 1);
+  const LawSummary law =
+      summarise<3>({edge, c, d}, {&uniform_moments, &mu_moments, &root_moments}, non_negative);
+  const double scale = 2 * std::fabs(c) + std::fabs(d);
+  return law_magnification(u, rho, law, [edge, c, d, scale](double u_near, double radius) {
+    if (radius <= largest_radius_by_lines) {
+      const double uniform = uniform_disk_magnification_accurate(u_near, radius);
+      return (edge * uniform + (c * (2.0 / 3)) * mu_weighted_disk_magnification(u_near, radius)) +
+             d * power_term(u_near, radius, 0.5, root_chords());
+    }
+    const double split = u_near < radius ? std::sqrt(law_split_mu(u_near, radius)) : 0;
+    // v = sqrt(mu): J dmu = (c + d/(2 sqrt(mu))) 2v dv = (2cv + d) dv.
+    return law_by_parts(u_near, radius, edge, split, scale,
+                        [c, d](double v) { return LawPoint{v * v, 2 * c * v + d}; });
+  });
+}
+
+double logarithmic_law_magnification(double u, double rho, double e, double f) noexcept {
+  if (!all_finite({e, f})) return quiet_nan;
+  // I = 1 - e (1 - mu) - f mu ln mu; for f < 0 it is convex with its minimum where
+  // e - f (ln mu + 1) = 0, mu = exp(e/f - 1), worth 1 - e + f mu there.
+  const double edge = 1 - e;
+  const double lowest_mu = std::exp(e / f - 1);
+  const bool non_negative = not_negative(edge, 1, edge + f * lowest_mu, f < 0 && lowest_mu < 1);
+  const LawSummary law =
+      summarise<3>({edge, e, -f}, {&uniform_moments, &mu_moments, &log_moments}, non_negative);
+  const double scale = std::fabs(e) + 2 * std::fabs(f);
+  return law_magnification(u, rho, law, [edge, e, f, scale](double u_near, double radius) {
+    if (radius <= largest_radius_by_lines) {
+      const double uniform = uniform_disk_magnification_accurate(u_near, radius);
+      return (edge * uniform + (e * (2.0 / 3)) * mu_weighted_disk_magnification(u_near, radius)) -
+             f * log_weighted_disk_integral(u_near, radius, line_target);
+    }
+    const double split = u_near < radius ? std::sqrt(law_split_mu(u_near, radius)) : 0;
+    // v = sqrt(mu): J dmu = (e - f (ln mu + 1)) 2v dv = 2v (e - f - 2 f ln v) dv, finite at v = 0.
+    return law_by_parts(u_near, radius, edge, split, scale, [e, f](double v) {
+      return LawPoint{v * v, (2 * v) * ((e - f) - 2 * f * std::log(v))};
+    });
+  });
+}
+
+const PowerLawRules::Exponent& PowerLawRules::rules(double alpha) noexcept {
+  for (std::size_t i = 0; i < used_; ++i) {
+    if (exponents_[i].alpha == alpha) return exponents_[i];
+  }
+  Exponent& slot = exponents_[next_];
+  next_ = (next_ + 1) % slots;
+  used_ = std::min(used_ + 1, slots);
+  slot.alpha = alpha;
+  slot.moments = power_moments(alpha);
+  slot.chords = PowerChordRules(alpha);
+  return slot;
+}
+
+double power2_law_magnification(double u, double rho, double c, double alpha, PowerLawRules& rules) noexcept {
+  if (!all_finite({c, alpha}) || !(alpha >= 0)) return quiet_nan;
+  if (alpha == 0) return uniform_law_magnification(u, rho);
+  // I = (1 - c) + c mu^alpha, monotonic in mu.
+  const double edge = 1 - c;
+  const PowerLawRules::Exponent& exponent = rules.rules(alpha);
+  const LawSummary law = summarise<2>({edge, c}, {&uniform_moments, &exponent.moments}, edge >= 0);
+  return law_magnification(u, rho, law, [edge, c, alpha, &exponent](double u_near, double radius) {
+    if (radius <= largest_radius_by_lines) {
+      const double uniform = uniform_disk_magnification_accurate(u_near, radius);
+      return edge * uniform + c * power_term(u_near, radius, alpha, exponent.chords);
+    }
+    const double mu_split = u_near < radius ? law_split_mu(u_near, radius) : 0;
+    if (alpha >= 1) {
+      return law_by_parts(u_near, radius, edge, mu_split, std::fabs(c) * alpha, [c, alpha](double mu) {
+        return LawPoint{mu, (c * alpha) * std::pow(mu, alpha - 1)};
+      });
+    }
+    // For alpha < 1 in w = mu^alpha, where J dmu = c alpha mu^(alpha - 1) dmu = c dw.
+    const double inverse = 1 / alpha;
+    return law_by_parts(u_near, radius, edge, std::pow(mu_split, alpha), std::fabs(c),
+                        [c, inverse](double w) { return LawPoint{std::pow(w, inverse), c}; });
+  });
+}
+
+double linear_law_flux(double u1) noexcept { return 1 - u1 / 3; }
+
+double quadratic_law_flux(double a, double b) noexcept { return 1 - a / 3 - b / 6; }
+
+double square_root_law_flux(double c, double d) noexcept { return 1 - c / 3 - d / 5; }
+
+double logarithmic_law_flux(double e, double f) noexcept { return 1 - e / 3 + 2 * f / 9; }
+
+double power2_law_flux(double c, double alpha) noexcept {
+  if (!(alpha >= 0)) return quiet_nan;
+  return 1 - c * alpha / (alpha + 2);
+}
+
+}  // namespace obrivane::models

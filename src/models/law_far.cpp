@@ -1,0 +1,31 @@
+// The series of uniform_disk_far.hpp weights its term k by (k + 1) c_k, c_k the profile's moment
+// k over its moment 0.
+#include "models/law_far.hpp"
+
+#include <array>
+#include <cstddef>
+#include <span>
+
+#include "models/uniform_disk_far.hpp"
+
+namespace obrivane::models {
+
+double law_magnification_far(double u, double a, const LawMoments& moments, double scale) noexcept {
+  std::array<double, disk_mean_value_terms> weights{};
+  for (std::size_t k = 1; k <= disk_mean_value_terms; ++k) {
+    weights[k - 1] = static_cast<double>(k + 1) * moments[k] / moments[0];
+  }
+  const double a_over_u = a / u;
+  const double ratio = a_over_u * a_over_u;
+  // As for the linear law (limb_darkened_far.cpp): term k is at most 0.125 ratio^k of the
+  // point-lens magnification for weights up to k + 1, here times the law's scale; the series
+  // stops once the first omitted term is below 2^-61.
+  std::size_t terms = 1;
+  for (double omitted = 0.125 * scale * (ratio * ratio); terms < disk_mean_value_terms && omitted > 4e-19;
+       omitted *= ratio) {
+    ++terms;
+  }
+  return weighted_disk_magnification_far(u, a, std::span<const double>(weights).first(terms));
+}
+
+}  // namespace obrivane::models

@@ -1,0 +1,47 @@
+// The disk whose brightness is mu^p, mu = sqrt(1 - r^2/a^2), p >= 0, by integrals along lines
+// through the lens (as mu_weighted_disk.hpp for p = 1).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <span>
+
+#include "numeric/gauss_rules.hpp"
+
+namespace obrivane::models {
+
+// The Gauss rules of the chord weight (1 - s^2)^(p/2), one per band of radius: the node counts of
+// the mu-weighted disk (mu_weighted_disk.cpp), set by the branch points of the point-lens
+// magnification, 2/a from the chord, which do not depend on the weight.
+class PowerChordRules {
+ public:
+  static constexpr std::array<double, 6> largest_radii = {0.01, 0.1, 0.3, 1, 3, 10};
+  static constexpr std::array<std::size_t, 6> sizes = {4, 6, 8, 12, 28, 80};
+  static constexpr std::size_t total_size = 138;
+
+  PowerChordRules() noexcept = default;
+  explicit PowerChordRules(double p) noexcept;
+
+  // The rule for a radius a <= largest_radii.back().
+  std::span<const numeric::GaussNode> for_radius(double a) const noexcept;
+
+  // With the lens well outside the disk, the angle integral in t = (u/a) sin(theta) carries the
+  // weight (1 - t^2)^((p+1)/2): its Gauss rules, 24 points for a <= 3 and 32 beyond.
+  std::span<const numeric::GaussNode> outside_rule(double a) const noexcept;
+
+ private:
+  std::array<numeric::GaussNode, total_size> nodes_{};
+  std::array<numeric::GaussNode, 24 + 32> outside_nodes_{};
+};
+
+// The integral of mu^p A over the disk of radius a centred u from the lens, divided by pi a^2 (the
+// magnification times the flux 2/(p + 2)), for 0 < a <= PowerChordRules::largest_radii.back() and
+// u >= 0, to about `target` absolute.
+double power_weighted_disk_integral(double u, double a, double p, const PowerChordRules& rules,
+                                    double target) noexcept;
+
+// The same for the brightness mu ln mu (the derivative of mu^p at p = 1; flux -2/9), with the
+// Chebyshev and logarithmic Chebyshev rules of gauss_rules.hpp.
+double log_weighted_disk_integral(double u, double a, double target) noexcept;
+
+}  // namespace obrivane::models
