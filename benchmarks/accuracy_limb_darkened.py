@@ -6,7 +6,7 @@ double-exponential source integral of tests/profile_reference.py.
 Regions in l (source radii): the centre (l <= 1e-3), the limb (|l - 1| <= 1e-3, down to 1e-12 and
 l = 1 exactly), elsewhere inside four radii, the series from four to 100 radii and beyond, for rho
 from 1e-4 to 10; and rho from 20 to 1000. The reference is itself good to about 1e-12 within 1e-6
-of the limb and 1e-13 beyond 100 radii (tests/test_profile_weighted.py checks those regions
+of the limb and 1e-13 beyond 100 radii (tests/models/test_profile_weighted.py checks those regions
 against the closed form and the mean-value expansion in mpmath); elsewhere to about 1e-15.
 """
 

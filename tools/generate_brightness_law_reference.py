@@ -18,7 +18,7 @@ and t = 1/(1 + tau) turns the two integrals into Carlson's (homogeneity scales t
     integral dt / sqrt(...) = 2 R_F(0, X, Y),  integral t dt / sqrt(...) = (2/3) P R_J(0, X, Y, P),
     X = (a + b)(a + 4), Y = a (a + b + 4), P = a (a + 4).
 ring_mean_by_quadrature is the same mean by direct quadrature, to check this one
-(tests/test_brightness_laws.py). The outer integral is mpmath's tanh-sinh quadrature at 30
+(tests/models/test_brightness_laws.py). The outer integral is mpmath's tanh-sinh quadrature at 30
 digits, split at x = s, where R has a logarithmic singularity; it reuses the values of R across
 profiles (the nodes of one interval are the same for every integrand). Values are kept to 25
 digits.

@@ -15,7 +15,7 @@ import mpmath
 import obrivane
 import pytest
 
-ROOT = Path(__file__).resolve().parents[1]
+ROOT = Path(__file__).resolve().parents[2]
 REFERENCE = json.loads(
     (ROOT / "tests" / "brightness_law_reference.json").read_text(encoding="utf-8")
 )

@@ -17,7 +17,7 @@ import textwrap
 
 import pytest
 
-ROOT = pathlib.Path(__file__).resolve().parent.parent
+ROOT = pathlib.Path(__file__).resolve().parents[2]
 REPEATS = 20
 POOL_SIZES = (1, 2, 8)
 

@@ -10,7 +10,7 @@ import pytest
 
 pytestmark = pytest.mark.tooling
 
-ROOT = pathlib.Path(__file__).resolve().parent.parent
+ROOT = pathlib.Path(__file__).resolve().parents[2]
 DOCS = ROOT / "docs"
 
 

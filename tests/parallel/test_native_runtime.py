@@ -12,7 +12,7 @@ import pytest
 
 pytestmark = pytest.mark.tooling
 
-ROOT = Path(__file__).resolve().parents[1]
+ROOT = Path(__file__).resolve().parents[2]
 PROGRAM = "parallel_runtime_test"
 
 

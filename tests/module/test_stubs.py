@@ -8,7 +8,7 @@ import pathlib
 import obrivane
 import pytest
 
-STUBS = pathlib.Path(__file__).resolve().parent.parent / "stubs" / "obrivane-stubs" / "__init__.pyi"
+STUBS = pathlib.Path(__file__).resolve().parents[2] / "stubs" / "obrivane-stubs" / "__init__.pyi"
 
 RESULTS = {
     "float": float,

@@ -11,7 +11,7 @@ import obrivane
 import pytest
 from profile_reference import point_lens, profile_magnification, uniform_disk_magnification
 
-EXAMPLE = pathlib.Path(__file__).resolve().parent.parent / "examples" / "light_curve.py"
+EXAMPLE = pathlib.Path(__file__).resolve().parents[2] / "examples" / "light_curve.py"
 SOURCE_RADIUS = 0.05
 IMPACT_PARAMETER = 0.02
 

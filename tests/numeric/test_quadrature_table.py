@@ -10,7 +10,7 @@ from pathlib import Path
 import mpmath
 import pytest
 
-ROOT = Path(__file__).resolve().parents[1]
+ROOT = Path(__file__).resolve().parents[2]
 HEADER = ROOT / "src" / "numeric" / "tanh_sinh_table.hpp"
 GENERATOR = ROOT / "tools" / "generate_tanh_sinh_table.py"
 

@@ -10,7 +10,7 @@ from pathlib import Path
 import mpmath
 import pytest
 
-ROOT = Path(__file__).resolve().parent.parent
+ROOT = Path(__file__).resolve().parents[2]
 HEADER = ROOT / "src" / "numeric" / "legendre" / "taylor_coefficients.hpp"
 GENERATOR = ROOT / "tools" / "generate_elliptic_tables.py"
 

@@ -14,7 +14,7 @@ import obrivane
 import pytest
 from profile_reference import profile_magnification, relative_error
 
-ROOT = Path(__file__).resolve().parents[1]
+ROOT = Path(__file__).resolve().parents[2]
 HEADER = ROOT / "src" / "models" / "disk_mean_value_series.hpp"
 GENERATOR = ROOT / "tools" / "generate_disk_mean_value_series.py"
 

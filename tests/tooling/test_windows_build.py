@@ -16,7 +16,7 @@ import pytest
 
 pytestmark = pytest.mark.tooling
 
-ROOT = Path(__file__).resolve().parents[1]
+ROOT = Path(__file__).resolve().parents[2]
 SCRIPT = ROOT / "tools" / "check_windows_build.sh"
 COMPILER = os.environ.get("MINGW_CXX", "x86_64-w64-mingw32-g++-posix")
 WINE = os.environ.get("WINE") or shutil.which("wine") or shutil.which("wine64")

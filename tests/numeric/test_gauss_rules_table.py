@@ -9,7 +9,7 @@ import mpmath
 import numpy as np
 import pytest
 
-ROOT = Path(__file__).resolve().parents[1]
+ROOT = Path(__file__).resolve().parents[2]
 HEADER = ROOT / "src" / "numeric" / "gauss_rules.hpp"
 GENERATOR = ROOT / "tools" / "generate_gauss_rules.py"
 

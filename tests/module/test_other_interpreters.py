@@ -11,7 +11,7 @@ import pytest
 
 pytestmark = pytest.mark.tooling
 
-ROOT = pathlib.Path(__file__).resolve().parent.parent
+ROOT = pathlib.Path(__file__).resolve().parents[2]
 
 
 def test_builds_and_runs_on_each_python():

@@ -82,7 +82,7 @@ def test_module_docstring_states_the_units_and_lists_every_function():
 
 
 def test_version_matches_the_project():
-    pyproject = pathlib.Path(__file__).resolve().parent.parent / "pyproject.toml"
+    pyproject = pathlib.Path(__file__).resolve().parents[2] / "pyproject.toml"
     declared = re.search(r'^version = "([^"]+)"$', pyproject.read_text(), re.MULTILINE)
     assert declared is not None
     assert obrivane.__version__ == declared.group(1)
