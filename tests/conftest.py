@@ -1,7 +1,12 @@
 import math
 import os
+import pathlib
+import sys
 
 import pytest
+
+# The table generators of tools/ import their shared rendering helper as a sibling module.
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "tools"))
 
 try:
     from hypothesis import HealthCheck, Phase, settings

@@ -30,6 +30,8 @@ import math
 import sys
 from fractions import Fraction
 
+from header_rendering import aligned_rows, write_rendered
+
 # Terms k = 1 ... TERMS after the point-lens value itself.
 TERMS = 12
 
@@ -132,8 +134,7 @@ def render() -> str:
     for k, h in enumerate(coefficients, start=1):
         lines.append(f"    // H_{k}")
         rows = [(f"    {float(c).hex()},", f"// {float(c)!r}") for c in h]
-        width = max(len(code) for code, _ in rows)
-        lines += [f"{code.ljust(width)}  {comment}" for code, comment in rows]
+        lines += aligned_rows(rows)
     lines += [
         "};",
         "",
@@ -144,13 +145,7 @@ def render() -> str:
 
 
 def main(argv: list[str]) -> int:
-    text = render()
-    if len(argv) > 1:
-        with open(argv[1], "w", encoding="utf-8") as output:
-            output.write(text)
-    else:
-        sys.stdout.write(text)
-    return 0
+    return write_rendered(render, argv)
 
 
 if __name__ == "__main__":

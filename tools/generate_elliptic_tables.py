@@ -27,6 +27,7 @@ import sys
 from fractions import Fraction
 
 import mpmath
+from header_rendering import write_rendered
 
 WORKING_BITS = 300
 # A value closer than this to a rounding midpoint (in ulps) could be misrounded by the working
@@ -226,13 +227,7 @@ def render_header() -> str:
 
 
 def main(argv: list[str]) -> int:
-    text = render_header()
-    if len(argv) > 1:
-        with open(argv[1], "w", encoding="utf-8") as output:
-            output.write(text)
-    else:
-        sys.stdout.write(text)
-    return 0
+    return write_rendered(render_header, argv)
 
 
 if __name__ == "__main__":

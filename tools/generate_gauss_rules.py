@@ -34,6 +34,7 @@ import sys
 
 import mpmath
 import numpy as np
+from header_rendering import aligned_rows, write_rendered
 
 WORKING_BITS = 400
 LEGENDRE_SIZES = (10, 12, 16, 24, 32)
@@ -163,10 +164,9 @@ def gauss_from_moments(n: int, beta: float, logarithmic: bool) -> list[tuple[flo
 
 def render_rule(name: str, nodes: list[tuple[float, float]]) -> list[str]:
     rows = [(f"    {{{x.hex()}, {w.hex()}}},", f"// {x!r}, {w!r}") for x, w in nodes]
-    width = max(len(code) for code, _ in rows)
     return (
         [f"inline constexpr std::array<GaussNode, {len(nodes)}> {name} = {{{{"]
-        + [f"{code.ljust(width)}  {comment}" for code, comment in rows]
+        + aligned_rows(rows)
         + ["}};", ""]
     )
 
@@ -212,13 +212,7 @@ def render() -> str:
 
 
 def main(argv: list[str]) -> int:
-    text = render()
-    if len(argv) > 1:
-        with open(argv[1], "w", encoding="utf-8") as output:
-            output.write(text)
-    else:
-        sys.stdout.write(text)
-    return 0
+    return write_rendered(render, argv)
 
 
 if __name__ == "__main__":

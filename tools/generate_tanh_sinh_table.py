@@ -20,6 +20,7 @@ import sys
 from fractions import Fraction
 
 import mpmath
+from header_rendering import aligned_rows, write_rendered
 
 LEVELS = 7
 WORKING_BITS = 400
@@ -121,8 +122,7 @@ def render() -> str:
         lines.append(f"    // level {level}, h = {step}")
         # Trailing comments aligned within the level, as clang-format would align them.
         rows = [(f"    {{{w.hex()}, {x.hex()}}},", f"// {w!r}, {x!r}") for w, x in nodes]
-        width = max(len(code) for code, _ in rows)
-        lines += [f"{code.ljust(width)}  {comment}" for code, comment in rows]
+        lines += aligned_rows(rows)
     lines += [
         "}};",
         "",
@@ -133,13 +133,7 @@ def render() -> str:
 
 
 def main(argv: list[str]) -> int:
-    text = render()
-    if len(argv) > 1:
-        with open(argv[1], "w", encoding="utf-8") as output:
-            output.write(text)
-    else:
-        sys.stdout.write(text)
-    return 0
+    return write_rendered(render, argv)
 
 
 if __name__ == "__main__":

@@ -52,7 +52,13 @@ def test_all_lists_the_functions_in_registration_order():
 
 def test_namespace_holds_the_functions_and_nothing_more():
     # fspl is the submodule of ufuncs in Einstein units, an attribute as os.path is of os.
-    expected = {name for name, _ in FUNCTIONS} | {"__all__", "__doc__", "__name__", "__version__", "fspl"}
+    expected = {name for name, _ in FUNCTIONS} | {
+        "__all__",
+        "__doc__",
+        "__name__",
+        "__version__",
+        "fspl",
+    }
     loader_attributes = {"__file__", "__loader__", "__package__", "__spec__"}
     assert set(vars(obrivane)) - loader_attributes == expected
     assert obrivane.__name__ == "obrivane"
