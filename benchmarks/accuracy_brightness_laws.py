@@ -3,7 +3,8 @@ module), against the two-dimensional source integrals of tests/brightness_law_re
 
     PYTHONPATH=build/dev python benchmarks/accuracy_brightness_laws.py [--quick]
 
-1. The worst relative error of each law (the coefficient sets of tests/models/test_brightness_laws.py)
+1. The worst relative error of each law (the coefficient sets of
+   tests/models/test_brightness_laws.py)
    per region of s = u/rho (source radii) and band of rho: the centre (s = 0), inside, the limb
    (|s - 1| <= 1e-12), outside within four radii, and the far series beyond; rho <= 3 (bound
    1e-13) and 3 < rho <= 1000 (bound 1e-11).
