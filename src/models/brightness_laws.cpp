@@ -18,6 +18,7 @@
 #include "models/law_far.hpp"
 #include "models/mu_weighted_disk.hpp"
 #include "models/power_weighted_disk.hpp"
+#include "models/source_radius.hpp"
 #include "models/uniform_disk.hpp"
 #include "models/uniform_disk_far.hpp"
 
@@ -26,16 +27,6 @@ namespace {
 
 constexpr double quiet_nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double infinity = std::numeric_limits<double>::infinity();
-
-// As in limb_darkened.cpp: near the lens A(r) = (1/r)(1 + O(r^2)), so a source much smaller than
-// the Einstein radius is evaluated at this scale and scaled back (a relative O(1e-120) change)
-// before the squares and cubes of its size underflow.
-constexpr double small_scale = 1e-60;
-constexpr double far_small_scale = 1e-100;
-
-// Beyond this radius the excess over 1, about 2/(rho^2 flux) for a law of flux of order 1, is
-// below the rounding of 1.
-constexpr double indistinguishable_radius = 1e8;
 
 constexpr LawMoments uniform_moments = power_moments(0);
 constexpr LawMoments root_moments = power_moments(0.5);
@@ -71,22 +62,24 @@ template <class Near>
 double law_magnification(double u, double rho, const LawSummary& law, Near&& near) noexcept {
   if (!(u >= 0) || !(rho > 0) || !(rho < infinity)) return quiet_nan;
   if (!std::isfinite(law.moments[0])) return quiet_nan;
-  if (u == infinity || rho > indistinguishable_radius) return 1;
+  if (u == infinity || rho > indistinguishable_source_radius) return 1;
   const auto bounded = [&law](double magnification) {
-    return law.non_negative && magnification < 1 ? 1.0 : magnification;
+    return law.non_negative ? at_least_one(magnification) : magnification;
   };
   if (rho <= far_disk_ratio * u) {
     // An overflowing separation: the point-lens magnification is 1 to all digits there.
     if (!std::isfinite(u)) return 1;
-    if (u < far_small_scale) {
-      const double rescaled =
-          law_magnification_far(far_small_scale, far_small_scale * (rho / u), law.moments, law.scale);
-      return (rescaled * far_small_scale) / u;
+    if (u < small_separation_scale) {
+      const double rescaled = law_magnification_far(
+          small_separation_scale, small_separation_scale * (rho / u), law.moments, law.scale);
+      return (rescaled * small_separation_scale) / u;
     }
     return bounded(law_magnification_far(u, rho, law.moments, law.scale));
   }
-  if (rho < small_scale) {
-    return ((near((u / rho) * small_scale, small_scale) / law.moments[0]) * small_scale) / rho;
+  if (rho < small_source_scale) {
+    return ((near((u / rho) * small_source_scale, small_source_scale) / law.moments[0]) *
+            small_source_scale) /
+           rho;
   }
   return bounded(near(u, rho) / law.moments[0]);
 }

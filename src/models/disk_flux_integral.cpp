@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "models/uniform_disk.hpp"
 #include "numeric/chebyshev/chebyshev_antiderivative.hpp"
@@ -13,7 +14,7 @@
 namespace obrivane::models {
 namespace {
 
-constexpr double pi = 3.141592653589793;
+constexpr double pi = std::numbers::pi;
 
 // z log|z/c| and its antiderivative F(z) = z^2 (log|z/c|/2 - 1/4), both 0 at z = 0.
 double z_log_z(double z, double c) noexcept { return z == 0 ? 0.0 : z * std::log(std::fabs(z / c)); }

@@ -21,18 +21,6 @@ namespace {
 
 constexpr double quiet_nan = std::numeric_limits<double>::quiet_NaN();
 
-// Within a few Einstein radii of the lens A(r) = (1/r) (1 + 3 r^2/8 + ...), so the magnification
-// of a disk much smaller than the Einstein radius scales as 1/size: A(c u, c a) = A(u, a) / c to
-// a relative O(max(u, a)^2). Sizes below small_scale are evaluated at that scale and scaled back,
-// before their squares and cubes underflow.
-constexpr double small_scale = 1e-60;
-constexpr double far_small_scale = 1e-100;
-
-// Beyond this source radius the magnification differs from 1 by at most about 2.5/a^2 (the
-// point-lens excess, whose integral over the plane is 2 pi, spread over the flux 0.8 pi a^2),
-// below the rounding of 1.
-constexpr double indistinguishable_radius = 1e8;
-
 double near_magnification(double u, double a) noexcept {
   const double uniform = uniform_disk_magnification_accurate(u, a);
   const double mu_weighted = a <= largest_radius_by_lines ? mu_weighted_disk_magnification(u, a)
@@ -40,25 +28,24 @@ double near_magnification(double u, double a) noexcept {
   return (uniform + mu_weighted) * 0.5;
 }
 
-// A mean of the point-lens magnification is at least 1; rounding (a few ulps, about 1e-14 in the
-// radial form for very large sources) must not take it below. NaN stays NaN.
-double at_least_one(double magnification) noexcept { return magnification < 1 ? 1 : magnification; }
-
 }  // namespace
 
 double limb_darkened_magnification(double x, double rho) noexcept {
   if (!(x >= 0) || !std::isfinite(x)) return quiet_nan;
-  if (rho > indistinguishable_radius) return 1;
+  if (rho > indistinguishable_source_radius) return 1;
   const double u = x * rho;
   if (rho <= far_disk_ratio * u) {
     // An overflowing separation: the point-lens magnification is 1 to all digits there.
     if (!std::isfinite(u)) return 1;
-    if (u < far_small_scale) {
-      return (limb_darkened_magnification_far(far_small_scale, far_small_scale / x) * far_small_scale) / u;
+    if (u < small_separation_scale) {
+      return (limb_darkened_magnification_far(small_separation_scale, small_separation_scale / x) *
+              small_separation_scale) /
+             u;
     }
     return at_least_one(limb_darkened_magnification_far(u, rho));
   }
-  if (rho < small_scale) return (near_magnification(x * small_scale, small_scale) * small_scale) / rho;
+  if (rho < small_source_scale)
+    return (near_magnification(x * small_source_scale, small_source_scale) * small_source_scale) / rho;
   return at_least_one(near_magnification(u, rho));
 }
 

@@ -15,14 +15,15 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <numbers>
 
 #include "numeric/gauss_rules.hpp"
 
 namespace obrivane::models {
 namespace {
 
-constexpr double pi = 3.141592653589793;
-constexpr double half_pi = 1.5707963267948966;
+constexpr double pi = std::numbers::pi;
+constexpr double half_pi = std::numbers::pi / 2;
 
 double point_lens_times_radius(double w) noexcept {
   const double w_squared = w * w;

@@ -8,6 +8,7 @@
 // interval is split there and the double-exponential rule, which takes end-point singularities
 // in its stride, does the rest.
 #include <cmath>
+#include <numbers>
 
 #include "models/mu_weighted_disk.hpp"
 #include "models/uniform_disk.hpp"
@@ -16,7 +17,7 @@
 namespace obrivane::models {
 namespace {
 
-constexpr double half_pi = 1.5707963267948966;
+constexpr double half_pi = std::numbers::pi / 2;
 // Absolute, on an integral of about 2/3: the rule's error estimate is pessimistic by orders of
 // magnitude here (results agree with the source integral to about 1e-14), and a smaller target
 // only adds levels.

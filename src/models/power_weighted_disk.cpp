@@ -15,6 +15,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <numbers>
 
 #include "numeric/gauss_jacobi_symmetric.hpp"
 #include "numeric/gauss_rules.hpp"
@@ -23,8 +24,8 @@
 namespace obrivane::models {
 namespace {
 
-constexpr double pi = 3.141592653589793;
-constexpr double half_pi = 1.5707963267948966;
+constexpr double pi = std::numbers::pi;
+constexpr double half_pi = std::numbers::pi / 2;
 
 // Up to this separation (in source radii) the angle integral takes a Gauss-Legendre rule, and
 // from gauss_outside_ratio on a Gauss-Jacobi rule in t = (u/a) sin(theta), where the only

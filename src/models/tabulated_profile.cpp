@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <limits>
 #include <memory>
+#include <numbers>
 #include <span>
 #include <string>
 #include <utility>
@@ -32,11 +33,12 @@
 namespace obrivane::models {
 namespace {
 
-constexpr double two_pi = 6.283185307179586;
+constexpr double two_pi = 2 * std::numbers::pi;
 constexpr double quiet_nan = std::numeric_limits<double>::quiet_NaN();
 
-// Beyond four source radii the series is exact to rounding (uniform_disk_far.hpp).
-constexpr double far_separation = 1 / far_disk_ratio;
+// Beyond four source radii (l in source radii) the series is exact to rounding
+// (uniform_disk_far.hpp).
+constexpr double far_series_separation = 1 / far_disk_ratio;
 
 // A source this large against the Einstein radius is magnified by 1 + I(l) / (rho^2 int x I dx):
 // A - 1 = int I (A_ps - 1) d^2r / int I d^2r, and int (A_ps - 1) d^2r = 2 pi over the plane is
@@ -163,7 +165,7 @@ constexpr double central_separation = 0x1p-60;
 
 double magnification_at_scale(const Source& source, double l, double rho) {
   if (l < central_separation) l = 0;
-  if (l >= far_separation) return weighted_disk_magnification_far(l * rho, rho, source.weights);
+  if (l >= far_series_separation) return weighted_disk_magnification_far(l * rho, rho, source.weights);
   if (source.knots != nullptr)
     return source.knots->numerator(l, rho) / (two_pi * source.profile.flux_moment());
   return tabulated_near_magnification(source.profile, l, rho);
@@ -228,7 +230,7 @@ double PreparedTable::magnification(double u, double rho) const {
   if (u == std::numeric_limits<double>::infinity()) return 1;
   const Source source{profile_, weights_, knots_.get()};
   const double value = obrivane::models::magnification(source, u / rho, 1, rho, rho);
-  return is_mean_ && value < 1 ? 1 : value;
+  return is_mean_ ? at_least_one(value) : value;
 }
 
 std::vector<double> tabulated_magnification(const std::vector<double>& l, double re, double rstar,
@@ -241,19 +243,19 @@ std::vector<double> tabulated_magnification(const std::vector<double>& l, double
   const double rho = rstar / re;
   // The moments cost a pass over the table; only a separation far from the lens needs them.
   std::array<double, disk_mean_value_terms> weights{};
-  if (std::any_of(l.begin(), l.end(), [](double s) { return s >= far_separation; })) {
+  if (std::any_of(l.begin(), l.end(), [](double s) { return s >= far_series_separation; })) {
     weights = profile.mean_value_weights();
   }
   std::unique_ptr<const KnotForm> knots;
   if (profile.pieces().size() > knot_form_pieces &&
-      std::any_of(l.begin(), l.end(), [](double s) { return s < far_separation; })) {
+      std::any_of(l.begin(), l.end(), [](double s) { return s < far_series_separation; })) {
     knots = std::make_unique<const KnotForm>(profile);
   }
   const Source source{profile, weights, knots.get()};
   const bool is_mean = is_weighted_mean(bf);
   parallel::parallel_for(l.size(), [&](std::size_t i) {
     const double value = magnification(source, l[i], re, rstar, rho);
-    result[i] = is_mean && value < 1 ? 1 : value;
+    result[i] = is_mean ? at_least_one(value) : value;
   });
   return result;
 }

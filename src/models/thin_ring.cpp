@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 #include "models/thin_ring_rescaled.hpp"
 #include "numeric/legendre/ellipk.hpp"
@@ -21,7 +22,7 @@
 namespace obrivane::models {
 namespace {
 
-constexpr double two_pi = 6.283185307179586;
+constexpr double two_pi = 2 * std::numbers::pi;
 constexpr double quiet_nan = std::numeric_limits<double>::quiet_NaN();
 
 // Rings closer to the lens than this, absolutely or relative to l + r, use the ratio form.

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "numeric/carlson/elliprf.hpp"
 #include "numeric/carlson/elliprj.hpp"
@@ -56,7 +57,7 @@ Ratios ratios(double l, double r, double re, double rstar) {
 }  // namespace
 
 ModelResult<double> thin_ring_rescaled(double l, double r, double re, double rstar) {
-  constexpr double two_over_pi = 0.6366197723675814;
+  constexpr double two_over_pi = 2 * std::numbers::inv_pi;
 
   const auto [ls, rs, half_b] = ratios(l, r, re, rstar);
   const double sum = ls + rs;

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <numbers>
 
 #include "models/source_radius.hpp"
 #include "models/uniform_disk_far.hpp"
@@ -28,26 +29,22 @@
 namespace obrivane::models {
 namespace {
 
-constexpr double pi = 3.141592653589793;
+constexpr double pi = std::numbers::pi;
 
 // A failed element: the quiet NaN with the sign bit clear.
 constexpr double failed_element = std::numeric_limits<double>::quiet_NaN();
 
-// Beyond this separation (in source radii) the closed form loses about eps (u/rho)^2 to
-// cancellation between its E and K terms, while the mean-value series is exact to rounding.
-constexpr double far_separation = 100;
+// Beyond this separation (in source radii) the fixed-order closed form loses about eps (u/rho)^2
+// to cancellation between its E and K terms, while the mean-value series is exact to rounding;
+// up to it the fixed order is kept, bit for bit.
+constexpr double fixed_order_separation = 100;
 
 // The closed form squares and cubes rho; outside these bounds some of those products overflow or
 // underflow. There the disk is either so small that A(r) = (1/r)(1 + O(r^2)) makes the
-// magnification scale as 1/rho, and it is evaluated at rescaled_radius and scaled back, or so
+// magnification scale as 1/rho, and it is evaluated at small_source_scale and scaled back, or so
 // large that it differs from 1 by about 2/rho^2, below rounding.
 constexpr double smallest_closed_form_radius = 1e-75;
 constexpr double largest_closed_form_radius = 1e75;
-constexpr double rescaled_radius = 1e-60;
-
-// The far series squares u; below this separation (Einstein radii) it is evaluated at this
-// separation and scaled back by the same 1/size law.
-constexpr double smallest_series_separation = 1e-100;
 
 // Within this distance of the limb, absolutely or relative to u + rho, the near-limb evaluation
 // is used. Outside it 1 - n = (u-rho)^2/(u+rho)^2 exceeds 1e-6, so the complements formed inside
@@ -57,12 +54,12 @@ constexpr double relative_limb_band = 0.001;
 
 // The limit u -> rho: (2/rho + ((rho^2+1)/rho^2) * 2 atan(rho)) / pi. The angle
 // pi/2 + asin((rho^2-1)/(rho^2+1)) equals 2 atan(rho) and is formed without cancellation.
-double coincident_magnification(const double& rho, const double& rho_squared) {
+double coincident_magnification(double rho, double rho_squared) {
   return (2 / rho + ((rho_squared + 1) / rho_squared) * (2 * std::atan(rho))) / pi;
 }
 
 // The closing combination of the three terms, shared by both evaluations.
-double witt_mao_terms(double u, double d, double s, double S, const double& rho_squared, double E, double K,
+double witt_mao_terms(double u, double d, double s, double S, double rho_squared, double E, double K,
                       double P) {
   const double t1 = ((s * S) / (rho_squared + rho_squared)) * E;
   const double t2 = ((d * ((u * u - rho_squared) * 0.5 + 4)) / (S * rho_squared)) * K;
@@ -73,7 +70,7 @@ double witt_mao_terms(double u, double d, double s, double S, const double& rho_
 // With s = u + rho and d = u - rho: s^2 - 4 u rho = d^2, hence
 //   1 - n = d^2 / s^2,   1 - m = d^2 (4 + s^2) / (s^2 (4 + d^2)),
 // and K = R_F(0, 1-m, 1), E = 2 R_G(0, 1-m, 1), Pi(n, m) = R_F(0, 1-m, 1) + n R_J(0, 1-m, 1, 1-n)/3.
-double near_limb_magnification(double u, double d, const double& rho, const double& rho_squared) {
+double near_limb_magnification(double u, double d, double rho, double rho_squared) {
   const double s = u + rho;
   const double n = ((rho * 4) * u) / (s * s);
   // A negative n (u and rho of opposite signs) has no real modulus, as in the general form.
@@ -98,7 +95,7 @@ double near_limb_magnification(double u, double d, const double& rho, const doub
   return witt_mao_terms(u, d, s, S, rho_squared, E, K, P);
 }
 
-double general_magnification(double u, double d, const double& rho, const double& rho_squared) {
+double general_magnification(double u, double d, double rho, double rho_squared) {
   const double s = rho + u;
   const double S = std::sqrt(d * d + 4);
   const double n = ((rho * 4) * u) / (s * s);
@@ -119,7 +116,7 @@ double general_magnification(double u, double d, const double& rho, const double
 
 }  // namespace
 
-double uniform_disk_magnification_at_u(double u, const double& rho, const double& rho_squared) noexcept {
+double uniform_disk_magnification_at_u(double u, double rho, double rho_squared) noexcept {
   const double d = u - rho;
   // A NaN difference fails both tests and goes the general way, where it gives NaN.
   if (std::fabs(d) < absolute_limb_band || std::fabs(d) < relative_limb_band * (u + rho)) {
@@ -141,33 +138,33 @@ double uniform_disk_magnification_accurate(double u, double rho) noexcept {
   return uniform_disk_magnification_fast(u, rho);
 }
 
-double uniform_disk_magnification(double x, const double& rho, const double& rho_squared) noexcept {
+double uniform_disk_magnification(double x, double rho, double rho_squared) noexcept {
   // An infinite separation has no magnification and stays NaN, through the closed form.
-  if (x > far_separation && x < std::numeric_limits<double>::infinity()) {
+  if (x > fixed_order_separation && x < std::numeric_limits<double>::infinity()) {
     const double u = x * rho;
     // An overflowing separation: the point-lens magnification is 1 to all digits there.
     if (!std::isfinite(u)) return 1;
-    if (u < smallest_series_separation) {
+    if (u < small_separation_scale) {
       const double rescaled =
-          uniform_disk_magnification_far(smallest_series_separation, smallest_series_separation / x);
-      return (rescaled * smallest_series_separation) / u;
+          uniform_disk_magnification_far(small_separation_scale, small_separation_scale / x);
+      return (rescaled * small_separation_scale) / u;
     }
     // A mean of the point-lens magnification, at least 1: rounding must not take it below.
     const double magnification = uniform_disk_magnification_far(u, rho);
-    return magnification < 1 ? 1 : magnification;
+    return at_least_one(magnification);
   }
   if (rho < smallest_closed_form_radius || rho > largest_closed_form_radius) {
     if (!(x >= 0)) return failed_element;
     if (rho > largest_closed_form_radius) return 1;
-    const double rescaled = uniform_disk_magnification_carlson(x * rescaled_radius, rescaled_radius);
-    return (rescaled * rescaled_radius) / rho;
+    const double rescaled = uniform_disk_magnification_carlson(x * small_source_scale, small_source_scale);
+    return (rescaled * small_source_scale) / rho;
   }
   // Every magnification is at least 1. Where the closed form rounds below that (its E, K and Pi
   // terms cancel far from the source, and for large sources near the limb band, where Pi carries
   // the rounding of 1 - n), the bound is the better value; every other result is the closed
   // form's to the last bit.
   const double magnification = uniform_disk_magnification_at_u(x * rho, rho, rho_squared);
-  return magnification < 1 ? 1 : magnification;
+  return at_least_one(magnification);
 }
 
 std::vector<double> witt_mao_magnification(std::vector<double> l, double re, double rstar) {

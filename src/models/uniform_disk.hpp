@@ -8,11 +8,11 @@ namespace obrivane::models {
 // The magnification at separation x (in source radii) of a source of radius rho (in Einstein
 // radii); rho_squared is rho*rho, shared by every element of a batch. Never fails: a failed
 // elliptic integral gives NaN.
-double uniform_disk_magnification(double x, const double& rho, const double& rho_squared) noexcept;
+double uniform_disk_magnification(double x, double rho, double rho_squared) noexcept;
 
 // The same magnification at separation u in Einstein radii (the x-form computes u = x*rho first
 // and calls this one).
-double uniform_disk_magnification_at_u(double u, const double& rho, const double& rho_squared) noexcept;
+double uniform_disk_magnification_at_u(double u, double rho, double rho_squared) noexcept;
 
 // The same magnification at u Einstein radii, free of cancellation everywhere but not bit for bit
 // the batch form: Bulirsch's two-integral form (uniform_disk_fast.hpp) wherever the disk reaches

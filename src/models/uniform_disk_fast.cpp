@@ -24,14 +24,16 @@
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 
+#include "models/source_radius.hpp"
 #include "models/uniform_disk_far.hpp"
 #include "numeric/legendre/cel_pair.hpp"
 
 namespace obrivane::models {
 namespace {
 
-constexpr double pi = 3.141592653589793;
+constexpr double pi = std::numbers::pi;
 constexpr double quiet_nan = std::numeric_limits<double>::quiet_NaN();
 
 // Beyond this radius the magnification exceeds 1 by at most 2 / rho^2 = 2e-18 (the point-lens
@@ -91,7 +93,7 @@ double magnification(double u, double rho) noexcept {
 double uniform_disk_magnification_fast(double u, double rho) noexcept {
   // A mean of the point-lens magnification is at least 1; rounding must not take it below.
   const double value = magnification(u, rho);
-  return value < 1 ? 1 : value;
+  return at_least_one(value);
 }
 
 }  // namespace obrivane::models

@@ -1,10 +1,12 @@
 // Constants shared by the Carlson and Legendre elliptic-integral routines, as binary64 decimals.
 #pragma once
 
+#include <numbers>
+
 namespace obrivane::numeric::elliptic_constants {
 
-inline constexpr double pi = 3.141592653589793;
-inline constexpr double half_pi = 1.5707963267948966;
+inline constexpr double pi = std::numbers::pi;
+inline constexpr double half_pi = std::numbers::pi / 2;
 inline constexpr double three_pi = 9.42477796076938;
 
 // Machine epsilon 2^-52: how close m or n may come to 1 before Pi(n, m) is taken as infinite.

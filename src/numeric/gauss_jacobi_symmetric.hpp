@@ -13,6 +13,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <numbers>
 #include <span>
 
 #include "numeric/gauss_rules.hpp"
@@ -81,7 +82,7 @@ void gauss_jacobi_symmetric(double beta, std::span<GaussNode> rule, std::array<d
   double ratio = 1;
   double x = beta;
   for (; x > 100; x -= 1) ratio *= x / (x + 0.5);
-  const double mu0 = std::sqrt(3.141592653589793) * ratio * (std::tgamma(x + 1) / std::tgamma(x + 1.5));
+  const double mu0 = std::sqrt(std::numbers::pi) * ratio * (std::tgamma(x + 1) / std::tgamma(x + 1.5));
   for (std::size_t k = 0; k < n; ++k) rule[k] = GaussNode{d[k], mu0 * (z[k] * z[k])};
   std::sort(rule.begin(), rule.begin() + static_cast<std::ptrdiff_t>(n),
             [](const GaussNode& left, const GaussNode& right) { return left.abscissa > right.abscissa; });

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <numbers>
 #include <type_traits>
 
 #include "numeric/tanh_sinh_table.hpp"
@@ -45,7 +46,7 @@ double finite_or_zero(Integrand& integrand, double y) {
 template <class Integrand>
 IntegrationResult integrate(Integrand&& integrand, double a, double b,
                             double target) noexcept(std::is_nothrow_invocable_v<Integrand&, double>) {
-  constexpr double pi = 3.141592653589793;
+  constexpr double pi = std::numbers::pi;
   constexpr double largest_double = 1.7976931348623157e308;
   // Levels 1 and 2 have too few points for their difference to say anything about convergence;
   // the first test comes after level 3.
@@ -102,7 +103,7 @@ IntegrationResult integrate(Integrand&& integrand, double a, double b,
 // in the order of operations of integrate().
 inline constexpr std::array<double, tanh_sinh_levels> tanh_sinh_weight_sums = [] {
   std::array<double, tanh_sinh_levels> sums{};
-  double estimate = 3.141592653589793;
+  double estimate = std::numbers::pi;
   for (std::size_t level = 0; level < tanh_sinh_levels; ++level) {
     double sum = 0.0;
     for (std::size_t i = tanh_sinh_level_offsets[level]; i < tanh_sinh_level_offsets[level + 1]; ++i) {

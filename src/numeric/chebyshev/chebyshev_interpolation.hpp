@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <numbers>
 
 namespace obrivane::numeric {
 
@@ -54,7 +55,7 @@ class ChebyshevPoints {
 
  private:
   ChebyshevPoints() {
-    const double pi = 3.141592653589793;
+    const double pi = std::numbers::pi;
     const double m = static_cast<double>(M);
     for (std::size_t j = 0; j < M; ++j) points_[j] = std::cos(pi * (static_cast<double>(j) + 0.5) / m);
     for (std::size_t k = 0; k < M; ++k) {
