@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -178,10 +179,40 @@ struct UfuncRecord {
   const char* core_signature;  // null for an element-wise ufunc
 };
 
+// Whether a help text opens with "{name}({p1}, {p2}, ..., /, out=None", the inputs those of the
+// kernel's parameter list, so that the signature users read cannot drift from the kernel.
+template <std::size_t N>
+constexpr bool opens_with_signature(const char* name, const std::array<const char*, N>& parameters,
+                                    std::string_view docstring) {
+  const auto take = [&docstring](std::string_view expected) {
+    if (!docstring.starts_with(expected)) return false;
+    docstring.remove_prefix(expected.size());
+    return true;
+  };
+  if (!take(name) || !take("(")) return false;
+  for (const char* parameter : parameters) {
+    if (!take(parameter) || !take(", ")) return false;
+  }
+  return take("/, out=None");
+}
+
 template <class Kernel>
 constexpr UfuncRecord record_of(const char* docstring) {
+  if (!opens_with_signature(Kernel::name, Kernel::parameters, docstring)) {
+    throw "a ufunc's help text opens with its signature, the inputs those of its kernel";
+  }
   constexpr int inputs = static_cast<int>(Kernel::parameters.size());
   return UfuncRecord{Kernel::name, inputs, docstring, &strided_loop<Kernel>, &promoter<inputs + 1>, nullptr};
+}
+
+// The generalised ufunc over a table, its signature checked like the kernels' ones.
+constexpr UfuncRecord tabulated_record() {
+  constexpr std::array<const char*, 4> parameters{"u", "rho", "radius", "brightness"};
+  if (!opens_with_signature("tabulated", parameters, docstrings::tabulated)) {
+    throw "tabulated's help text opens with its signature";
+  }
+  return UfuncRecord{"tabulated",        4, docstrings::tabulated, &tabulated_loop, &promoter<5>,
+                     "(),(),(n),(n)->()"};
 }
 
 // The ufuncs in the order of __all__.
@@ -193,7 +224,7 @@ constexpr std::array<UfuncRecord, 10> ufunc_records{
     record_of<SquareRootKernel>(docstrings::square_root),
     record_of<LogarithmicKernel>(docstrings::logarithmic),
     record_of<Power2Kernel>(docstrings::power2),
-    UfuncRecord{"tabulated", 4, docstrings::tabulated, &tabulated_loop, &promoter<5>, "(),(),(n),(n)->()"},
+    tabulated_record(),
     record_of<U1FromGammaKernel>(docstrings::u1_from_gamma),
     record_of<GammaFromU1Kernel>(docstrings::gamma_from_u1),
 };
