@@ -5,7 +5,7 @@
 // Every kernel has
 //   name, parameters                 the ufunc's name and the names of its inputs;
 //   coefficients                     how many trailing inputs are law coefficients;
-//   State                            per-chunk working storage of the model (mostly empty);
+//   State                            per-chunk working storage of the model (empty so far);
 //   evaluate(State&, inputs...)      the magnification or conversion of one element;
 //   coefficient_problem(coeffs...)   null, or why the coefficients describe no source.
 #pragma once
@@ -95,10 +95,12 @@ struct Power2Kernel {
   static constexpr const char* name = "power2";
   static constexpr std::array<const char*, 4> parameters{"u", "rho", "c", "alpha"};
   static constexpr std::size_t coefficients = 2;
-  // The quadrature rule of the last exponent seen, shared by the elements of a chunk (a band
-  // usually has one exponent).
-  using State = models::PowerLawRules;
-  static double evaluate(State& rules, double u, double rho, double c, double alpha) noexcept {
+  using State = NoState;
+  static double evaluate(State&, double u, double rho, double c, double alpha) noexcept {
+    // The quadrature rules and moments made for the last few exponents, kept by each thread of
+    // work across calls: making them costs about a millisecond, a light curve's worth of points,
+    // and they depend on the exponent alone, so the cache changes no result.
+    thread_local models::PowerLawRules rules;
     return models::power2_law_magnification(u, rho, c, alpha, rules);
   }
   static const char* coefficient_problem(double c, double alpha) noexcept {
