@@ -6,12 +6,13 @@
 // G even in h and analytic in h^2. h^(p+1) is analytic in theta only for odd p: for other p it has
 // an end-point singularity (h -> 0) at the tangent line theta* = asin(a/u) when the lens is
 // outside, and, when the lens is just inside, a near-singularity at theta = pi/2, where
-// h^2 = a^2 - u^2 sin^2(theta) reaches a^2 - u^2. The double-exponential rule in theta takes both
-// in its stride; G comes from the Gauss rule of its weight. With the lens inside, the angle is
-// measured from the perpendicular, psi = pi/2 - theta, so that h^2 = (a - u)(a + u) + u^2 sin^2 psi
-// is formed without cancellation where it is smallest.
+// h^2 = a^2 - u^2 sin^2(theta) reaches a^2 - u^2. Just inside, Gauss panels graded towards it take
+// it; just outside, the double-exponential rule in theta. G comes from the Gauss rule of its
+// weight. With the lens inside, the angle is measured from the perpendicular, psi = pi/2 - theta,
+// so that h^2 = (a - u)(a + u) + u^2 sin^2 psi is formed without cancellation where it is smallest.
 #include "models/power_weighted_disk.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -33,9 +34,12 @@ constexpr double half_pi = 1.5707963267948966;
 // psi = i acosh(a/u) gives a ratio above 2.2 for u <= 0.9 a, outside u/a + sqrt(u^2/a^2 - 1) >= 2
 // for u >= 1.25 a, so that 24 points reach a few 1e-15 (measured against the source integral at
 // both bounds for p = 0.3 to 2.7 and a = 0.01 to 10). Between the two, where h^(p+1) is (nearly)
-// singular on the interval, the double-exponential rule.
+// singular on the interval, graded panels inside and the double-exponential rule outside.
 constexpr double gauss_inside_ratio = 0.9;
 constexpr double gauss_outside_ratio = 1.25;
+// The growth of the graded panels just inside, and the smallest first panel (both below).
+constexpr double limb_panel_ratio = 4;
+constexpr double limb_sigma_floor = 1e-8;
 
 double point_lens_times_radius(double w) noexcept {
   const double w_squared = w * w;
@@ -99,14 +103,41 @@ double over_lines(double u, double a, double target, Line&& line) noexcept {
     }
     integral = half_range * sum;
   } else if (u <= a) {
+    // Just inside, h^(p+1) = (c^2 + u^2 sin^2 psi)^((p+1)/2), c^2 = a^2 - u^2, has its branch
+    // points at psi = +-i sigma, sigma = asinh(c/u), close to the end psi = 0. Panels graded
+    // from there, [0, sigma], then each limb_panel_ratio times the last, keep the Bernstein
+    // ratio of every panel but the last at 3 or more (4.6 on the first, 3 on [x, 4x] with
+    // sigma <= x), so that 16 points reach 3^-32 = 5e-16 of the panel; the last, stretched to
+    // pi/2 by up to 1.5 times, 2.4, where the branch point's weight is already small. Measured
+    // against the double-exponential rule at every level: 1e-15 relative at 800 separations
+    // from 0.9 a to a (1 - 1e-16), p = 0.05 to 2.7 and the log term, a = 0.001 to 10. Below
+    // limb_sigma_floor the first panel holds (sigma_floor)^(p+2) < 1e-16 of the integral and
+    // needs no finer grading: at most 15 panels.
     const double inside = (a - u) * (a + u);
-    integral = numeric::integrate_to_the_ends(
-                   [&](double psi) {
-                     const double along = u * std::sin(psi);
-                     return line(along, std::sqrt(inside + along * along));
-                   },
-                   0.0, half_pi, scaled_target)
-                   .integral;
+    const auto at = [&](double psi) {
+      const double along = u * std::sin(psi);
+      return line(along, std::sqrt(inside + along * along));
+    };
+    const double sigma = std::max(std::asinh(std::sqrt(inside) / u), limb_sigma_floor);
+    const auto panel = [&](double from, double to) {
+      const double half_range = (to - from) * 0.5;
+      const double middle = from + half_range;
+      double sum = 0;
+      for (const numeric::GaussNode& node : numeric::gauss_legendre_16)
+        sum += node.weight * at(middle + half_range * node.abscissa);
+      return half_range * sum;
+    };
+    double from = 0;
+    double to = std::min(sigma, half_pi);
+    integral = 0;
+    while (true) {
+      integral += panel(from, to);
+      if (to >= half_pi) break;
+      from = to;
+      to = to * limb_panel_ratio;
+      // The last panel takes what is left when it would be short.
+      if (to * 1.5 >= half_pi) to = half_pi;
+    }
   } else {
     integral = numeric::integrate_to_the_ends(
                    [&](double theta) {
