@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "numeric/gauss_jacobi_one_sided.hpp"
 #include "numeric/gauss_jacobi_symmetric.hpp"
 #include "numeric/gauss_rules.hpp"
 #include "numeric/integrate.hpp"
@@ -40,6 +41,7 @@ constexpr double gauss_outside_ratio = 1.25;
 // The growth of the graded panels just inside, and the smallest first panel (both below).
 constexpr double limb_panel_ratio = 4;
 constexpr double limb_sigma_floor = 1e-8;
+constexpr double limb_epsilon_floor = 1e-16;
 
 double point_lens_times_radius(double w) noexcept {
   const double w_squared = w * w;
@@ -66,6 +68,7 @@ PowerChordRules::PowerChordRules(double p) noexcept {
   const std::span<numeric::GaussNode> outside(outside_nodes_);
   numeric::gauss_jacobi_symmetric((p + 1) * 0.5, outside.first(24), d, e, z);
   numeric::gauss_jacobi_symmetric((p + 1) * 0.5, outside.subspan(24, 32), d, e, z);
+  numeric::gauss_jacobi_one_sided((p + 1) * 0.5, std::span<numeric::GaussNode>(limb_nodes_), d, e, z);
 }
 
 std::span<const numeric::GaussNode> PowerChordRules::outside_rule(double a) const noexcept {
@@ -81,6 +84,22 @@ std::span<const numeric::GaussNode> PowerChordRules::for_radius(double a) const 
 }
 
 namespace {
+
+// Calls panel(from, to) on the panels of [start, end], 0 < start, growing by one ratio, the
+// smallest of limb_panel_ratio or less.
+template <class Panel>
+void graded_panels(double start, double end, Panel&& panel) noexcept {
+  if (!(start < end)) return;
+  const double span = end / start;
+  const double count = std::ceil(std::log(span) / std::log(limb_panel_ratio));
+  const double ratio = std::pow(span, 1 / count);
+  double from = start;
+  for (double i = 1; i <= count; ++i) {
+    const double to = i == count ? end : from * ratio;
+    panel(from, to);
+    from = to;
+  }
+}
 
 // (2 / (pi a)) times the integral over the angle of line(m, h), the chord integral of the brightness
 // term times F divided by a^2 (its factor h^(p+1) / a^(p+1) included), to about `target` absolute.
@@ -105,10 +124,9 @@ double over_lines(double u, double a, double target, Line&& line) noexcept {
   } else if (u <= a) {
     // Just inside, h^(p+1) = (c^2 + u^2 sin^2 psi)^((p+1)/2), c^2 = a^2 - u^2, has its branch
     // points at psi = +-i sigma, sigma = asinh(c/u), close to the end psi = 0. Panels graded
-    // from there, [0, sigma], then each limb_panel_ratio times the last, keep the Bernstein
-    // ratio of every panel but the last at 3 or more (4.6 on the first, 3 on [x, 4x] with
-    // sigma <= x), so that 16 points reach 3^-32 = 5e-16 of the panel; the last, stretched to
-    // pi/2 by up to 1.5 times, 2.4, where the branch point's weight is already small. Measured
+    // from there, [0, sigma], then up to pi/2 each at most limb_panel_ratio times the last, keep
+    // the Bernstein ratio of every panel at 3 or more (4.6 on the first, 3 on [x, 4x] with
+    // sigma <= x), so that 16 points reach 3^-32 = 5e-16 of the panel. Measured
     // against the double-exponential rule at every level: 1e-15 relative at 800 separations
     // from 0.9 a to a (1 - 1e-16), p = 0.05 to 2.7 and the log term, a = 0.001 to 10. Below
     // limb_sigma_floor the first panel holds (sigma_floor)^(p+2) < 1e-16 of the integral and
@@ -118,7 +136,7 @@ double over_lines(double u, double a, double target, Line&& line) noexcept {
       const double along = u * std::sin(psi);
       return line(along, std::sqrt(inside + along * along));
     };
-    const double sigma = std::max(std::asinh(std::sqrt(inside) / u), limb_sigma_floor);
+    const double sigma = std::min(std::max(std::asinh(std::sqrt(inside) / u), limb_sigma_floor), half_pi);
     const auto panel = [&](double from, double to) {
       const double half_range = (to - from) * 0.5;
       const double middle = from + half_range;
@@ -127,17 +145,8 @@ double over_lines(double u, double a, double target, Line&& line) noexcept {
         sum += node.weight * at(middle + half_range * node.abscissa);
       return half_range * sum;
     };
-    double from = 0;
-    double to = std::min(sigma, half_pi);
-    integral = 0;
-    while (true) {
-      integral += panel(from, to);
-      if (to >= half_pi) break;
-      from = to;
-      to = to * limb_panel_ratio;
-      // The last panel takes what is left when it would be short.
-      if (to * 1.5 >= half_pi) to = half_pi;
-    }
+    integral = panel(0, sigma);
+    graded_panels(sigma, half_pi, [&](double from, double to) { integral += panel(from, to); });
   } else {
     integral = numeric::integrate_to_the_ends(
                    [&](double theta) {
@@ -148,6 +157,45 @@ double over_lines(double u, double a, double target, Line&& line) noexcept {
                    .integral;
   }
   return scale * integral;
+}
+
+// The lens just outside (a < u < gauss_outside_ratio a), in t = (u/a) sin(theta) as beyond,
+// where (h/a)^(p+1) = (1 - t^2)^((p+1)/2) and dtheta = (a/m) dt: 1/m, m = sqrt(u^2 - a^2 t^2), has
+// its branch point at t = u/a, delta = u/a - 1 past the end t = 1. In y = 1 - t, panels graded
+// from the end: [0, epsilon], epsilon = 2 delta, by the one-sided Gauss-Jacobi rule of
+// (1 - x)^((p+1)/2), y = epsilon (1 - x)/2, whose Bernstein ratio for the branch point, at x = 2,
+// is 3.7; then up to y = 1 each at most limb_panel_ratio times the last by Gauss-Legendre, ratio 3 or
+// more as inside, and 16 points throughout. Below limb_epsilon_floor the first panel holds about
+// epsilon^((p+2)/2) < 1e-16 of the integral: at most 27 panels.
+double just_outside(double u, double a, double p, const PowerChordRules& rules) noexcept {
+  const std::span<const numeric::GaussNode> chord_rule = rules.for_radius(a);
+  const double exponent = (p + 1) * 0.5;
+  const double beyond = u - a;
+  // The integrand at y = 1 - t without its factor (1 - t)^exponent.
+  const auto without_end = [&](double y) {
+    const double m = std::sqrt((beyond + a * y) * (u + a * (1 - y)));
+    const double h = a * std::sqrt(y * (2 - y));
+    return (a / m) * chord_sum(m, h, chord_rule);
+  };
+  const double epsilon = std::min(std::max(2 * (beyond / a), limb_epsilon_floor), 1.0);
+  const double half_first = epsilon * 0.5;
+  double first = 0;
+  for (const numeric::GaussNode& node : rules.limb_rule()) {
+    const double y = half_first * (1 - node.abscissa);
+    first += node.weight * (std::pow(2 - y, exponent) * without_end(y));
+  }
+  double integral = std::pow(half_first, exponent) * half_first * first;
+  graded_panels(epsilon, 1, [&](double from, double to) {
+    const double half_range = (to - from) * 0.5;
+    const double middle = from + half_range;
+    double sum = 0;
+    for (const numeric::GaussNode& node : numeric::gauss_legendre_16) {
+      const double y = middle + half_range * node.abscissa;
+      sum += node.weight * (std::pow(y * (2 - y), exponent) * without_end(y));
+    }
+    integral += half_range * sum;
+  });
+  return (2 / (pi * a)) * integral;
 }
 
 }  // namespace
@@ -169,6 +217,7 @@ double power_weighted_disk_integral(double u, double a, double p, const PowerCho
     }
     return (2 / (pi * a)) * (sum * 0.5);
   }
+  if (u > a) return just_outside(u, a, p, rules);
   // (2 / (pi a^(p+2))) integral h^(p+1) G dtheta = (2 / (pi a)) integral (h/a)^(p+1) G dtheta.
   // The square-root and quadratic laws' exponents without pow.
   if (exponent == 3) {
