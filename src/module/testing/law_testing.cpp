@@ -18,6 +18,7 @@
 //       c0 + c1 y over [a, b] by numeric::integrate_to_the_ends.
 //   gauss_jacobi_symmetric_rule(beta, n) -> list: the n-point Gauss rule of (1 - s^2)^beta on
 //       [-1, 1] (n <= 80), as [abscissa 0, weight 0, abscissa 1, ...].
+//   gauss_jacobi_one_sided_rule(alpha, n) -> list: the same for (1 - x)^alpha.
 #include <Python.h>
 
 #include <array>
@@ -30,6 +31,7 @@
 #include "models/power_weighted_disk.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
+#include "numeric/gauss_jacobi_one_sided.hpp"
 #include "numeric/gauss_jacobi_symmetric.hpp"
 #include "numeric/integrate.hpp"
 
@@ -94,6 +96,20 @@ std::vector<double> gauss_jacobi_rule(double beta, double n) {
   return flat;
 }
 
+std::vector<double> gauss_jacobi_one_sided_rule(double alpha, double n) {
+  std::array<obrivane::numeric::GaussNode, 80> nodes{};
+  std::array<double, 80> d{}, e{}, z{};
+  const std::size_t size = n >= 1 && n <= 80 ? static_cast<std::size_t>(n) : 0;
+  obrivane::numeric::gauss_jacobi_one_sided(alpha, std::span<obrivane::numeric::GaussNode>(nodes).first(size),
+                                            d, e, z);
+  std::vector<double> flat;
+  for (std::size_t i = 0; i < size; ++i) {
+    flat.push_back(nodes[i].abscissa);
+    flat.push_back(nodes[i].weight);
+  }
+  return flat;
+}
+
 #define OBRIVANE_LAW_ENTRY(entry, function, name, ...)                                     \
   PyObject* entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) { \
     static constexpr const char* parameters[] = {__VA_ARGS__};                             \
@@ -126,6 +142,8 @@ OBRIVANE_LAW_ENTRY(power_weighted_entry, power_weighted_for_python, "power_weigh
 OBRIVANE_LAW_ENTRY(integrate_line_entry, integrate_line, "integrate_line_to_the_ends", "c0", "c1", "a", "b",
                    "target")
 OBRIVANE_LAW_ENTRY(gauss_jacobi_entry, gauss_jacobi_rule, "gauss_jacobi_symmetric_rule", "beta", "n")
+OBRIVANE_LAW_ENTRY(gauss_jacobi_one_sided_entry, gauss_jacobi_one_sided_rule, "gauss_jacobi_one_sided_rule",
+                   "alpha", "n")
 
 #undef OBRIVANE_LAW_ENTRY
 
@@ -163,5 +181,7 @@ PyMethodDef law_testing_methods[] = {
                              "integrate_line_to_the_ends(c0, c1, a, b, target)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(gauss_jacobi_symmetric_rule, gauss_jacobi_entry,
                              "gauss_jacobi_symmetric_rule(beta, n)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(gauss_jacobi_one_sided_rule, gauss_jacobi_one_sided_entry,
+                             "gauss_jacobi_one_sided_rule(alpha, n)\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
 };
