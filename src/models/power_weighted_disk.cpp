@@ -7,9 +7,10 @@
 // an end-point singularity (h -> 0) at the tangent line theta* = asin(a/u) when the lens is
 // outside, and, when the lens is just inside, a near-singularity at theta = pi/2, where
 // h^2 = a^2 - u^2 sin^2(theta) reaches a^2 - u^2. Just inside, Gauss panels graded towards it take
-// it; just outside, the double-exponential rule in theta. G comes from the Gauss rule of its
-// weight. With the lens inside, the angle is measured from the perpendicular, psi = pi/2 - theta,
-// so that h^2 = (a - u)(a + u) + u^2 sin^2 psi is formed without cancellation where it is smallest.
+// it; just outside, panels graded towards the tangent line in t = (u/a) sin(theta), the last by a
+// one-sided Gauss-Jacobi rule. G comes from the Gauss rule of its weight. With the lens inside,
+// the angle is measured from the perpendicular, psi = pi/2 - theta, so that
+// h^2 = (a - u)(a + u) + u^2 sin^2 psi is formed without cancellation where it is smallest.
 #include "models/power_weighted_disk.hpp"
 
 #include <algorithm>
@@ -20,7 +21,6 @@
 #include "numeric/gauss_jacobi_one_sided.hpp"
 #include "numeric/gauss_jacobi_symmetric.hpp"
 #include "numeric/gauss_rules.hpp"
-#include "numeric/integrate.hpp"
 
 namespace obrivane::models {
 namespace {
@@ -35,10 +35,11 @@ constexpr double half_pi = 1.5707963267948966;
 // psi = i acosh(a/u) gives a ratio above 2.2 for u <= 0.9 a, outside u/a + sqrt(u^2/a^2 - 1) >= 2
 // for u >= 1.25 a, so that 24 points reach a few 1e-15 (measured against the source integral at
 // both bounds for p = 0.3 to 2.7 and a = 0.01 to 10). Between the two, where h^(p+1) is (nearly)
-// singular on the interval, graded panels inside and the double-exponential rule outside.
+// singular on the interval, graded Gauss panels (over_lines, just_outside, log_just_outside).
 constexpr double gauss_inside_ratio = 0.9;
 constexpr double gauss_outside_ratio = 1.25;
-// The growth of the graded panels just inside, and the smallest first panel (both below).
+// The growth of the graded panels about the limb, and the bounds of their first panels: inside
+// (over_lines), outside (just_outside) and for the log term outside (log_just_outside).
 constexpr double limb_panel_ratio = 4;
 constexpr double limb_sigma_floor = 1e-8;
 constexpr double limb_epsilon_floor = 1e-16;
@@ -104,11 +105,10 @@ void graded_panels(double start, double end, Panel&& panel) noexcept {
 }
 
 // (2 / (pi a)) times the integral over the angle of line(m, h), the chord integral of the brightness
-// term times F divided by a^2 (its factor h^(p+1) / a^(p+1) included), to about `target` absolute.
+// term times F divided by a^2 (its factor h^(p+1) / a^(p+1) included), for the lens inside (u <= a).
 template <class Line>
-double over_lines(double u, double a, double target, Line&& line) noexcept {
+double over_lines(double u, double a, Line&& line) noexcept {
   const double scale = 2 / (pi * a);
-  const double scaled_target = target / scale;
   double integral;
   if (u <= gauss_inside_ratio * a) {
     // Well inside, the nearest singularities of h^(p+1), psi = +-i acosh(a/u), lie far enough
@@ -123,7 +123,7 @@ double over_lines(double u, double a, double target, Line&& line) noexcept {
       sum += node.weight * line(along, std::sqrt(inside + along * along));
     }
     integral = half_range * sum;
-  } else if (u <= a) {
+  } else {
     // Just inside, h^(p+1) = (c^2 + u^2 sin^2 psi)^((p+1)/2), c^2 = a^2 - u^2, has its branch
     // points at psi = +-i sigma, sigma = asinh(c/u), close to the end psi = 0. Panels graded
     // from there, [0, sigma], then up to pi/2 each at most limb_panel_ratio times the last, keep
@@ -149,14 +149,6 @@ double over_lines(double u, double a, double target, Line&& line) noexcept {
     };
     integral = panel(0, sigma);
     graded_panels(sigma, half_pi, [&](double from, double to) { integral += panel(from, to); });
-  } else {
-    integral = numeric::integrate_to_the_ends(
-                   [&](double theta) {
-                     const double across = u * std::sin(theta);
-                     return line(u * std::cos(theta), std::sqrt((a - across) * (a + across)));
-                   },
-                   0.0, std::asin(a / u), scaled_target)
-                   .integral;
   }
   return scale * integral;
 }
@@ -235,8 +227,7 @@ double log_just_outside(double u, double a, std::span<const numeric::GaussNode> 
 
 }  // namespace
 
-double power_weighted_disk_integral(double u, double a, double p, const PowerChordRules& rules,
-                                    double target) noexcept {
+double power_weighted_disk_integral(double u, double a, double p, const PowerChordRules& rules) noexcept {
   const std::span<const numeric::GaussNode> rule = rules.for_radius(a);
   const double exponent = p + 1;
   if (u >= gauss_outside_ratio * a) {
@@ -256,22 +247,22 @@ double power_weighted_disk_integral(double u, double a, double p, const PowerCho
   // (2 / (pi a^(p+2))) integral h^(p+1) G dtheta = (2 / (pi a)) integral (h/a)^(p+1) G dtheta.
   // The square-root and quadratic laws' exponents without pow.
   if (exponent == 3) {
-    return over_lines(u, a, target, [&](double m, double h) {
+    return over_lines(u, a, [&](double m, double h) {
       const double q = h / a;
       return ((q * q) * q) * chord_sum(m, h, rule);
     });
   }
   if (exponent == 1.5) {
-    return over_lines(u, a, target, [&](double m, double h) {
+    return over_lines(u, a, [&](double m, double h) {
       const double q = h / a;
       return (q * std::sqrt(q)) * chord_sum(m, h, rule);
     });
   }
-  return over_lines(u, a, target,
+  return over_lines(u, a,
                     [&](double m, double h) { return std::pow(h / a, exponent) * chord_sum(m, h, rule); });
 }
 
-double log_weighted_disk_integral(double u, double a, double target) noexcept {
+double log_weighted_disk_integral(double u, double a) noexcept {
   // The bands and node counts of PowerChordRules, in the committed tables.
   std::span<const numeric::GaussNode> chebyshev = numeric::gauss_chebyshev_u_80;
   std::span<const numeric::GaussNode> logarithmic = numeric::gauss_log_chebyshev_80;
@@ -310,7 +301,7 @@ double log_weighted_disk_integral(double u, double a, double target) noexcept {
     return (2 / (pi * a)) * (-0.25 * sum);
   }
   if (u > a) return log_just_outside(u, a, chebyshev, logarithmic);
-  return over_lines(u, a, target, [&](double m, double h) {
+  return over_lines(u, a, [&](double m, double h) {
     const double q = h / a;
     if (q == 0) return 0.0;
     return (q * q) * (std::log(q) * chord_sum(m, h, chebyshev) - 0.5 * chord_sum(m, h, logarithmic));

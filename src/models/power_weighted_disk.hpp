@@ -41,12 +41,11 @@ class PowerChordRules {
 
 // The integral of mu^p A over the disk of radius a centred u from the lens, divided by pi a^2 (the
 // magnification times the flux 2/(p + 2)), for 0 < a <= PowerChordRules::largest_radii.back() and
-// u >= 0, to about `target` absolute.
-double power_weighted_disk_integral(double u, double a, double p, const PowerChordRules& rules,
-                                    double target) noexcept;
+// u >= 0, to about 1e-15 relative (the rules are fixed).
+double power_weighted_disk_integral(double u, double a, double p, const PowerChordRules& rules) noexcept;
 
 // The same for the brightness mu ln mu (the derivative of mu^p at p = 1; flux -2/9), with the
 // Chebyshev and logarithmic Chebyshev rules of gauss_rules.hpp.
-double log_weighted_disk_integral(double u, double a, double target) noexcept;
+double log_weighted_disk_integral(double u, double a) noexcept;
 
 }  // namespace obrivane::models

@@ -12,7 +12,7 @@
 //       (first, second) at every separation of u, in one thread, one power-2 cache for the call.
 //   power2_with_shared_rules(u, rho, c, alphas) -> list: the power-2 law for each exponent of
 //       alphas in turn, all through one cache.
-//   power_weighted_disk_integral(u, a, p, target) -> float: the integral of mu^p A over the
+//   power_weighted_disk_integral(u, a, p) -> float: the integral of mu^p A over the
 //       disk by lines through the lens, over pi a^2.
 //   integrate_line_to_the_ends(c0, c1, a, b, target) -> [integral, evaluations]: the integral of
 //       c0 + c1 y over [a, b] by numeric::integrate_to_the_ends.
@@ -71,9 +71,9 @@ std::vector<double> power2_with_shared_rules(double u, double rho, double c, std
   return result;
 }
 
-double power_weighted_for_python(double u, double a, double p, double target) {
+double power_weighted_for_python(double u, double a, double p) {
   const models::PowerChordRules rules(p);
-  return models::power_weighted_disk_integral(u, a, p, rules, target);
+  return models::power_weighted_disk_integral(u, a, p, rules);
 }
 
 std::vector<double> integrate_line(double c0, double c1, double a, double b, double target) {
@@ -138,7 +138,7 @@ OBRIVANE_LAW_ENTRY(law_magnifications_entry, law_magnifications, "law_magnificat
 OBRIVANE_LAW_ENTRY(power2_shared_entry, power2_with_shared_rules, "power2_with_shared_rules", "u", "rho", "c",
                    "alphas")
 OBRIVANE_LAW_ENTRY(power_weighted_entry, power_weighted_for_python, "power_weighted_disk_integral", "u", "a",
-                   "p", "target")
+                   "p")
 OBRIVANE_LAW_ENTRY(integrate_line_entry, integrate_line, "integrate_line_to_the_ends", "c0", "c1", "a", "b",
                    "target")
 OBRIVANE_LAW_ENTRY(gauss_jacobi_entry, gauss_jacobi_rule, "gauss_jacobi_symmetric_rule", "beta", "n")
@@ -176,7 +176,7 @@ PyMethodDef law_testing_methods[] = {
     OBRIVANE_FASTCALL_METHOD(power2_with_shared_rules, power2_shared_entry,
                              "power2_with_shared_rules(u, rho, c, alphas)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(power_weighted_disk_integral, power_weighted_entry,
-                             "power_weighted_disk_integral(u, a, p, target)\n--\n\n"),
+                             "power_weighted_disk_integral(u, a, p)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(integrate_line_to_the_ends, integrate_line_entry,
                              "integrate_line_to_the_ends(c0, c1, a, b, target)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(gauss_jacobi_symmetric_rule, gauss_jacobi_entry,
