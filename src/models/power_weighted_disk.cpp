@@ -39,12 +39,10 @@ constexpr double half_pi = 1.5707963267948966;
 constexpr double gauss_inside_ratio = 0.9;
 constexpr double gauss_outside_ratio = 1.25;
 // The growth of the graded panels about the limb, and the bounds of their first panels: inside
-// (over_lines), outside (just_outside) and for the log term outside (log_just_outside).
+// (over_lines) and outside (just_outside, log_just_outside).
 constexpr double limb_panel_ratio = 4;
 constexpr double limb_sigma_floor = 1e-8;
 constexpr double limb_epsilon_floor = 1e-16;
-constexpr double log_limb_first = 2e-7;
-constexpr double log_limb_floor = 1e-10;
 
 double point_lens_times_radius(double w) noexcept {
   const double w_squared = w * w;
@@ -192,36 +190,48 @@ double just_outside(double u, double a, double p, const PowerChordRules& rules) 
   return (2 / (pi * a)) * integral;
 }
 
-// The log-weighted disk with the lens just outside, in y = 1 - t as just_outside: the chord
-// integral's factor (h/a)^2 ln(h/a) = y (2 - y) (ln y + ln(2 - y))/2 has a branch point at the
-// end y = 0 on top of that of 1/m at y = -delta. Gauss-Legendre panels, each at most
-// limb_panel_ratio times the last, from y0 up to 1 keep the Bernstein ratio of both at 3 or more
-// whatever delta (the branch points lie at or beyond the panel's own distance from 0). On the
-// first panel [0, y0] 16 points leave 3.4e-6 y0^2 of y ln y (g analytic within 16 y0 of 0, for
-// y0 = delta/16) and 1.5e-4 y0^(3/2) of y^(1/2) ln y (delta -> 0), times a/m <= 1/sqrt(2 delta):
-// y0 = delta/16 between log_limb_floor and log_limb_first keeps both below 1e-16.
+// The log-weighted disk with the lens just outside, in y = 1 - t and on the panels of
+// just_outside: the chord integral's factor (h/a)^2 ln(h/a) = y (2 - y) (ln y + ln(2 - y))/2 adds
+// a branch point at the end y = 0 to that of 1/m at y = -delta. On the first panel, y = epsilon z,
+// z in [0, 1], the rules of z and of -z ln z (gauss_end_1_16, gauss_log_end_1_16) take the terms
+// in z and z ln z, Bernstein ratio 3.7 as there; beyond it both branch points lie at or beyond
+// each Gauss-Legendre panel's own distance from 0, ratio 3 or more.
 double log_just_outside(double u, double a, std::span<const numeric::GaussNode> chebyshev,
                         std::span<const numeric::GaussNode> logarithmic) noexcept {
   const double beyond = u - a;
-  const auto at = [&](double y) {
+  // (a/m) (2 - y)/2 and the chord sums at y.
+  struct Line {
+    double factor, plain, logged;
+  };
+  const auto line = [&](double y) {
     const double m = std::sqrt((beyond + a * y) * (u + a * (1 - y)));
     const double h = a * std::sqrt(y * (2 - y));
-    const double q_squared = y * (2 - y);
-    if (q_squared == 0) return 0.0;
-    return (a / m) * (q_squared * (0.5 * std::log(q_squared) * chord_sum(m, h, chebyshev) -
-                                   0.5 * chord_sum(m, h, logarithmic)));
+    return Line{(a / m) * ((2 - y) * 0.5), chord_sum(m, h, chebyshev), chord_sum(m, h, logarithmic)};
   };
-  const auto panel = [&](double from, double to) {
+  const double epsilon = std::min(std::max(2 * (beyond / a), limb_epsilon_floor), 1.0);
+  const double log_epsilon = std::log(epsilon);
+  double first = 0;
+  for (const numeric::GaussNode& node : numeric::gauss_end_1_16) {
+    const double y = epsilon * node.abscissa;
+    const Line at = line(y);
+    first += node.weight * (at.factor * ((log_epsilon + std::log(2 - y)) * at.plain - at.logged));
+  }
+  for (const numeric::GaussNode& node : numeric::gauss_log_end_1_16) {
+    const Line at = line(epsilon * node.abscissa);
+    first -= node.weight * (at.factor * at.plain);
+  }
+  double integral = (epsilon * epsilon) * first;
+  graded_panels(epsilon, 1, [&](double from, double to) {
     const double half_range = (to - from) * 0.5;
     const double middle = from + half_range;
     double sum = 0;
-    for (const numeric::GaussNode& node : numeric::gauss_legendre_16)
-      sum += node.weight * at(middle + half_range * node.abscissa);
-    return half_range * sum;
-  };
-  const double first = std::max(std::min((beyond / a) / 16, log_limb_first), log_limb_floor);
-  double integral = panel(0, first);
-  graded_panels(first, 1, [&](double from, double to) { integral += panel(from, to); });
+    for (const numeric::GaussNode& node : numeric::gauss_legendre_16) {
+      const double y = middle + half_range * node.abscissa;
+      const Line at = line(y);
+      sum += node.weight * (y * at.factor * (std::log(y * (2 - y)) * at.plain - at.logged));
+    }
+    integral += half_range * sum;
+  });
   return (2 / (pi * a)) * integral;
 }
 
