@@ -9,10 +9,10 @@ module), against the two-dimensional source integrals of tests/brightness_law_re
    (|s - 1| <= 1e-12), outside within four radii, and the far series beyond; rho <= 3 (bound
    1e-13) and 3 < rho <= 1000 (bound 1e-11).
 2. Time per separation near the source (u in [0, 2 rho]; off the limb, where every angle
-   integral takes a Gauss rule; about the limb, 0.9 < s < 1.25, where the other laws' angle
-   integrals take the double-exponential rule), 200 points, one thread, for rho = 0.01, 0.1 and 1,
-   as the ratio to the linear law on the same points in the same process (min and median of the
-   repeats), and the linear law's own time.
+   integral takes one Gauss rule; about the limb, 0.9 < s < 1.25, where the other laws' angle
+   integrals take Gauss panels graded towards the limb), 200 points, one thread, for rho = 0.01,
+   0.1 and 1, as the ratio to the linear law on the same points in the same process (min and
+   median of the repeats), and the linear law's own time.
 """
 
 import pathlib

@@ -58,6 +58,8 @@ CASES = (
     + [(1e3, 1e-3), (1e6, 1e-5)]
     # Where an adaptive stop of the angle rule once left errors of 2e-13 and 7e-13.
     + [(0.9787501, 0.2), (0.9962501, 0.2)]
+    # Within the bands either side of the limb, where the angle integrals take graded panels.
+    + [(s, rho) for rho in (0.01, 1.0, 10.0) for s in (0.95, 1.021, 1.08, 1.15)]
 )
 
 

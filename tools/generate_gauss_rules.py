@@ -20,7 +20,9 @@ method on the recurrence; the weights are the Christoffel numbers 1 / sum_(k<n) 
 Gauss-Jacobi and logarithmic Gauss-Jacobi with exponent 1, 24 and 32 points: the weights
 1 - t^2 and -(1 - t^2) ln(1 - t^2) (the angle integral of the mu ln mu term with the lens outside
 the source, in t = (u/a) sin(theta)), by the same construction from the moments B(k + 1/2, 2) and
--B(k + 1/2, 2) (psi(2) - psi(k + 5/2)).
+-B(k + 1/2, 2) (psi(2) - psi(k + 5/2)). The one-sided rules of z and -z ln z on [0, 1], 16
+points (the panel of that angle integral by the tangent line, with the lens just outside), from
+the moments 1/(j + 2) and 1/(j + 2)^2.
 
 The zeros are found by Newton's method on the three-term recurrence at 400 bits, and every stored
 value is the double nearest to the exact value, rounded once from that precision.
@@ -87,13 +89,19 @@ def gauss_chebyshev_second_kind(n: int) -> list[tuple[float, float]]:
     return nodes
 
 
-def weight_recurrence(n: int, beta: float, logarithmic: bool) -> tuple[list, list]:
+def weight_recurrence(
+    n: int, beta: float, logarithmic: bool, one_sided: bool = False
+) -> tuple[list, list]:
     """a_k, b_k (k < n) of the monic orthogonal polynomials of (1 - s^2)^beta, or of
-    -(1 - s^2)^beta ln(1 - s^2) when logarithmic, from their moments by the Chebyshev algorithm."""
+    -(1 - s^2)^beta ln(1 - s^2) when logarithmic, from their moments by the Chebyshev algorithm;
+    one_sided, of z^beta or -z^beta ln z on [0, 1] (moments 1/(j + beta + 1) and its square)."""
     with mpmath.workprec(MOMENT_BITS):
         half, power = mpmath.mpf(1) / 2, mpmath.mpf(beta) + 1
 
         def moment(j: int) -> mpmath.mpf:
+            if one_sided:
+                value = 1 / (j + power)
+                return value * value if logarithmic else value
             if j % 2:
                 return mpmath.mpf(0)
             k = j // 2
@@ -118,9 +126,11 @@ def weight_recurrence(n: int, beta: float, logarithmic: bool) -> tuple[list, lis
     return a, b
 
 
-def gauss_from_moments(n: int, beta: float, logarithmic: bool) -> list[tuple[float, float]]:
+def gauss_from_moments(
+    n: int, beta: float, logarithmic: bool, one_sided: bool = False
+) -> list[tuple[float, float]]:
     """(abscissa, weight) pairs in decreasing abscissa."""
-    a, b = weight_recurrence(n, beta, logarithmic)
+    a, b = weight_recurrence(n, beta, logarithmic, one_sided)
     jacobi = np.diag([float(x) for x in a])
     for i in range(1, n):
         jacobi[i, i - 1] = jacobi[i - 1, i] = float(mpmath.sqrt(b[i]))
@@ -181,10 +191,10 @@ def render() -> str:
         "// pi/(n+1) sin^2(i pi/(n+1))) and logarithmic Gauss-Chebyshev rules (the integral of",
         "// -sqrt(1 - s^2) ln(1 - s^2) f(s) over [-1, 1]; abscissae the zeros of the weight's",
         "// orthogonal polynomials, from its moments), each n-point rule exact for degree",
-        "// 2n - 1; and Gauss-Jacobi rules of 1 - t^2 and -(1 - t^2) ln(1 - t^2), built the same",
-        "// way. Every value",
-        "// is the double nearest to the exact one, rounded once from a 400-bit evaluation;",
-        "// abscissae in decreasing order.",
+        "// 2n - 1; Gauss-Jacobi rules of 1 - t^2 and -(1 - t^2) ln(1 - t^2), and the rules of z",
+        "// and -z ln z on [0, 1] (gauss_end_1_16, gauss_log_end_1_16), built the same way.",
+        "// Every value is the double nearest to the exact one, rounded once from a 400-bit",
+        "// evaluation; abscissae in decreasing order.",
         "#pragma once",
         "",
         "#include <array>",
@@ -207,6 +217,8 @@ def render() -> str:
         lines += render_rule(f"gauss_jacobi_1_{n}", gauss_from_moments(n, 1, False))
     for n in ANGLE_SIZES:
         lines += render_rule(f"gauss_log_jacobi_1_{n}", gauss_from_moments(n, 1, True))
+    lines += render_rule("gauss_end_1_16", gauss_from_moments(16, 1, False, True))
+    lines += render_rule("gauss_log_end_1_16", gauss_from_moments(16, 1, True, True))
     lines += ["}  // namespace obrivane::numeric", ""]
     return "\n".join(lines)
 

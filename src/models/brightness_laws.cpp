@@ -95,14 +95,9 @@ double mu_weighted(double u, double a) noexcept {
                                       : mu_weighted_disk_magnification_radial(u, a);
 }
 
-// The terms mu^p other than the uniform and mu-weighted disks, by lines through the lens. Where the
-// angle integral takes the double-exponential rule (about the limb), every level is used: the
-// rule's error estimate stopped it early with errors up to 7e-13 at some separations for a target
-// of 1e-14 of the disk's magnification.
-constexpr double line_target = 0;
-
+// The terms mu^p other than the uniform and mu-weighted disks, by lines through the lens.
 double power_term(double u, double a, double p, const PowerChordRules& chords) noexcept {
-  return power_weighted_disk_integral(u, a, p, chords, line_target);
+  return power_weighted_disk_integral(u, a, p, chords);
 }
 
 const PowerChordRules& square_chords() noexcept {
@@ -205,7 +200,7 @@ double logarithmic_law_magnification(double u, double rho, double e, double f) n
     if (radius <= largest_radius_by_lines) {
       const double uniform = uniform_disk_magnification_accurate(u_near, radius);
       return (edge * uniform + (e * (2.0 / 3)) * mu_weighted_disk_magnification(u_near, radius)) -
-             f * log_weighted_disk_integral(u_near, radius, line_target);
+             f * log_weighted_disk_integral(u_near, radius);
     }
     const double split = u_near < radius ? std::sqrt(law_split_mu(u_near, radius)) : 0;
     // v = sqrt(mu): J dmu = (e - f (ln mu + 1)) 2v dv = 2v (e - f - 2 f ln v) dv, finite at v = 0.

@@ -29,19 +29,23 @@ class PowerChordRules {
   // weight (1 - t^2)^((p+1)/2): its Gauss rules, 24 points for a <= 3 and 32 beyond.
   std::span<const numeric::GaussNode> outside_rule(double a) const noexcept;
 
+  // With the lens just outside, the last panel of the angle integral, by the tangent line,
+  // carries the weight (1 - x)^((p+1)/2) on [-1, 1]: its 16-point Gauss rule.
+  std::span<const numeric::GaussNode> limb_rule() const noexcept { return limb_nodes_; }
+
  private:
   std::array<numeric::GaussNode, total_size> nodes_{};
   std::array<numeric::GaussNode, 24 + 32> outside_nodes_{};
+  std::array<numeric::GaussNode, 16> limb_nodes_{};
 };
 
 // The integral of mu^p A over the disk of radius a centred u from the lens, divided by pi a^2 (the
 // magnification times the flux 2/(p + 2)), for 0 < a <= PowerChordRules::largest_radii.back() and
-// u >= 0, to about `target` absolute.
-double power_weighted_disk_integral(double u, double a, double p, const PowerChordRules& rules,
-                                    double target) noexcept;
+// u >= 0, to about 1e-15 relative (the rules are fixed).
+double power_weighted_disk_integral(double u, double a, double p, const PowerChordRules& rules) noexcept;
 
 // The same for the brightness mu ln mu (the derivative of mu^p at p = 1; flux -2/9), with the
 // Chebyshev and logarithmic Chebyshev rules of gauss_rules.hpp.
-double log_weighted_disk_integral(double u, double a, double target) noexcept;
+double log_weighted_disk_integral(double u, double a) noexcept;
 
 }  // namespace obrivane::models

@@ -20,21 +20,14 @@
 
 namespace obrivane::numeric {
 
-// Fills `rule` (any length up to N) with the rule of the weight (1 - s^2)^beta, abscissae in
-// decreasing order. Allocates nothing.
+namespace detail {
+
+// The eigenvalues (into d) of the symmetric tridiagonal matrix of diagonal d[0 .. n) and
+// off-diagonal e[0 .. n - 1) (e[n - 1] = 0), by the implicit QL iteration with Wilkinson shifts,
+// and the first row of its eigenvector matrix (into z, which holds the first unit vector on entry).
 template <std::size_t N>
-void gauss_jacobi_symmetric(double beta, std::span<GaussNode> rule, std::array<double, N>& work_d,
-                            std::array<double, N>& work_e, std::array<double, N>& work_z) noexcept {
-  const std::size_t n = std::min(rule.size(), N);
-  std::array<double, N>& d = work_d;
-  std::array<double, N>& e = work_e;
-  std::array<double, N>& z = work_z;
-  for (std::size_t k = 0; k < n; ++k) {
-    d[k] = 0;
-    z[k] = k == 0 ? 1 : 0;
-    const double j = static_cast<double>(k + 1);
-    e[k] = k + 1 < n ? std::sqrt(j * (j + 2 * beta) / ((2 * j + 2 * beta + 1) * (2 * j + 2 * beta - 1))) : 0;
-  }
+void tridiagonal_ql(std::size_t n, std::array<double, N>& d, std::array<double, N>& e,
+                    std::array<double, N>& z) noexcept {
   constexpr double epsilon = 2.220446049250313e-16;
   for (std::size_t l = 0; l < n; ++l) {
     // At most 60 sweeps per eigenvalue: QL with Wilkinson shifts converges cubically, in 2 or 3.
@@ -77,6 +70,26 @@ void gauss_jacobi_symmetric(double beta, std::span<GaussNode> rule, std::array<d
       e[m] = 0;
     }
   }
+}
+
+}  // namespace detail
+
+// Fills `rule` (any length up to N) with the rule of the weight (1 - s^2)^beta, abscissae in
+// decreasing order. Allocates nothing.
+template <std::size_t N>
+void gauss_jacobi_symmetric(double beta, std::span<GaussNode> rule, std::array<double, N>& work_d,
+                            std::array<double, N>& work_e, std::array<double, N>& work_z) noexcept {
+  const std::size_t n = std::min(rule.size(), N);
+  std::array<double, N>& d = work_d;
+  std::array<double, N>& e = work_e;
+  std::array<double, N>& z = work_z;
+  for (std::size_t k = 0; k < n; ++k) {
+    d[k] = 0;
+    z[k] = k == 0 ? 1 : 0;
+    const double j = static_cast<double>(k + 1);
+    e[k] = k + 1 < n ? std::sqrt(j * (j + 2 * beta) / ((2 * j + 2 * beta + 1) * (2 * j + 2 * beta - 1))) : 0;
+  }
+  detail::tridiagonal_ql(n, d, e, z);
   // Gamma(x + 1)/Gamma(x + 3/2) by the recurrence x/(x + 1/2) down to x <= 100, where tgamma is
   // far from overflow.
   double ratio = 1;

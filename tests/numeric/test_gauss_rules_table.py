@@ -112,3 +112,19 @@ def test_angle_rules_exact_for_degree_2n_minus_1(name):
             rule = mpmath.fsum(mpmath.mpf(w) * mpmath.mpf(x) ** k for x, w in nodes)
             exact = mpmath.quad(lambda t, k=k: weight(t) * t**k, [-1, 0, 1])
             assert abs(rule - exact) < 2e-15, k
+
+
+@pytest.mark.parametrize("name", ["gauss_end_1_16", "gauss_log_end_1_16"])
+def test_end_rules_exact_for_degree_2n_minus_1(name):
+    # z and -z ln z on [0, 1] against mpmath quadrature, every power up to z^31.
+    nodes = RULES[name]
+    logarithmic = name.startswith("gauss_log_")
+    assert all(0 < x < 1 for x, _ in nodes) and all(w > 0 for _, w in nodes)
+    with mpmath.workdps(30):
+        for k in range(2 * len(nodes)):
+            rule = mpmath.fsum(mpmath.mpf(w) * mpmath.mpf(x) ** k for x, w in nodes)
+            if logarithmic:
+                exact = mpmath.quad(lambda z, k=k: -(z ** (k + 1)) * mpmath.log(z), [0, 1])
+            else:
+                exact = mpmath.quad(lambda z, k=k: z ** (k + 1), [0, 1])
+            assert abs(rule / exact - 1) < 1e-14, k

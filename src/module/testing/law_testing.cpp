@@ -12,12 +12,13 @@
 //       (first, second) at every separation of u, in one thread, one power-2 cache for the call.
 //   power2_with_shared_rules(u, rho, c, alphas) -> list: the power-2 law for each exponent of
 //       alphas in turn, all through one cache.
-//   power_weighted_disk_integral(u, a, p, target) -> float: the integral of mu^p A over the
+//   power_weighted_disk_integral(u, a, p) -> float: the integral of mu^p A over the
 //       disk by lines through the lens, over pi a^2.
 //   integrate_line_to_the_ends(c0, c1, a, b, target) -> [integral, evaluations]: the integral of
 //       c0 + c1 y over [a, b] by numeric::integrate_to_the_ends.
 //   gauss_jacobi_symmetric_rule(beta, n) -> list: the n-point Gauss rule of (1 - s^2)^beta on
 //       [-1, 1] (n <= 80), as [abscissa 0, weight 0, abscissa 1, ...].
+//   gauss_jacobi_one_sided_rule(alpha, n) -> list: the same for (1 - x)^alpha.
 #include <Python.h>
 
 #include <array>
@@ -30,6 +31,7 @@
 #include "models/power_weighted_disk.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
+#include "numeric/gauss_jacobi_one_sided.hpp"
 #include "numeric/gauss_jacobi_symmetric.hpp"
 #include "numeric/integrate.hpp"
 
@@ -69,9 +71,9 @@ std::vector<double> power2_with_shared_rules(double u, double rho, double c, std
   return result;
 }
 
-double power_weighted_for_python(double u, double a, double p, double target) {
+double power_weighted_for_python(double u, double a, double p) {
   const models::PowerChordRules rules(p);
-  return models::power_weighted_disk_integral(u, a, p, rules, target);
+  return models::power_weighted_disk_integral(u, a, p, rules);
 }
 
 std::vector<double> integrate_line(double c0, double c1, double a, double b, double target) {
@@ -85,6 +87,20 @@ std::vector<double> gauss_jacobi_rule(double beta, double n) {
   std::array<double, 80> d{}, e{}, z{};
   const std::size_t size = n >= 1 && n <= 80 ? static_cast<std::size_t>(n) : 0;
   obrivane::numeric::gauss_jacobi_symmetric(beta, std::span<obrivane::numeric::GaussNode>(nodes).first(size),
+                                            d, e, z);
+  std::vector<double> flat;
+  for (std::size_t i = 0; i < size; ++i) {
+    flat.push_back(nodes[i].abscissa);
+    flat.push_back(nodes[i].weight);
+  }
+  return flat;
+}
+
+std::vector<double> gauss_jacobi_one_sided_rule(double alpha, double n) {
+  std::array<obrivane::numeric::GaussNode, 80> nodes{};
+  std::array<double, 80> d{}, e{}, z{};
+  const std::size_t size = n >= 1 && n <= 80 ? static_cast<std::size_t>(n) : 0;
+  obrivane::numeric::gauss_jacobi_one_sided(alpha, std::span<obrivane::numeric::GaussNode>(nodes).first(size),
                                             d, e, z);
   std::vector<double> flat;
   for (std::size_t i = 0; i < size; ++i) {
@@ -122,10 +138,12 @@ OBRIVANE_LAW_ENTRY(law_magnifications_entry, law_magnifications, "law_magnificat
 OBRIVANE_LAW_ENTRY(power2_shared_entry, power2_with_shared_rules, "power2_with_shared_rules", "u", "rho", "c",
                    "alphas")
 OBRIVANE_LAW_ENTRY(power_weighted_entry, power_weighted_for_python, "power_weighted_disk_integral", "u", "a",
-                   "p", "target")
+                   "p")
 OBRIVANE_LAW_ENTRY(integrate_line_entry, integrate_line, "integrate_line_to_the_ends", "c0", "c1", "a", "b",
                    "target")
 OBRIVANE_LAW_ENTRY(gauss_jacobi_entry, gauss_jacobi_rule, "gauss_jacobi_symmetric_rule", "beta", "n")
+OBRIVANE_LAW_ENTRY(gauss_jacobi_one_sided_entry, gauss_jacobi_one_sided_rule, "gauss_jacobi_one_sided_rule",
+                   "alpha", "n")
 
 #undef OBRIVANE_LAW_ENTRY
 
@@ -158,10 +176,12 @@ PyMethodDef law_testing_methods[] = {
     OBRIVANE_FASTCALL_METHOD(power2_with_shared_rules, power2_shared_entry,
                              "power2_with_shared_rules(u, rho, c, alphas)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(power_weighted_disk_integral, power_weighted_entry,
-                             "power_weighted_disk_integral(u, a, p, target)\n--\n\n"),
+                             "power_weighted_disk_integral(u, a, p)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(integrate_line_to_the_ends, integrate_line_entry,
                              "integrate_line_to_the_ends(c0, c1, a, b, target)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(gauss_jacobi_symmetric_rule, gauss_jacobi_entry,
                              "gauss_jacobi_symmetric_rule(beta, n)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(gauss_jacobi_one_sided_rule, gauss_jacobi_one_sided_entry,
+                             "gauss_jacobi_one_sided_rule(alpha, n)\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
 };
