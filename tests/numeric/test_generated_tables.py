@@ -19,7 +19,7 @@ TABLES = [
 
 @pytest.mark.parametrize(("generator", "render", "header"), TABLES)
 def test_committed_table_is_what_its_generator_renders(generator, render, header):
-    spec = importlib.util.spec_from_file_location(generator, ROOT / "tools" / f"{generator}.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    loader = importlib.util.spec_from_file_location(generator, ROOT / "tools" / f"{generator}.py")
+    module = importlib.util.module_from_spec(loader)
+    loader.loader.exec_module(module)
     assert getattr(module, render)() == (ROOT / header).read_text(encoding="utf-8")

@@ -246,9 +246,9 @@ OwnedReference make_ufunc(const UfuncRecord& record) {
   std::array<PyArray_DTypeMeta*, max_operands> dtypes{};
   for (int i = 0; i < operands; ++i) dtypes[static_cast<std::size_t>(i)] = &PyArray_DoubleDType;
   PyType_Slot slots[] = {{NPY_METH_strided_loop, reinterpret_cast<void*>(record.loop)}, {0, nullptr}};
-  PyArrayMethod_Spec spec{record.name,   record.inputs, 1, NPY_NO_CASTING, NPY_METH_NO_FLOATINGPOINT_ERRORS,
-                          dtypes.data(), slots};
-  if (PyUFunc_AddLoopFromSpec(ufunc.get(), &spec) < 0) return OwnedReference();
+  PyArrayMethod_Spec method{record.name,   record.inputs, 1, NPY_NO_CASTING, NPY_METH_NO_FLOATINGPOINT_ERRORS,
+                            dtypes.data(), slots};
+  if (PyUFunc_AddLoopFromSpec(ufunc.get(), &method) < 0) return OwnedReference();
 
   OwnedReference any_dtypes(PyTuple_New(operands));
   if (!any_dtypes) return OwnedReference();
