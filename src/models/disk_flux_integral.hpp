@@ -25,7 +25,11 @@
 //
 // Integrals over a narrow interval and changes of Phi across one are formed from divided
 // differences of the series and of the closed forms, not as differences of two values: the
-// steep slopes of narrow pieces and the close jumps of narrow rings weight them heavily.
+// steep slopes of narrow pieces and the close jumps of narrow rings weight them heavily. On an
+// interval that reaches within its own width of the lens ring the series varies as s^3 and its
+// divided differences lose the digits that the map gained; there the remainder (for changes of
+// Phi, its derivative from the rim magnification) is integrated by Gauss-Legendre in the same
+// cubic variable, taken from the lens ring to the far end.
 #pragma once
 
 #include <array>
@@ -90,6 +94,9 @@ class DiskFluxIntegral {
   [[nodiscard]] static double side_increment(const Side& side, double near, double far, double h) noexcept;
   [[nodiscard]] static double side_value_change(const Side& side, double near, double far, double h) noexcept;
   [[nodiscard]] bool is_narrow(double a, double b, double h) const noexcept;
+  [[nodiscard]] static bool is_at_ring(double a, double b, double h) noexcept;
+  template <class F>
+  [[nodiscard]] double ring_quadrature(double za, double zb, F&& f) const noexcept;
   [[nodiscard]] double singular_integral(double z1, double z2, double h) const noexcept;
 
   double l_;

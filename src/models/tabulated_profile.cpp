@@ -84,11 +84,18 @@ Jumps profile_jumps(const TabulatedInterpolant& profile) {
 // radii, and narrow is a sixteenth of it): the remainder is then fitted for changes of Phi.
 constexpr double close_jumps = 0.25;
 
-bool has_close_jumps(const Jumps& jumps) {
+// A piece narrower than this can lie close enough to the lens ring, yet more than twice its
+// width from it, to be integrated on the series values (disk_flux_integral.cpp: within 2^-15 of
+// a side of at most 4 radii).
+constexpr double tiny_piece = 0x1p-14;
+
+// Whether the remainder is to be fitted for its values: for close jumps or tiny pieces.
+bool needs_values(const TabulatedInterpolant& profile, const Jumps& jumps) {
   for (std::size_t j = 1; j < jumps.at.size(); ++j) {
     if (jumps.at[j] - jumps.at[j - 1] < close_jumps) return true;
   }
-  return false;
+  return std::any_of(profile.pieces().begin(), profile.pieces().end(),
+                     [](const ProfilePiece& piece) { return piece.end - piece.begin < tiny_piece; });
 }
 
 // sum_j J_j Phi(x_j), summed by parts as sum_j K_j (Phi(x_j) - Phi(x_(j-1))) with the tail sums
@@ -121,7 +128,7 @@ double jump_sum(const DiskFluxIntegral& disk, const Jumps& jumps) {
 // the slopes weight the integral of Phi over each piece.
 double near_numerator(const TabulatedInterpolant& profile, double l, double rho) {
   const Jumps jumps = profile_jumps(profile);
-  const DiskFluxIntegral disk(l, rho, has_close_jumps(jumps));
+  const DiskFluxIntegral disk(l, rho, needs_values(profile, jumps));
   const std::vector<double>& breaks = profile.breaks();
   std::vector<DiskFluxIntegral::Radius> radii(breaks.size());
   disk.radii(breaks, radii);
@@ -151,10 +158,10 @@ constexpr double steep_slope = 64;
 class KnotForm {
  public:
   explicit KnotForm(const TabulatedInterpolant& profile)
-      : jumps_(profile_jumps(profile)), close_jumps_(has_close_jumps(jumps_)), slopes_(build(profile)) {}
+      : jumps_(profile_jumps(profile)), fit_values_(needs_values(profile, jumps_)), slopes_(build(profile)) {}
 
   [[nodiscard]] double numerator(double l, double rho) const {
-    const DiskFluxIntegral disk(l, rho, close_jumps_);
+    const DiskFluxIntegral disk(l, rho, fit_values_);
     double total = jump_sum(disk, jumps_);
     if (!steep_ends_.empty()) {
       std::vector<DiskFluxIntegral::Radius> radii(steep_ends_.size());
@@ -198,7 +205,7 @@ class KnotForm {
   }
 
   Jumps jumps_;
-  bool close_jumps_;
+  bool fit_values_;
   std::vector<double> steep_ends_;
   std::vector<double> steep_slopes_;
   numeric::KnotSumTree<16> slopes_;
