@@ -191,10 +191,10 @@ double DiskFluxIntegral::singular_integral(double z1, double z2, double h) const
          (z_log_z_integral(z1, z2, h, log_scale_) - z_log_z_integral(mirror1, mirror2, h, log_scale_));
 }
 
-// Radii a <= b (z = x - l) close enough to take the divided differences: across the lens ring
-// always, on one side when narrower than narrow_interval of it.
+// Radii a <= b (z = x - l) close enough to take the divided differences: narrower than
+// narrow_interval of their side, or of both sides across the lens ring.
 bool DiskFluxIntegral::is_narrow(double a, double b, double h) const noexcept {
-  if (a < 0 && b > 0) return true;
+  if (a < 0 && b > 0) return h < narrow_interval * std::fmin(inner_.width, outer_.width);
   const double width = b > 0 ? outer_.width : inner_.width;
   return h < narrow_interval * width;
 }
@@ -289,10 +289,12 @@ double DiskFluxIntegral::integral(const Radius& a, const Radius& b) const noexce
   double smooth = b.smooth - a.smooth;
   if (!(h > 0)) {
     smooth = 0;
-  } else if (is_narrow(a.z, b.z, h) && is_at_ring(a.z, b.z, h)) {
+  } else if (is_narrow(a.z, b.z, h) && is_at_ring(a.z, b.z, h) && h * rho_ < 1) {
     smooth = ring_quadrature(a.z, b.z, [this](double z, double x) { return remainder_weight(z, x); });
   } else if (is_narrow(a.z, b.z, h)) {
-    {
+    if (a.z < 0 && b.z > 0) {
+      smooth = side_increment(inner_, 0, -a.z, -a.z) + side_increment(outer_, 0, b.z, b.z);
+    } else {
       const Side& side = b.z > 0 ? outer_ : inner_;
       const double near = std::fmin(std::fabs(a.z), std::fabs(b.z));
       const double far = std::fmax(std::fabs(a.z), std::fabs(b.z));
@@ -329,7 +331,7 @@ double DiskFluxIntegral::flux_change(double a, double b, double flux_a, double f
     return ring.ok() ? (2 * pi) * x * (ring.value() - 1) : quiet_nan;
   };
   double remainder = 0;
-  if (is_at_ring(za, zb, h)) {
+  if (is_at_ring(za, zb, h) && h * rho_ < 1) {
     // The derivative of the remainder: the rim's less S' = -(2/rho) log|z/(z + 2l)|.
     remainder = ring_quadrature(za, zb, [&](double z, double x) {
       return rim(x) - coefficient_ * std::log(std::fabs(z / (z + (l_ + l_))));
