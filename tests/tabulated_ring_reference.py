@@ -69,20 +69,23 @@ def _gauss(n):
 @functools.cache
 def _cosines(n):
     """T_k(t_j) = cos(pi k (j + 1/2) / n) at the working precision."""
-    return [[mpmath.cos(mpmath.pi * k * (j + mpmath.mpf(1) / 2) / n) for j in range(n)] for k in range(n)]
+    return [
+        [mpmath.cos(mpmath.pi * k * (j + mpmath.mpf(1) / 2) / n) for j in range(n)]
+        for k in range(n)
+    ]
 
 
 class _Panel:
     """A_ring - 1 on [a, b] as a Chebyshev interpolant in t = (2x - a - b)/(b - a)."""
 
-    def __init__(self, a, b, l, rho):
+    def __init__(self, a, b, lens, rho):
         self.a, self.b = a, b
         n = PANEL_POINTS
         samples = []
         for j in range(n):
             t = mpmath.cos(mpmath.pi * (j + mpmath.mpf(1) / 2) / n)
             x = (a + b) / 2 + (b - a) / 2 * t
-            samples.append(ring_minus_one(l * rho, x * rho))
+            samples.append(ring_minus_one(lens * rho, x * rho))
         cosines = _cosines(n)
         self.c = [
             mpmath.fsum(samples[j] * cosines[k][j] for j in range(n)) * (2 if k else 1) / n
@@ -97,23 +100,23 @@ class _Panel:
         return self.c[0] + t * b1 - b2
 
 
-def _panels(l, rho):
-    """Panels covering [0, 1] minus the 2^-DEEPEST neighbourhood of l."""
+def _panels(lens, rho):
+    """Panels covering [0, 1] minus the 2^-DEEPEST neighbourhood of the lens ring x = lens."""
     edges = {mpmath.mpf(0), mpmath.mpf(1)}
     for k in range(DEEPEST + 1):
         for side in (-1, 1):
-            x = l + side * mpmath.mpf(2) ** -k
+            x = lens + side * mpmath.mpf(2) ** -k
             if 0 < x < 1:
                 edges.add(x)
-    if 0 < l < 1:
-        edges.add(l)
+    if 0 < lens < 1:
+        edges.add(lens)
     cut = mpmath.mpf(2) ** -DEEPEST
     ordered = sorted(edges)
     panels = []
     for a, b in zip(ordered, ordered[1:], strict=False):
-        if b - a <= cut and (abs(a - l) <= cut or abs(b - l) <= cut):
+        if b - a <= cut and (abs(a - lens) <= cut or abs(b - lens) <= cut):
             continue
-        panels.append(_Panel(a, b, l, rho))
+        panels.append(_Panel(a, b, lens, rho))
     return panels
 
 
@@ -135,12 +138,14 @@ def magnification_minus_one(s, rho, bl, bf):
     """A - 1 (an mpf) for the lens at s source radii from the centre of a source of radius rho
     (Einstein radii); radii bl and brightness bf of the table as floats."""
     with mpmath.workdps(DPS):
-        l, rho = mpmath.mpf(s), mpmath.mpf(rho)
+        lens, rho = mpmath.mpf(s), mpmath.mpf(rho)
         table = pieces(bl, bf)
-        flux = mpmath.fsum((b - a) * (fa * (2 * a + b) + fb * (a + 2 * b)) / 6 for a, b, fa, fb in table)
+        flux = mpmath.fsum(
+            (b - a) * (fa * (2 * a + b) + fb * (a + 2 * b)) / 6 for a, b, fa, fb in table
+        )
         ends = [b for _, b, _, _ in table]
         total = []
-        for panel in _panels(l, rho):
+        for panel in _panels(lens, rho):
             for a, b, fa, fb in table[bisect.bisect_right(ends, panel.a) :]:
                 if a >= panel.b:
                     break

@@ -129,7 +129,8 @@ void DiskFluxIntegral::fit_series(Side& side, double sign, bool changes) const n
     remainders[j] = remainder_weight(z, x);
     samples[j] = remainders[j] * (3 * side.width * (s * s) * span);
   }
-  const std::array<double, M + 1> antiderivative = numeric::chebyshev_antiderivative(grid.coefficients(samples));
+  const std::array<double, M + 1> antiderivative =
+      numeric::chebyshev_antiderivative(grid.coefficients(samples));
   std::copy(antiderivative.begin(), antiderivative.end(), side.antiderivative.begin());
   // The tail below 2^-56 of the largest coefficient changes no sum by more than rounding.
   const auto trimmed = [](const auto& c, std::size_t terms) {

@@ -79,7 +79,7 @@ class DiskFluxIntegral {
     double width = 0;  // D
     double start = 0;  // the s at which the series starts (above 0 only beyond the lens ring)
     std::array<double, wide_points + 1> antiderivative{};
-    std::size_t terms = points + 1;  // the coefficients above rounding
+    std::size_t terms = points + 1;            // the coefficients above rounding
     std::array<double, wide_points> values{};  // the remainder itself, with `changes`
     std::size_t value_terms = 0;
   };

@@ -114,8 +114,7 @@ double jump_sum(const DiskFluxIntegral& disk, const Jumps& jumps) {
   double previous_flux = 0;
   for (std::size_t j = 0; j < count; ++j) {
     const double flux = disk.flux(jumps.at[j]);
-    const double change =
-        j == 0 ? flux : disk.flux_change(previous_at, jumps.at[j], previous_flux, flux);
+    const double change = j == 0 ? flux : disk.flux_change(previous_at, jumps.at[j], previous_flux, flux);
     total += tails[j] * change;
     previous_at = jumps.at[j];
     previous_flux = flux;
