@@ -79,11 +79,13 @@ def test_every_case_has_a_reference():
     ],
 )
 def test_closed_form_ring_against_the_angular_average(s, r, rho):
-    # The Carlson form of the reference against the mean of A over the ring by quadrature.
+    # The Carlson form of the reference against the mean of A over the ring by quadrature, A - 1
+    # from 1e-4 to 700, the ring 1e-7 from the lens and a large source with the lens inside it.
     with mpmath.workdps(tabulated_ring_reference.DPS):
         closed = tabulated_ring_reference.ring_minus_one(mpmath.mpf(s) * rho, mpmath.mpf(r) * rho)
         averaged = ring_average(s, r, 1 / rho) - 1
-        assert abs(closed - averaged) <= mpmath.mpf(10) ** -20 * abs(averaged)
+        # ring_average's quadrature is good to about 1e-17 of A; the reference needs A - 1.
+        assert abs(closed - averaged) <= mpmath.mpf(10) ** -15 * abs(averaged)
 
 
 def test_cached_references_where_cheap_to_rederive():

@@ -5,8 +5,8 @@
 // The magnification of a profile I is A = int_0^1 Phi'(x) I(x) dx / (2 pi int_0^1 x I dx), with
 // Phi the magnified flux of the concentric uniform disk of radius x (disk_flux_integral.hpp). On
 // each piece where I is linear this is, by parts, Phi at the ends of the piece and the integral
-// of Phi over it; the flux is a closed form. Far from the lens the mean-value series with the
-// profile's moments replaces both.
+// of Phi over it; the flux is a closed form. Only Phi - pi x^2 is integrated, giving A - 1
+// directly. Far from the lens the mean-value series with the profile's moments replaces both.
 #include "models/tabulated_profile.hpp"
 
 #include <algorithm>
@@ -149,7 +149,8 @@ constexpr double steep_slope = 64;
 
 // The same integral gathered by knots: summing by parts once more over the pieces,
 //   -sum_pieces I' (Psi(b) - Psi(a)) = sum_knots (I'(x+) - I'(x-)) Psi(x),
-// Psi' = Phi, with I' = 0 below 0 and beyond the limb. The changes of slope are fixed for the
+// Psi' = Phi - pi x^2, with I' = 0 below 0 and beyond the limb. Steep pieces are kept out of the
+// knots and integrated on their own. The changes of slope are fixed for the
 // call, so their sums against the interpolants of Psi on groups of neighbouring knots are formed
 // once (knot_sum_tree.hpp), and a separation visits only the knots near the lens ring. Psi is
 // singular only at x = +-l and at x = +-l +- 2i/rho, where the rim's elliptic integrals have
