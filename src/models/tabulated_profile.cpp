@@ -142,8 +142,9 @@ double near_numerator(const TabulatedInterpolant& profile, double l, double rho)
 // A piece steeper than this is integrated on its own rather than through the changes of slope at
 // its ends: each change of slope s weights an antiderivative of Phi known to a rounding of its
 // size, so the grouped sum carries errors of order s eps, while the piece on its own carries
-// s h eps. A limb-crowded table of 10^4 rows has about a hundred such pieces next to the limb.
-constexpr double steep_slope = 64;
+// s h eps; at 256 the rest leaves a few 1e-14 of A - 1. A limb-crowded table of 10^4 rows has
+// a few tens of such pieces next to the limb.
+constexpr double steep_slope = 256;
 
 }  // namespace
 
