@@ -96,4 +96,7 @@ def test_cached_references_where_cheap_to_rederive():
     for entry in cheap:
         bl, bf = tabulated_edge_cases.table(entry["table"])
         fresh = tabulated_ring_reference.magnification_minus_one(entry["s"], entry["rho"], bl, bf)
-        assert str(fresh) == entry["a_minus_one"]
+        # To the digits stored, whatever mpmath's working precision outside the reference.
+        stored = entry["a_minus_one"]
+        digits = len(stored.split("e")[0].replace(".", "").replace("-", "").lstrip("0"))
+        assert abs(fresh - mpmath.mpf(stored)) <= mpmath.mpf(10) ** (1 - digits) * abs(fresh)
