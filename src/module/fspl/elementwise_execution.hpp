@@ -20,8 +20,7 @@
 namespace obrivane::module::fspl {
 
 // Elements per chunk: small enough that a few thousand elements keep two workers busy, large
-// enough that a chunk's bookkeeping (and a kernel's per-chunk state, such as a quadrature rule
-// made for one exponent) is shared by many elements.
+// enough that a chunk's bookkeeping is shared by many elements.
 inline constexpr std::size_t elements_per_chunk = 64;
 
 // Holds the interpreter lock for its lifetime, taking it only if the calling thread does not hold

@@ -41,9 +41,8 @@ template <class Kernel, std::size_t... I>
 void evaluate_range(char* const* data, const npy_intp* strides, std::size_t begin, std::size_t end,
                     std::index_sequence<I...>) noexcept {
   constexpr std::size_t inputs = sizeof...(I);
-  typename Kernel::State state{};
   for (std::size_t i = begin; i < end; ++i) {
-    element(data[inputs], strides[inputs], i) = Kernel::evaluate(state, element(data[I], strides[I], i)...);
+    element(data[inputs], strides[inputs], i) = Kernel::evaluate(element(data[I], strides[I], i)...);
   }
 }
 

@@ -5,8 +5,7 @@
 // Every kernel has
 //   name, parameters                 the ufunc's name and the names of its inputs;
 //   coefficients                     how many trailing inputs are law coefficients;
-//   State                            per-chunk working storage of the model (empty so far);
-//   evaluate(State&, inputs...)      the magnification or conversion of one element;
+//   evaluate(inputs...)              the magnification or conversion of one element;
 //   coefficient_problem(coeffs...)   null, or why the coefficients describe no source.
 #pragma once
 
@@ -17,34 +16,27 @@
 
 namespace obrivane::module::fspl {
 
-struct NoState {};
-
 inline constexpr const char* non_positive_flux = "the coefficients give a non-positive total flux";
 
 struct PointSourceKernel {
   static constexpr const char* name = "point_source";
   static constexpr std::array<const char*, 1> parameters{"u"};
   static constexpr std::size_t coefficients = 0;
-  using State = NoState;
-  static double evaluate(State&, double u) noexcept { return models::point_source_magnification(u); }
+  static double evaluate(double u) noexcept { return models::point_source_magnification(u); }
 };
 
 struct UniformKernel {
   static constexpr const char* name = "uniform";
   static constexpr std::array<const char*, 2> parameters{"u", "rho"};
   static constexpr std::size_t coefficients = 0;
-  using State = NoState;
-  static double evaluate(State&, double u, double rho) noexcept {
-    return models::uniform_law_magnification(u, rho);
-  }
+  static double evaluate(double u, double rho) noexcept { return models::uniform_law_magnification(u, rho); }
 };
 
 struct LinearKernel {
   static constexpr const char* name = "linear";
   static constexpr std::array<const char*, 3> parameters{"u", "rho", "u1"};
   static constexpr std::size_t coefficients = 1;
-  using State = NoState;
-  static double evaluate(State&, double u, double rho, double u1) noexcept {
+  static double evaluate(double u, double rho, double u1) noexcept {
     return models::linear_law_magnification(u, rho, u1);
   }
   static const char* coefficient_problem(double u1) noexcept {
@@ -56,8 +48,7 @@ struct QuadraticKernel {
   static constexpr const char* name = "quadratic";
   static constexpr std::array<const char*, 4> parameters{"u", "rho", "a", "b"};
   static constexpr std::size_t coefficients = 2;
-  using State = NoState;
-  static double evaluate(State&, double u, double rho, double a, double b) noexcept {
+  static double evaluate(double u, double rho, double a, double b) noexcept {
     return models::quadratic_law_magnification(u, rho, a, b);
   }
   static const char* coefficient_problem(double a, double b) noexcept {
@@ -69,8 +60,7 @@ struct SquareRootKernel {
   static constexpr const char* name = "square_root";
   static constexpr std::array<const char*, 4> parameters{"u", "rho", "c", "d"};
   static constexpr std::size_t coefficients = 2;
-  using State = NoState;
-  static double evaluate(State&, double u, double rho, double c, double d) noexcept {
+  static double evaluate(double u, double rho, double c, double d) noexcept {
     return models::square_root_law_magnification(u, rho, c, d);
   }
   static const char* coefficient_problem(double c, double d) noexcept {
@@ -82,8 +72,7 @@ struct LogarithmicKernel {
   static constexpr const char* name = "logarithmic";
   static constexpr std::array<const char*, 4> parameters{"u", "rho", "e", "f"};
   static constexpr std::size_t coefficients = 2;
-  using State = NoState;
-  static double evaluate(State&, double u, double rho, double e, double f) noexcept {
+  static double evaluate(double u, double rho, double e, double f) noexcept {
     return models::logarithmic_law_magnification(u, rho, e, f);
   }
   static const char* coefficient_problem(double e, double f) noexcept {
@@ -95,8 +84,7 @@ struct Power2Kernel {
   static constexpr const char* name = "power2";
   static constexpr std::array<const char*, 4> parameters{"u", "rho", "c", "alpha"};
   static constexpr std::size_t coefficients = 2;
-  using State = NoState;
-  static double evaluate(State&, double u, double rho, double c, double alpha) noexcept {
+  static double evaluate(double u, double rho, double c, double alpha) noexcept {
     // The quadrature rules and moments made for the last few exponents, kept by each thread of
     // work across calls: making them costs about a millisecond, a light curve's worth of points,
     // and they depend on the exponent alone, so the cache changes no result.
@@ -116,16 +104,14 @@ struct U1FromGammaKernel {
   static constexpr const char* name = "u1_from_gamma";
   static constexpr std::array<const char*, 1> parameters{"gamma"};
   static constexpr std::size_t coefficients = 0;
-  using State = NoState;
-  static double evaluate(State&, double gamma) noexcept { return (3 * gamma) / (2 + gamma); }
+  static double evaluate(double gamma) noexcept { return (3 * gamma) / (2 + gamma); }
 };
 
 struct GammaFromU1Kernel {
   static constexpr const char* name = "gamma_from_u1";
   static constexpr std::array<const char*, 1> parameters{"u1"};
   static constexpr std::size_t coefficients = 0;
-  using State = NoState;
-  static double evaluate(State&, double u1) noexcept { return (2 * u1) / (3 - u1); }
+  static double evaluate(double u1) noexcept { return (2 * u1) / (3 - u1); }
 };
 
 }  // namespace obrivane::module::fspl
