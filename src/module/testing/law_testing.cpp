@@ -82,12 +82,14 @@ std::vector<double> integrate_line(double c0, double c1, double a, double b, dou
   return {result.integral, static_cast<double>(result.evaluations)};
 }
 
-std::vector<double> gauss_jacobi_rule(double beta, double n) {
+// The n-point rule (1 <= n <= 80, else none) that `make` writes into its nodes, flattened as
+// [x0, w0, x1, w1, ...].
+template <class Make>
+std::vector<double> flattened_rule(double n, Make&& make) {
   std::array<obrivane::numeric::GaussNode, 80> nodes{};
   std::array<double, 80> d{}, e{}, z{};
   const std::size_t size = n >= 1 && n <= 80 ? static_cast<std::size_t>(n) : 0;
-  obrivane::numeric::gauss_jacobi_symmetric(beta, std::span<obrivane::numeric::GaussNode>(nodes).first(size),
-                                            d, e, z);
+  make(std::span<obrivane::numeric::GaussNode>(nodes).first(size), d, e, z);
   std::vector<double> flat;
   for (std::size_t i = 0; i < size; ++i) {
     flat.push_back(nodes[i].abscissa);
@@ -96,18 +98,16 @@ std::vector<double> gauss_jacobi_rule(double beta, double n) {
   return flat;
 }
 
+std::vector<double> gauss_jacobi_rule(double beta, double n) {
+  return flattened_rule(n, [beta](auto nodes, auto& d, auto& e, auto& z) {
+    obrivane::numeric::gauss_jacobi_symmetric(beta, nodes, d, e, z);
+  });
+}
+
 std::vector<double> gauss_jacobi_one_sided_rule(double alpha, double n) {
-  std::array<obrivane::numeric::GaussNode, 80> nodes{};
-  std::array<double, 80> d{}, e{}, z{};
-  const std::size_t size = n >= 1 && n <= 80 ? static_cast<std::size_t>(n) : 0;
-  obrivane::numeric::gauss_jacobi_one_sided(alpha, std::span<obrivane::numeric::GaussNode>(nodes).first(size),
-                                            d, e, z);
-  std::vector<double> flat;
-  for (std::size_t i = 0; i < size; ++i) {
-    flat.push_back(nodes[i].abscissa);
-    flat.push_back(nodes[i].weight);
-  }
-  return flat;
+  return flattened_rule(n, [alpha](auto nodes, auto& d, auto& e, auto& z) {
+    obrivane::numeric::gauss_jacobi_one_sided(alpha, nodes, d, e, z);
+  });
 }
 
 #define OBRIVANE_LAW_ENTRY(entry, function, name, ...)                                     \
