@@ -31,6 +31,7 @@
 #include <limits>
 #include <numbers>
 #include <span>
+#include <type_traits>
 
 #include "models/disk_mean_value_sum.hpp"
 #include "models/source_radius.hpp"
@@ -79,8 +80,20 @@ Real near_magnification(const Real& u, const Real& rho) noexcept {
   const Real kc = fmin(root_p * (sqrt(s * s + 4) / root_four_plus_d_squared), 1.0);
   const Real d_rho = d * rho;
   const Real b = ((4 * u * rho) * ((d * d) * (rho * rho + 1))) / (s * s);
-  const numeric::BasicCelPair<Real> integrals =
-      numeric::cel_pair_of<Real>(kc, root_p, (rho * rho) * four_plus_d_squared, d_rho * (d_rho - 4), 0, b);
+  const Real a1 = (rho * rho) * four_plus_d_squared;
+  const Real b1 = d_rho * (d_rho - 4);
+  const numeric::BasicCelPair<Real> integrals = [&] {
+    if constexpr (std::is_same_v<Real, double>) {
+      return numeric::cel_pair_of<Real>(kc, root_p, a1, b1, 0, b);
+    } else {
+      // With derivatives, the first pass's ratios free of d (see cel_pair.hpp): b / p =
+      // 4 u rho (rho^2 + 1) and kc / sqrt(p) = sqrt(s^2 + 4) / sqrt(4 + d^2), unless kc was
+      // bounded by 1.
+      const numeric::CelFirstRatios<Real> ratios{(4 * u * rho) * (rho * rho + 1),
+                                                 sqrt(s * s + 4) / root_four_plus_d_squared};
+      return numeric::cel_pair_of<Real>(kc, root_p, a1, b1, 0, b, value_of(kc) < 1 ? &ratios : nullptr);
+    }
+  }();
   if (!integrals.ok()) return quiet_nan;
   return (2 / (pi * (rho * rho) * (root_four_plus_d_squared * s))) * (integrals.unit + integrals.general);
 }

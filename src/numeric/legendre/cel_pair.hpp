@@ -12,6 +12,12 @@
 // (a_k - b_k) (a_k - b_k)' / a_k^2, so with derivatives the loop also waits until the difference of
 // the means' derivatives meets the same relative tolerance (one pass more at most: that difference
 // shrinks by the factor (a_k - b_k) / (4 a_k) each pass).
+//
+// The first pass of the general integral forms b2 / p and kc / sqrt(p). When p is tiny and b2 and
+// kc shrink with it (as for a disk whose rim nears the lens), those ratios are of order 1 but
+// their derivatives come out as differences of terms of order 1/sqrt(p), losing digits in
+// proportion; a caller that knows the two ratios in a form free of the cancellation hands them
+// over, and the derivatives of the first pass are taken from them (the values are unchanged).
 #pragma once
 
 #include <cmath>
@@ -48,10 +54,25 @@ bool derivatives_settled(const Dual<N>& arithmetic, const Dual<N>& geometric) no
   return true;
 }
 
+// x with the derivatives of `source` (nothing to do for doubles).
+constexpr void take_derivatives(double&, double) noexcept {}
+template <std::size_t N>
+void take_derivatives(Dual<N>& x, const Dual<N>& source) noexcept {
+  x.tangent = source.tangent;
+}
+
 }  // namespace detail
 
+// b2 / p and kc / sqrt(p), formed by the caller without cancellation.
 template <class Real>
-BasicCelPair<Real> cel_pair_of(Real kc, Real root_p, Real a1, Real b1, Real a2, Real b2) noexcept {
+struct CelFirstRatios {
+  Real b2_over_p;
+  Real kc_over_root_p;
+};
+
+template <class Real>
+BasicCelPair<Real> cel_pair_of(Real kc, Real root_p, Real a1, Real b1, Real a2, Real b2,
+                               const CelFirstRatios<Real>* first_ratios = nullptr) noexcept {
   // Written to fail NaN as well.
   if (!(value_of(kc) > 0 && value_of(kc) <= 1)) return {0, 0, "cel_pair: kc must lie in (0, 1]."};
   if (!(value_of(root_p) > 0 && value_of(root_p) < std::numeric_limits<double>::infinity()))
@@ -75,7 +96,11 @@ BasicCelPair<Real> cel_pair_of(Real kc, Real root_p, Real a1, Real b1, Real a2, 
 
     const Real previous_general_a = general_a;
     general_a = general_a + general_b / general_root_p;
-    const Real g = e / general_root_p;
+    Real g = e / general_root_p;
+    if (pass == 0 && first_ratios != nullptr) {
+      detail::take_derivatives(general_a, previous_general_a + first_ratios->b2_over_p);
+      detail::take_derivatives(g, first_ratios->kc_over_root_p);
+    }
     general_b = general_b + previous_general_a * g;
     general_b = general_b + general_b;
     general_root_p = g + general_root_p;
