@@ -1,13 +1,13 @@
 // The uniform disk's derivatives: the evaluation of uniform_disk_fast_form.hpp run on dual numbers
-// with three tangents, d/du, d/drho and (d/du + d/drho), the last along the direction that keeps
-// d = u - rho fixed; its exact power-of-two rescaling of tiny sizes scales the tangents alike, so
-// the derivatives of A(c u, c rho) / c come out scaled by 1/c^2.
+// with the tangents d/du and d/drho; its exact power-of-two rescaling of tiny sizes scales the
+// tangents alike, so the derivatives of A(c u, c rho) / c come out scaled by 1/c^2.
 //
 // Near the limb the closed form's modulus kc and parameter sqrt(p) shrink in proportion to |d|, and
 // the derivatives across the limb, d/du and d/drho, pick up rounding of relative size about
 // epsilon rho / |d| on their way through the Gauss transformations (they diverge as ln|d| while
 // the terms they are made of grow as 1/|d|). Along d = const nothing shrinks and the derivative
-// stays accurate. So within limb_band of the limb d/drho comes instead from the thin ring: the
+// (d/du + d/drho) A stays accurate. So within limb_band of the limb the tangent is taken along
+// d = const, and d/drho comes instead from the thin ring: the
 // disk's magnified flux pi rho^2 A grows at the rate 2 pi rho R0, R0 the mean of the point-lens
 // magnification over its rim, so
 //   dA/drho = 2 (R0 - A) / rho,  dA/du = (d/du + d/drho) A - dA/drho,
@@ -52,16 +52,21 @@ double rim_magnification(double u, double rho) noexcept {
 
 DiskGradient uniform_disk_gradient(double u, double rho) noexcept {
   constexpr double infinity = std::numeric_limits<double>::infinity();
-  using Dual = numeric::Dual<3>;
   if (!(u >= 0) || !(rho > 0) || !std::isfinite(rho)) {
     return {uniform_fast::quiet_nan, uniform_fast::quiet_nan, uniform_fast::quiet_nan};
   }
   if (u == infinity || rho > uniform_fast::indistinguishable_radius) return {1, 0, 0};
   if (u == rho) return {uniform_fast::magnification(u, rho), -infinity, infinity};
-  const Dual magnification = uniform_fast::magnification(Dual(u, {1, 0, 1}), Dual(rho, {0, 1, 1}));
-  const double value = magnification.value;
   const bool near_limb = std::fabs(u - rho) < limb_band * rho && !(rho <= far_disk_ratio * u);
-  if (!near_limb) return {value, magnification.tangent[0], magnification.tangent[1]};
+  if (!near_limb) {
+    using Dual = numeric::Dual<2>;
+    const Dual magnification = uniform_fast::magnification(Dual::variable(u, 0), Dual::variable(rho, 1));
+    return {magnification.value, magnification.tangent[0], magnification.tangent[1]};
+  }
+  // Along d = const: u and rho both with the tangent 1.
+  using Dual = numeric::Dual<1>;
+  const Dual magnification = uniform_fast::magnification(Dual::variable(u, 0), Dual::variable(rho, 0));
+  const double value = magnification.value;
   // The rim's mean at the size evaluated, rescaled like the disk (R0 scales as A).
   int exponent = 0;
   double u_scaled = u;
@@ -74,7 +79,7 @@ DiskGradient uniform_disk_gradient(double u, double rho) noexcept {
   const double d_rho =
       std::ldexp(2 * (rim_magnification(u_scaled, rho_scaled) - std::ldexp(value, -exponent)) / rho_scaled,
                  2 * exponent);
-  return {value, magnification.tangent[2] - d_rho, d_rho};
+  return {value, magnification.tangent[0] - d_rho, d_rho};
 }
 
 }  // namespace obrivane::models

@@ -13,6 +13,8 @@
 //   law_gradient(law, u, rho, first, second) -> list: [A, dA/du, dA/drho, dA/dfirst, dA/dsecond]
 //       for the law numbered as above (models/law_gradients.hpp; the power-2 law with a fresh
 //       cache), the derivatives in coefficients the law lacks 0.
+//   law_gradients(law, u, rho, first, second) -> list: law_gradient at every separation of u, in
+//       one thread, one power-2 cache for the call, flattened (five numbers per separation).
 //   point_source_gradient(u) -> list: [A, dA/du].
 //   uniform_disk_gradient(u, rho) -> list: [A, dA/du, dA/drho] (models/uniform_disk_gradient.hpp).
 //   power2_with_shared_rules(u, rho, c, alphas) -> list: the power-2 law for each exponent of
@@ -80,6 +82,25 @@ std::vector<double> law_gradient(double law, double u, double rho, double first,
   if (law == 4) g = models::logarithmic_law_gradient(u, rho, first, second);
   if (law == 5) g = models::power2_law_gradient(u, rho, first, second, rules);
   return {g.magnification, g.d_u, g.d_rho, g.d_coefficients[0], g.d_coefficients[1]};
+}
+
+std::vector<double> law_gradients(double law, std::vector<double> u, double rho, double first,
+                                  double second) {
+  models::PowerLawRules rules;
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  std::vector<double> result;
+  result.reserve(5 * u.size());
+  for (const double x : u) {
+    models::LawGradient g{nan, nan, nan, {nan, nan}};
+    if (law == 0) g = models::uniform_law_gradient(x, rho);
+    if (law == 1) g = models::linear_law_gradient(x, rho, first);
+    if (law == 2) g = models::quadratic_law_gradient(x, rho, first, second);
+    if (law == 3) g = models::square_root_law_gradient(x, rho, first, second);
+    if (law == 4) g = models::logarithmic_law_gradient(x, rho, first, second);
+    if (law == 5) g = models::power2_law_gradient(x, rho, first, second, rules);
+    result.insert(result.end(), {g.magnification, g.d_u, g.d_rho, g.d_coefficients[0], g.d_coefficients[1]});
+  }
+  return result;
 }
 
 std::vector<double> point_source_gradient(double u) {
@@ -166,6 +187,7 @@ OBRIVANE_LAW_ENTRY(power2_flux_entry, models::power2_law_flux, "power2_law_flux"
 OBRIVANE_LAW_ENTRY(law_magnifications_entry, law_magnifications, "law_magnifications", "law", "u", "rho",
                    "first", "second")
 OBRIVANE_LAW_ENTRY(law_gradient_entry, law_gradient, "law_gradient", "law", "u", "rho", "first", "second")
+OBRIVANE_LAW_ENTRY(law_gradients_entry, law_gradients, "law_gradients", "law", "u", "rho", "first", "second")
 OBRIVANE_LAW_ENTRY(point_source_gradient_entry, point_source_gradient, "point_source_gradient", "u")
 OBRIVANE_LAW_ENTRY(uniform_disk_gradient_entry, uniform_disk_gradient, "uniform_disk_gradient", "u", "rho")
 OBRIVANE_LAW_ENTRY(power2_shared_entry, power2_with_shared_rules, "power2_with_shared_rules", "u", "rho", "c",
@@ -208,6 +230,8 @@ PyMethodDef law_testing_methods[] = {
                              "law_magnifications(law, u, rho, first, second)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(law_gradient, law_gradient_entry,
                              "law_gradient(law, u, rho, first, second)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(law_gradients, law_gradients_entry,
+                             "law_gradients(law, u, rho, first, second)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(point_source_gradient, point_source_gradient_entry,
                              "point_source_gradient(u)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(uniform_disk_gradient, uniform_disk_gradient_entry,
