@@ -41,13 +41,19 @@ REGIONS = {
 }
 
 
-def timed(call, repeats):
-    times = []
+def ratios_and_times(arguments, repeats):
+    """Per repeat, the value's and the value-and-gradient's times, run one after the other so that
+    the machine's load weighs on both alike."""
+    ratios, times = [], []
     for _ in range(repeats):
         start = time.perf_counter()
-        call()
-        times.append(time.perf_counter() - start)
-    return times
+        testing.law_magnifications(*arguments)
+        middle = time.perf_counter()
+        testing.law_gradients(*arguments)
+        end = time.perf_counter()
+        ratios.append((end - middle) / (middle - start))
+        times.append(end - middle)
+    return ratios, times
 
 
 def cost(repeats):
@@ -56,13 +62,11 @@ def cost(repeats):
         for rho in (0.01, 0.5, 30.0):
             for where, (low, high) in REGIONS.items():
                 u = [rho * (low + (high - low) * (i + 0.5) / 100) for i in range(100)]
-                value = timed(lambda: testing.law_magnifications(number, u, rho, first, second), repeats)
-                gradient = timed(lambda: testing.law_gradients(number, u, rho, first, second), repeats)
-                ratios = [g / v for g, v in zip(gradient, value)]
+                ratios, times = ratios_and_times((number, u, rho, first, second), repeats)
                 print(
                     f"  {name:12} rho = {rho:<5} {where:24} ratio min {min(ratios):7.1f}"
                     f"  median {statistics.median(ratios):7.1f}"
-                    f"  gradient {min(gradient) / len(u) * 1e6:8.2f} us"
+                    f"  gradient {min(times) / len(u) * 1e6:8.2f} us"
                 )
 
 

@@ -139,7 +139,9 @@ def case_reference(case):
 
 
 def _kept(values):
-    return {name: mpmath.nstr(value, KEPT_DIGITS, strip_zeros=False) for name, value in values.items()}
+    return {
+        name: mpmath.nstr(value, KEPT_DIGITS, strip_zeros=False) for name, value in values.items()
+    }
 
 
 def render(jobs: int = 1) -> str:
