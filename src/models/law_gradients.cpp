@@ -33,7 +33,7 @@ constexpr LawMoments log_moments = logarithm_moments();
 template <std::size_t Profiles, class Point>
 std::array<TermIntegral, Profiles + 1> near_terms(double u, double a, double split_v,
                                                   Point&& point) noexcept {
-  const DiskGradient disk = uniform_disk_gradient(u, a);
+  const UniformDiskGradient disk = uniform_disk_gradient(u, a);
   const std::array<TermIntegral, Profiles> profiles =
       profile_integrals_by_parts<Profiles>(u, a, split_v, point);
   std::array<TermIntegral, Profiles + 1> terms{};
@@ -84,7 +84,7 @@ double logarithm_excess(double u, double a, double disk_magnification) noexcept 
 LawGradient uniform_law_gradient(double u, double rho) noexcept {
   static constexpr LawTerms<1> law{{1}, {{{0, 0}}}, {1}, {&uniform_moments}};
   return law_gradient(u, rho, uniform_law_magnification(u, rho), law, [](double u_near, double a) {
-    const DiskGradient disk = uniform_disk_gradient(u_near, a);
+    const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
     return std::array<TermIntegral, 1>{{{disk.magnification - 1, disk.d_u, disk.d_rho}}};
   });
 }
@@ -143,7 +143,7 @@ LawGradient power2_law_gradient(double u, double rho, double c, double alpha, Po
     const LawTerms<2> law{
         {1, 0}, {{{0, 0}, {0, c}}}, {1, -0.5}, {&uniform_moments, &logarithm_moments_at_zero}};
     return law_gradient(u, rho, magnification, law, [](double u_near, double a) {
-      const DiskGradient disk = uniform_disk_gradient(u_near, a);
+      const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
       return std::array<TermIntegral, 2>{{{disk.magnification - 1, disk.d_u, disk.d_rho},
                                           {logarithm_excess(u_near, a, disk.magnification), 0, 0}}};
     });

@@ -43,7 +43,7 @@ std::array<double, 3 * Profiles> profile_integrands(double u, double a, double v
   const ProfilePoint<Profiles> at = point(v);
   const double one_minus_mu_squared = (1 - at.mu) * (1 + at.mu);
   const double sine = std::sqrt(one_minus_mu_squared);
-  const DiskGradient disk = uniform_disk_gradient(u, a * sine);
+  const UniformDiskGradient disk = uniform_disk_gradient(u, a * sine);
   const double excess = disk.magnification - 1;
   std::array<double, 3 * Profiles> values{};
   for (std::size_t k = 0; k < Profiles; ++k) {

@@ -50,7 +50,7 @@ double rim_magnification(double u, double rho) noexcept {
 
 }  // namespace
 
-DiskGradient uniform_disk_gradient(double u, double rho) noexcept {
+UniformDiskGradient uniform_disk_gradient(double u, double rho) noexcept {
   constexpr double infinity = std::numeric_limits<double>::infinity();
   if (!(u >= 0) || !(rho > 0) || !std::isfinite(rho)) {
     return {uniform_fast::quiet_nan, uniform_fast::quiet_nan, uniform_fast::quiet_nan};

@@ -12,7 +12,7 @@
 
 namespace obrivane::models {
 
-struct DiskGradient {
+struct UniformDiskGradient {
   double magnification;
   double d_u;
   double d_rho;
@@ -21,6 +21,6 @@ struct DiskGradient {
 // NaN for u < 0, a NaN argument, rho <= 0 or an infinite rho; magnification 1 and derivatives 0
 // for an infinite u or a radius beyond which the magnification rounds to 1 (the derivatives are
 // then below 1e-26). The magnification is not bounded below by 1.
-DiskGradient uniform_disk_gradient(double u, double rho) noexcept;
+UniformDiskGradient uniform_disk_gradient(double u, double rho) noexcept;
 
 }  // namespace obrivane::models

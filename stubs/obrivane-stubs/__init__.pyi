@@ -20,7 +20,7 @@ class _RealSequence(Protocol):
     def __getitem__(self, index: slice, /) -> Any: ...
     def __iter__(self) -> Iterator[_Real]: ...
 
-from . import fspl as fspl
+from . import fspl as fspl  # noqa: E402
 
 __version__: Final[str]
 __all__: list[str]

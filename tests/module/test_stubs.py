@@ -77,7 +77,12 @@ def test_fspl_stubs_declare_each_ufunc_with_its_number_of_inputs():
     assert list(declared) == fspl.__all__
     for name, annotation in declared.items():
         ufunc = getattr(fspl, name)
-        expected = "Final[_TableUfunc]" if ufunc.signature else f"Final[_Ufunc{ufunc.nin}]"
+        if ufunc.signature:
+            expected = "Final[_TableUfunc]"
+        elif ufunc.nout > 1:
+            expected = f"Final[_GradientUfunc{ufunc.nin}]"
+        else:
+            expected = f"Final[_Ufunc{ufunc.nin}]"
         assert annotation == expected, name
 
 

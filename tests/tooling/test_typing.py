@@ -45,6 +45,9 @@ qualified: float = obrivane.fspl.uniform(0.5, np.float32(0.1))
 into = np.empty(3)
 fspl.power2([0.1, 0.2, 0.3], 0.05, 0.6, 0.5, out=into, where=[True, False, True])
 table = fspl.tabulated(np.linspace(0, 1, 3), 0.1, [0.0, 1.0], [1.0, 1.0])
+a, da_du, da_drho, da_du1 = fspl.linear_and_gradient(0.1, 0.05, 0.6)
+value: float = a + da_du + da_drho + da_du1
+arrays: tuple[np.ndarray, ...] = fspl.power2_and_gradient(np.ones(3), 0.05, 0.6, 0.5)
 """
 
 # Each line carries one mistake; the checkers must report every one of these lines.
@@ -61,8 +64,9 @@ obrivane.integrated_witt_mao_magnification([1.0], 1.0, rstar="0.1")
 wrong_law: float = obrivane.fspl.linear([0.1, 0.2], 0.05, 0.6)
 obrivane.fspl.quadratic(0.1, 0.05, 0.4)
 obrivane.fspl.lineal(0.1, 0.05, 0.6)
+single: float = obrivane.fspl.uniform_and_gradient(0.1, 0.05)
 """
-PLANTED_LINES = set(range(3, 13))
+PLANTED_LINES = set(range(3, 14))
 
 
 @pytest.fixture(scope="module")

@@ -1,7 +1,7 @@
-// NumPy ufuncs over the kernels of law_kernels.hpp. Each has one float64 loop, registered as an
-// ArrayMethod (so that it can report an error), and a promoter that sends every input through
-// float64: NumPy's casting rules then accept integers and float32 and refuse complex numbers and
-// strings with its own TypeError.
+// NumPy ufuncs over the kernels of law_kernels.hpp and gradient_kernels.hpp. Each has one float64
+// loop, registered as an ArrayMethod (so that it can report an error), and a promoter that sends
+// every operand through float64: NumPy's casting rules then accept integers and float32 and refuse
+// complex numbers and strings with its own TypeError.
 #define NPY_NO_DEPRECATED_API NPY_2_0_API_VERSION
 #define NPY_TARGET_VERSION NPY_2_0_API_VERSION
 #include "module/fspl/fspl_ufuncs.hpp"
@@ -24,6 +24,8 @@
 #include "module/forced_unwind.hpp"
 #include "module/fspl/elementwise_execution.hpp"
 #include "module/fspl/fspl_docstrings.hpp"
+#include "module/fspl/gradient_docstrings.hpp"
+#include "module/fspl/gradient_kernels.hpp"
 #include "module/fspl/law_kernels.hpp"
 #include "module/owned_reference.hpp"
 #include "module/pending_python_error.hpp"
@@ -37,12 +39,29 @@ inline double& element(char* base, npy_intp stride, std::size_t i) noexcept {
   return *reinterpret_cast<double*>(base + static_cast<npy_intp>(i) * stride);
 }
 
+// A kernel's outputs: the one magnification, or a gradient kernel's magnification and derivatives.
+template <class Kernel>
+constexpr std::size_t outputs_of() {
+  if constexpr (requires { Kernel::outputs; }) {
+    return Kernel::outputs;
+  } else {
+    return 1;
+  }
+}
+
 template <class Kernel, std::size_t... I>
 void evaluate_range(char* const* data, const npy_intp* strides, std::size_t begin, std::size_t end,
                     std::index_sequence<I...>) noexcept {
   constexpr std::size_t inputs = sizeof...(I);
   for (std::size_t i = begin; i < end; ++i) {
-    element(data[inputs], strides[inputs], i) = Kernel::evaluate(element(data[I], strides[I], i)...);
+    if constexpr (outputs_of<Kernel>() == 1) {
+      element(data[inputs], strides[inputs], i) = Kernel::evaluate(element(data[I], strides[I], i)...);
+    } else {
+      const auto results = Kernel::evaluate(element(data[I], strides[I], i)...);
+      for (std::size_t k = 0; k < results.size(); ++k) {
+        element(data[inputs + k], strides[inputs + k], i) = results[k];
+      }
+    }
   }
 }
 
@@ -172,13 +191,14 @@ int promoter(PyObject* ufunc, PyArray_DTypeMeta* const operand_dtypes[], PyArray
 struct UfuncRecord {
   const char* name;
   int inputs;
+  int outputs;
   const char* docstring;
   PyArrayMethod_StridedLoop* loop;
   PyArrayMethod_PromoterFunction* promoter;
   const char* core_signature;  // null for an element-wise ufunc
 };
 
-// Whether a help text opens with "{name}({p1}, {p2}, ..., /, out=None", the inputs those of the
+// Whether a help text opens with "{name}({p1}, {p2}, ..., /, out=", the inputs those of the
 // kernel's parameter list, so that the signature users read cannot drift from the kernel.
 template <std::size_t N>
 constexpr bool opens_with_signature(const char* name, const std::array<const char*, N>& parameters,
@@ -192,7 +212,7 @@ constexpr bool opens_with_signature(const char* name, const std::array<const cha
   for (const char* parameter : parameters) {
     if (!take(parameter) || !take(", ")) return false;
   }
-  return take("/, out=None");
+  return take("/, out=");
 }
 
 template <class Kernel>
@@ -201,7 +221,9 @@ constexpr UfuncRecord record_of(const char* docstring) {
     throw "a ufunc's help text opens with its signature, the inputs those of its kernel";
   }
   constexpr int inputs = static_cast<int>(Kernel::parameters.size());
-  return UfuncRecord{Kernel::name, inputs, docstring, &strided_loop<Kernel>, &promoter<inputs + 1>, nullptr};
+  constexpr int outputs = static_cast<int>(outputs_of<Kernel>());
+  return UfuncRecord{
+      Kernel::name, inputs, outputs, docstring, &strided_loop<Kernel>, &promoter<inputs + outputs>, nullptr};
 }
 
 // The generalised ufunc over a table, its signature checked like the kernels' ones.
@@ -210,12 +232,12 @@ constexpr UfuncRecord tabulated_record() {
   if (!opens_with_signature("tabulated", parameters, docstrings::tabulated)) {
     throw "tabulated's help text opens with its signature";
   }
-  return UfuncRecord{"tabulated",        4, docstrings::tabulated, &tabulated_loop, &promoter<5>,
+  return UfuncRecord{"tabulated",        4, 1, docstrings::tabulated, &tabulated_loop, &promoter<5>,
                      "(),(),(n),(n)->()"};
 }
 
 // The ufuncs in the order of __all__.
-constexpr std::array<UfuncRecord, 10> ufunc_records{
+constexpr std::array<UfuncRecord, 17> ufunc_records{
     record_of<PointSourceKernel>(docstrings::point_source),
     record_of<UniformKernel>(docstrings::uniform),
     record_of<LinearKernel>(docstrings::linear),
@@ -226,6 +248,13 @@ constexpr std::array<UfuncRecord, 10> ufunc_records{
     tabulated_record(),
     record_of<U1FromGammaKernel>(docstrings::u1_from_gamma),
     record_of<GammaFromU1Kernel>(docstrings::gamma_from_u1),
+    record_of<PointSourceGradientKernel>(docstrings::point_source_and_gradient),
+    record_of<UniformGradientKernel>(docstrings::uniform_and_gradient),
+    record_of<LinearGradientKernel>(docstrings::linear_and_gradient),
+    record_of<QuadraticGradientKernel>(docstrings::quadratic_and_gradient),
+    record_of<SquareRootGradientKernel>(docstrings::square_root_and_gradient),
+    record_of<LogarithmicGradientKernel>(docstrings::logarithmic_and_gradient),
+    record_of<Power2GradientKernel>(docstrings::power2_and_gradient),
 };
 
 constexpr auto record_names = [] {
@@ -234,19 +263,20 @@ constexpr auto record_names = [] {
   return names;
 }();
 
-constexpr int max_operands = 8;
+constexpr int max_operands = 9;
 
 OwnedReference make_ufunc(const UfuncRecord& record) {
-  const int operands = record.inputs + 1;
-  OwnedReference ufunc(PyUFunc_FromFuncAndDataAndSignature(nullptr, nullptr, nullptr, 0, record.inputs, 1,
-                                                           PyUFunc_None, record.name, record.docstring, 0,
-                                                           record.core_signature));
+  const int operands = record.inputs + record.outputs;
+  OwnedReference ufunc(PyUFunc_FromFuncAndDataAndSignature(nullptr, nullptr, nullptr, 0, record.inputs,
+                                                           record.outputs, PyUFunc_None, record.name,
+                                                           record.docstring, 0, record.core_signature));
   if (!ufunc) return ufunc;
   std::array<PyArray_DTypeMeta*, max_operands> dtypes{};
   for (int i = 0; i < operands; ++i) dtypes[static_cast<std::size_t>(i)] = &PyArray_DoubleDType;
   PyType_Slot slots[] = {{NPY_METH_strided_loop, reinterpret_cast<void*>(record.loop)}, {0, nullptr}};
-  PyArrayMethod_Spec method{record.name,   record.inputs, 1, NPY_NO_CASTING, NPY_METH_NO_FLOATINGPOINT_ERRORS,
-                            dtypes.data(), slots};
+  PyArrayMethod_Spec method{
+      record.name,   record.inputs, record.outputs, NPY_NO_CASTING, NPY_METH_NO_FLOATINGPOINT_ERRORS,
+      dtypes.data(), slots};
   if (PyUFunc_AddLoopFromSpec(ufunc.get(), &method) < 0) return OwnedReference();
 
   OwnedReference any_dtypes(PyTuple_New(operands));

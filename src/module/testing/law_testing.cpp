@@ -21,6 +21,8 @@
 //       alphas in turn, all through one cache.
 //   power_weighted_disk_integral(u, a, p) -> float: the integral of mu^p A over the
 //       disk by lines through the lens, over pi a^2.
+//   mu_weighted_disk_gradient(u, a) -> [magnification, d/du, d/da]: the mu-weighted disk with its
+//       derivatives, by lines through the lens.
 //   integrate_line_to_the_ends(c0, c1, a, b, target) -> [integral, evaluations]: the integral of
 //       c0 + c1 y over [a, b] by numeric::integrate_to_the_ends.
 //   gauss_jacobi_symmetric_rule(beta, n) -> list: the n-point Gauss rule of (1 - s^2)^beta on
@@ -36,6 +38,7 @@
 
 #include "models/brightness_laws.hpp"
 #include "models/law_gradients.hpp"
+#include "models/mu_weighted_disk_gradient.hpp"
 #include "models/power_weighted_disk.hpp"
 #include "models/uniform_disk_gradient.hpp"
 #include "module/call_entry.hpp"
@@ -109,7 +112,7 @@ std::vector<double> point_source_gradient(double u) {
 }
 
 std::vector<double> uniform_disk_gradient(double u, double rho) {
-  const models::DiskGradient g = models::uniform_disk_gradient(u, rho);
+  const models::UniformDiskGradient g = models::uniform_disk_gradient(u, rho);
   return {g.magnification, g.d_u, g.d_rho};
 }
 
@@ -125,6 +128,11 @@ std::vector<double> power2_with_shared_rules(double u, double rho, double c, std
 double power_weighted_for_python(double u, double a, double p) {
   const models::PowerChordRules rules(p);
   return models::power_weighted_disk_integral(u, a, p, rules);
+}
+
+std::vector<double> mu_weighted_gradient(double u, double a) {
+  const models::DiskGradient gradient = models::mu_weighted_disk_gradient(u, a);
+  return {gradient.magnification, gradient.d_u, gradient.d_radius};
 }
 
 std::vector<double> integrate_line(double c0, double c1, double a, double b, double target) {
@@ -194,6 +202,7 @@ OBRIVANE_LAW_ENTRY(power2_shared_entry, power2_with_shared_rules, "power2_with_s
                    "alphas")
 OBRIVANE_LAW_ENTRY(power_weighted_entry, power_weighted_for_python, "power_weighted_disk_integral", "u", "a",
                    "p")
+OBRIVANE_LAW_ENTRY(mu_weighted_gradient_entry, mu_weighted_gradient, "mu_weighted_disk_gradient", "u", "a")
 OBRIVANE_LAW_ENTRY(integrate_line_entry, integrate_line, "integrate_line_to_the_ends", "c0", "c1", "a", "b",
                    "target")
 OBRIVANE_LAW_ENTRY(gauss_jacobi_entry, gauss_jacobi_rule, "gauss_jacobi_symmetric_rule", "beta", "n")
@@ -240,6 +249,8 @@ PyMethodDef law_testing_methods[] = {
                              "power2_with_shared_rules(u, rho, c, alphas)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(power_weighted_disk_integral, power_weighted_entry,
                              "power_weighted_disk_integral(u, a, p)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(mu_weighted_disk_gradient, mu_weighted_gradient_entry,
+                             "mu_weighted_disk_gradient(u, a)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(integrate_line_to_the_ends, integrate_line_entry,
                              "integrate_line_to_the_ends(c0, c1, a, b, target)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(gauss_jacobi_symmetric_rule, gauss_jacobi_entry,

@@ -1,0 +1,161 @@
+"""The ufuncs <law>_and_gradient as NumPy users meet them: their outputs and signatures,
+broadcasting, out=, bad input, and agreement with the laws' own ufuncs. Their accuracy against
+independent references is tested with the models (tests/models/test_law_gradients.py)."""
+
+import numpy as np
+import pytest
+from obrivane import fspl
+from pool_runs import outputs_with_pool_sizes
+
+# law, valid coefficients, coefficients without a positive flux and the message's tail
+LAWS = [
+    ("uniform", (), None),
+    ("linear", (0.6,), ((3.0,), "(u1 = 3.0)")),
+    ("quadratic", (0.4, 0.25), ((3.0, 1.0), "(a = 3.0, b = 1.0)")),
+    ("square_root", (0.3, 0.4), ((3.0, 0.5), "(c = 3.0, d = 0.5)")),
+    ("logarithmic", (0.5, 0.2), ((3.0, -0.1), "(e = 3.0, f = -0.1)")),
+    ("power2", (0.6, 0.7), ((3.5, 1.0), "(c = 3.5, alpha = 1.0)")),
+]
+LAW_IDS = [name for name, _, _ in LAWS]
+
+
+def gradient_of(name):
+    return getattr(fspl, f"{name}_and_gradient")
+
+
+@pytest.mark.parametrize(("name", "coefficients", "refused"), LAWS, ids=LAW_IDS)
+def test_outputs_are_the_magnification_then_one_derivative_per_argument(
+    name, coefficients, refused
+):
+    ufunc = gradient_of(name)
+    assert isinstance(ufunc, np.ufunc)
+    assert ufunc.nin == 2 + len(coefficients) and ufunc.nout == ufunc.nin + 1
+    first_line = ufunc.__doc__.splitlines()[0]
+    assert first_line.startswith(f"{name}_and_gradient(u, rho, ") and "x1" not in first_line
+    outputs = ufunc(0.05, 0.1, *coefficients)
+    assert isinstance(outputs, tuple) and len(outputs) == ufunc.nout
+    assert all(isinstance(value, float) for value in outputs)
+
+
+@pytest.mark.parametrize(("name", "coefficients", "refused"), LAWS, ids=LAW_IDS)
+def test_the_magnification_is_the_laws_own(name, coefficients, refused):
+    u = np.concatenate([[0.0], np.geomspace(1e-4, 10.0, 300)])
+    for rho in (1e-3, 0.1, 1.0, 30.0):
+        value = getattr(fspl, name)(u * rho, rho, *coefficients)
+        with_gradient = gradient_of(name)(u * rho, rho, *coefficients)[0]
+        np.testing.assert_allclose(with_gradient, value, rtol=4e-15, atol=0)
+
+
+# Central differences of the value ufuncs, a check of the outputs' order and signs: the
+# derivatives' accuracy is measured against the source integrals with the models.
+@pytest.mark.parametrize(("name", "coefficients", "refused"), LAWS, ids=LAW_IDS)
+@pytest.mark.parametrize(
+    ("s", "rho"), [(0.3, 0.05), (0.8, 1.0), (1.7, 0.3), (6.0, 0.02), (0.5, 20.0)]
+)
+def test_derivatives_agree_with_differences_of_the_values(name, coefficients, refused, s, rho):
+    law = getattr(fspl, name)
+    arguments = [s * rho, rho, *coefficients]
+    outputs = gradient_of(name)(*arguments)
+    for index, derivative in enumerate(outputs[1:]):
+        step = 1e-5 * max(abs(arguments[index]), 0.1)
+        plus, minus = list(arguments), list(arguments)
+        plus[index] += step
+        minus[index] -= step
+        difference = (law(*plus) - law(*minus)) / (2 * step)
+        scale = max(abs(difference), outputs[0] / max(arguments[0], rho) * 1e-3)
+        assert abs(derivative - difference) <= 1e-6 * scale, (index, derivative, difference)
+
+
+def test_point_source_derivative():
+    u = np.array([0.0, 1e-3, 0.5, 1.0, 7.0, 1e8, np.inf])
+    magnification, derivative = fspl.point_source_and_gradient(u)
+    np.testing.assert_array_equal(magnification, fspl.point_source(u))
+    finite = u[1:-1]
+    expected = -8 / (finite**2 * (finite**2 + 4) ** 1.5)
+    np.testing.assert_allclose(derivative[1:-1], expected, rtol=4e-16 * 8)
+    assert derivative[0] == -np.inf and derivative[-1] == 0
+
+
+@pytest.mark.parametrize(("name", "coefficients", "refused"), LAWS, ids=LAW_IDS)
+def test_the_lens_over_the_centre_has_no_derivative_in_u(name, coefficients, refused):
+    for rho in (1e-4, 0.1, 2.0, 50.0):
+        outputs = gradient_of(name)(0.0, rho, *coefficients)
+        assert outputs[1] == 0
+        assert np.isfinite(outputs).all()
+
+
+@pytest.mark.parametrize(("name", "coefficients", "refused"), LAWS, ids=LAW_IDS)
+def test_arguments_broadcast_and_out_takes_a_tuple(name, coefficients, refused):
+    ufunc = gradient_of(name)
+    u = np.linspace(0.0, 0.3, 7)[:, None]
+    rho = np.array([0.01, 0.1, 1.0])
+    outputs = ufunc(u, rho, *coefficients)
+    assert all(array.shape == (7, 3) and array.dtype == np.float64 for array in outputs)
+    out = tuple(np.full((7, 3), -1.0) for _ in range(ufunc.nout))
+    where = np.arange(21).reshape(7, 3) % 2 == 0
+    returned = ufunc(u, rho, *coefficients, out=out, where=where)
+    assert all(a is b for a, b in zip(returned, out, strict=True))
+    for computed, written in zip(outputs, out, strict=True):
+        np.testing.assert_array_equal(written[where], computed[where])
+        assert (written[~where] == -1).all()
+
+
+def test_coefficients_broadcast_per_band():
+    u1 = np.array([0.3, 0.6, 0.9])
+    together = fspl.linear_and_gradient(0.02, 0.05, u1)
+    for i, coefficient in enumerate(u1):
+        apart = fspl.linear_and_gradient(0.02, 0.05, coefficient)
+        assert [float(output[i]) for output in together] == list(apart)
+
+
+@pytest.mark.parametrize(
+    ("name", "refused"), [(name, refused) for name, _, refused in LAWS if refused], ids=LAW_IDS[1:]
+)
+def test_coefficients_without_a_positive_flux_raise_with_the_ufuncs_name(name, refused):
+    values, tail = refused
+    message = f"{name}_and_gradient: the coefficients give a non-positive total flux {tail}"
+    with pytest.raises(ValueError) as raised:
+        gradient_of(name)(np.array([0.1, 0.2]), 0.1, *values)
+    assert str(raised.value) == message
+
+
+def test_a_negative_power2_exponent_raises():
+    with pytest.raises(ValueError) as raised:
+        fspl.power2_and_gradient(0.1, 0.1, 0.5, -0.5)
+    assert str(raised.value) == (
+        "power2_and_gradient: the exponent alpha must not be negative (c = 0.5, alpha = -0.5)"
+    )
+
+
+@pytest.mark.parametrize(("name", "coefficients", "refused"), LAWS, ids=LAW_IDS)
+def test_geometry_without_a_value_gives_nan_everywhere_and_infinity_gives_one(
+    name, coefficients, refused
+):
+    ufunc = gradient_of(name)
+    for u, rho in [
+        (-0.1, 0.1),
+        (np.nan, 0.1),
+        (0.1, 0.0),
+        (0.1, -1.0),
+        (0.1, np.nan),
+        (0.1, np.inf),
+    ]:
+        assert np.isnan(ufunc(u, rho, *coefficients)).all(), (u, rho)
+    assert ufunc(np.inf, 0.1, *coefficients) == (1.0, *([0.0] * (ufunc.nout - 1)))
+
+
+def test_uniform_derivatives_are_infinite_on_the_limb():
+    magnification, d_u, d_rho = fspl.uniform_and_gradient(0.1, 0.1)
+    assert np.isfinite(magnification)
+    assert d_u == -np.inf and d_rho == np.inf
+
+
+def test_results_do_not_depend_on_the_pool_size():
+    program = (
+        "import hashlib, numpy as np; from obrivane import fspl\n"
+        "u = np.linspace(0.0, 0.3, 4_001)\n"
+        "r = np.concatenate(fspl.linear_and_gradient(u, 0.1, np.linspace(0.1, 0.9, 4_001)) +"
+        " fspl.uniform_and_gradient(u, 0.1))\n"
+        "print(hashlib.sha256(r.tobytes()).hexdigest())"
+    )
+    assert len(set(outputs_with_pool_sizes(program))) == 1
