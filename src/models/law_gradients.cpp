@@ -16,6 +16,8 @@
 #include "models/law_gradient_driver.hpp"
 #include "models/law_gradient_terms.hpp"
 #include "models/law_profiles_by_parts.hpp"
+#include "models/mu_weighted_disk.hpp"
+#include "models/mu_weighted_disk_gradient.hpp"
 #include "models/uniform_disk.hpp"
 #include "models/uniform_disk_gradient.hpp"
 #include "numeric/integrate.hpp"
@@ -90,10 +92,20 @@ LawGradient uniform_law_gradient(double u, double rho) noexcept {
 }
 
 LawGradient linear_law_gradient(double u, double rho, double u1) noexcept {
-  // I = (1 - u1) + u1 mu.
+  // I = (1 - u1) + u1 mu. Up to largest_radius_by_lines the mu-weighted disk and its derivatives
+  // come from lines through the lens (mu_weighted_disk_gradient.hpp), beyond by parts.
   const LawTerms<2> law{{1 - u1, u1}, {{{-1, 0}, {1, 0}}}, {1, 2.0 / 3}, {&uniform_moments, &mu_moments}};
   return law_gradient(u, rho, linear_law_magnification(u, rho, u1), law, [](double u_near, double a) {
-    return near_terms<1>(u_near, a, split_mu(u_near, a), [](double mu) { return ProfilePoint<1>{mu, {1}}; });
+    if (a <= largest_radius_by_lines) {
+      const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
+      const DiskGradient mu = mu_weighted_disk_gradient(u_near, a);
+      constexpr double flux = 2.0 / 3;
+      return std::array<TermIntegral, 2>{
+          {{disk.magnification - 1, disk.d_u, disk.d_rho},
+           {flux * (mu.magnification - 1), flux * mu.d_u, flux * mu.d_radius}}};
+    }
+    return near_terms<1>(u_near, a, split_mu(u_near, a),
+                         [](double mu, double from_split) { return ProfilePoint<1>{mu, from_split, {1}}; });
   });
 }
 
@@ -103,11 +115,12 @@ LawGradient quadratic_law_gradient(double u, double rho, double a, double b) noe
                         {{{-1, -1}, {1, 2}, {0, -1}}},
                         {1, 2.0 / 3, 0.5},
                         {&uniform_moments, &mu_moments, &square_moments}};
-  return law_gradient(u, rho, quadratic_law_magnification(u, rho, a, b), law,
-                      [](double u_near, double radius) {
-                        return near_terms<2>(u_near, radius, split_mu(u_near, radius),
-                                             [](double mu) { return ProfilePoint<2>{mu, {1, 2 * mu}}; });
-                      });
+  return law_gradient(
+      u, rho, quadratic_law_magnification(u, rho, a, b), law, [](double u_near, double radius) {
+        return near_terms<2>(u_near, radius, split_mu(u_near, radius), [](double mu, double from_split) {
+          return ProfilePoint<2>{mu, from_split, {1, 2 * mu}};
+        });
+      });
 }
 
 LawGradient square_root_law_gradient(double u, double rho, double c, double d) noexcept {
@@ -117,8 +130,11 @@ LawGradient square_root_law_gradient(double u, double rho, double c, double d) n
                         {1, 2.0 / 3, 0.8},
                         {&uniform_moments, &mu_moments, &root_moments}};
   return law_gradient(u, rho, square_root_law_magnification(u, rho, c, d), law, [](double u_near, double a) {
-    return near_terms<2>(u_near, a, std::sqrt(split_mu(u_near, a)),
-                         [](double v) { return ProfilePoint<2>{v * v, {2 * v, 1}}; });
+    const double split_v = std::sqrt(split_mu(u_near, a));
+    return near_terms<2>(u_near, a, split_v, [split_v](double v, double from_split) {
+      // mu - mu_s = (v - v_s)(v + v_s).
+      return ProfilePoint<2>{v * v, from_split * (v + split_v), {2 * v, 1}};
+    });
   });
 }
 
@@ -130,8 +146,9 @@ LawGradient logarithmic_law_gradient(double u, double rho, double e, double f) n
                         {1, 2.0 / 3, -2.0 / 9},
                         {&uniform_moments, &mu_moments, &log_moments}};
   return law_gradient(u, rho, logarithmic_law_magnification(u, rho, e, f), law, [](double u_near, double a) {
-    return near_terms<2>(u_near, a, std::sqrt(split_mu(u_near, a)), [](double v) {
-      return ProfilePoint<2>{v * v, {2 * v, (2 * v) * (2 * std::log(v) + 1)}};
+    const double split_v = std::sqrt(split_mu(u_near, a));
+    return near_terms<2>(u_near, a, split_v, [split_v](double v, double from_split) {
+      return ProfilePoint<2>{v * v, from_split * (v + split_v), {2 * v, (2 * v) * (2 * std::log(v) + 1)}};
     });
   });
 }
@@ -164,8 +181,13 @@ LawGradient power2_law_gradient(double u, double rho, double c, double alpha, Po
   const double exponent = 2 / alpha;
   const double log_scale = 2 / alpha;
   return law_gradient(u, rho, magnification, law, [=](double u_near, double a) {
-    return near_terms<2>(u_near, a, std::pow(split_mu(u_near, a), half_alpha), [=](double v) {
-      return ProfilePoint<2>{std::pow(v, exponent), {2 * v, (log_scale * v) * (2 * std::log(v) + 1)}};
+    const double split_v = std::pow(split_mu(u_near, a), half_alpha);
+    const double mu_split = std::pow(split_v, exponent);
+    return near_terms<2>(u_near, a, split_v, [=](double v, double from_split) {
+      // mu - mu_s = mu_s ((v/v_s)^(2/alpha) - 1).
+      const double from_mu_split = mu_split * std::expm1(exponent * std::log1p(from_split / split_v));
+      return ProfilePoint<2>{
+          std::pow(v, exponent), from_mu_split, {2 * v, (log_scale * v) * (2 * std::log(v) + 1)}};
     });
   });
 }

@@ -62,15 +62,15 @@ Real on_the_limb(const Real& rho) noexcept {
   return (2 / rho + ((rho * rho + 1) / (rho * rho)) * (2 * atan(rho))) / pi;
 }
 
+// The closed form given d = u - rho as well, for callers that know it more accurately than the
+// difference of u and rho (the rim of a concentric disk beside the lens, where the derivatives
+// follow ln|d|); u > 0.
 template <class Real>
-Real near_magnification(const Real& u, const Real& rho) noexcept {
+Real near_magnification_across(const Real& u, const Real& rho, const Real& d) noexcept {
   using numeric::value_of;
   using std::fabs;
   using std::fmin;
   using std::sqrt;
-  // A disk centred on the lens: the mean of A(r) over it is sqrt(rho^2 + 4) / rho.
-  if (value_of(u) == 0) return sqrt(rho * rho + 4) / rho;
-  const Real d = u - rho;
   if (value_of(d) == 0) return on_the_limb(rho);
   const Real s = u + rho;
   const Real four_plus_d_squared = d * d + 4;
@@ -96,6 +96,15 @@ Real near_magnification(const Real& u, const Real& rho) noexcept {
   }();
   if (!integrals.ok()) return quiet_nan;
   return (2 / (pi * (rho * rho) * (root_four_plus_d_squared * s))) * (integrals.unit + integrals.general);
+}
+
+template <class Real>
+Real near_magnification(const Real& u, const Real& rho) noexcept {
+  using numeric::value_of;
+  using std::sqrt;
+  // A disk centred on the lens: the mean of A(r) over it is sqrt(rho^2 + 4) / rho.
+  if (value_of(u) == 0) return sqrt(rho * rho + 4) / rho;
+  return near_magnification_across(u, rho, u - rho);
 }
 
 // The mean-value series with the uniform disk's unit weights (uniform_disk_far.hpp).
@@ -130,6 +139,21 @@ Real magnification(const Real& u, const Real& rho) noexcept {
   if (rho_value >= smallest_size) return near_magnification(u, rho);
   const int exponent = scale_exponent(rho_value);
   return ldexp(near_magnification(ldexp(u, exponent), ldexp(rho, exponent)), exponent);
+}
+
+// magnification() with d = u - rho given (see near_magnification_across), for rho > 0 finite and
+// u >= 0 finite, before the radius beyond which the magnification is 1.
+template <class Real>
+Real magnification_across(const Real& u, const Real& rho, const Real& d) noexcept {
+  using numeric::value_of;
+  using std::ldexp;
+  const double u_value = value_of(u);
+  const double rho_value = value_of(rho);
+  if (rho_value <= far_disk_ratio * u_value || u_value == 0) return magnification(u, rho);
+  if (rho_value >= smallest_size) return near_magnification_across(u, rho, d);
+  const int exponent = scale_exponent(rho_value);
+  return ldexp(near_magnification_across(ldexp(u, exponent), ldexp(rho, exponent), ldexp(d, exponent)),
+               exponent);
 }
 
 }  // namespace obrivane::models::uniform_fast

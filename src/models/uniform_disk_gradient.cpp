@@ -33,9 +33,8 @@ namespace {
 // Within this fraction of the radius from the limb the derivatives across it come from the rim.
 constexpr double limb_band = 0.05;
 
-// The rim's mean magnification R0 for 0 < u, d != 0 (NaN if an elliptic integral fails).
-double rim_magnification(double u, double rho) noexcept {
-  const double d = u - rho;
+// The rim's mean magnification R0 for 0 < u, d = u - rho != 0 (NaN if an elliptic integral fails).
+double rim_magnification(double u, double rho, double d) noexcept {
   const double s = u + rho;
   const double d_squared = d * d;
   const double x = (s * s) * (d_squared + 4);
@@ -51,34 +50,34 @@ double rim_magnification(double u, double rho) noexcept {
 }  // namespace
 
 UniformDiskGradient uniform_disk_gradient(double u, double rho) noexcept {
+  return uniform_disk_gradient(u, rho, u - rho);
+}
+
+UniformDiskGradient uniform_disk_gradient(double u, double rho, double d) noexcept {
   constexpr double infinity = std::numeric_limits<double>::infinity();
   if (!(u >= 0) || !(rho > 0) || !std::isfinite(rho)) {
     return {uniform_fast::quiet_nan, uniform_fast::quiet_nan, uniform_fast::quiet_nan};
   }
   if (u == infinity || rho > uniform_fast::indistinguishable_radius) return {1, 0, 0};
-  if (u == rho) return {uniform_fast::magnification(u, rho), -infinity, infinity};
-  const bool near_limb = std::fabs(u - rho) < limb_band * rho && !(rho <= far_disk_ratio * u);
+  if (d == 0) return {uniform_fast::magnification(u, rho), -infinity, infinity};
+  const bool near_limb = std::fabs(d) < limb_band * rho && !(rho <= far_disk_ratio * u);
   if (!near_limb) {
     using Dual = numeric::Dual<2>;
-    const Dual magnification = uniform_fast::magnification(Dual::variable(u, 0), Dual::variable(rho, 1));
+    const Dual magnification =
+        uniform_fast::magnification_across(Dual::variable(u, 0), Dual::variable(rho, 1), Dual(d, {1, -1}));
     return {magnification.value, magnification.tangent[0], magnification.tangent[1]};
   }
-  // Along d = const: u and rho both with the tangent 1.
+  // Along d = const: u and rho both with the tangent 1, d with none.
   using Dual = numeric::Dual<1>;
-  const Dual magnification = uniform_fast::magnification(Dual::variable(u, 0), Dual::variable(rho, 0));
+  const Dual magnification =
+      uniform_fast::magnification_across(Dual::variable(u, 0), Dual::variable(rho, 0), Dual(d));
   const double value = magnification.value;
   // The rim's mean at the size evaluated, rescaled like the disk (R0 scales as A).
   int exponent = 0;
-  double u_scaled = u;
-  double rho_scaled = rho;
-  if (rho < uniform_fast::smallest_size) {
-    exponent = uniform_fast::scale_exponent(rho);
-    u_scaled = std::ldexp(u, exponent);
-    rho_scaled = std::ldexp(rho, exponent);
-  }
-  const double d_rho =
-      std::ldexp(2 * (rim_magnification(u_scaled, rho_scaled) - std::ldexp(value, -exponent)) / rho_scaled,
-                 2 * exponent);
+  if (rho < uniform_fast::smallest_size) exponent = uniform_fast::scale_exponent(rho);
+  const double rho_scaled = std::ldexp(rho, exponent);
+  const double rim = rim_magnification(std::ldexp(u, exponent), rho_scaled, std::ldexp(d, exponent));
+  const double d_rho = std::ldexp(2 * (rim - std::ldexp(value, -exponent)) / rho_scaled, 2 * exponent);
   return {value, magnification.tangent[0] - d_rho, d_rho};
 }
 

@@ -23,4 +23,9 @@ struct UniformDiskGradient {
 // then below 1e-26). The magnification is not bounded below by 1.
 UniformDiskGradient uniform_disk_gradient(double u, double rho) noexcept;
 
+// The same with d = u - rho given, more accurately than u and rho give it: beside the limb both
+// derivatives follow ln|d|, and an error of epsilon rho in d moves them by epsilon rho / |d|. For
+// u >= 0 and rho > 0 finite, |d| consistent with u and rho to their rounding.
+UniformDiskGradient uniform_disk_gradient(double u, double rho, double d) noexcept;
+
 }  // namespace obrivane::models
