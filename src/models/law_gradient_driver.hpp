@@ -78,6 +78,9 @@ LawGradient law_gradient(double u, double rho, double magnification, const LawTe
     gradient = combined_gradient(law, near(u, rho), 0.0);
   }
   gradient.magnification = magnification;
+  // With the lens over the centre the magnification is even in u: exactly no slope, whatever the
+  // rounding of the integrals (the lines through the lens leave one of order epsilon A/rho).
+  if (u == 0) gradient.d_u = 0;
   return gradient;
 }
 
