@@ -44,8 +44,16 @@ std::array<TermIntegral, Profiles + 1> near_terms(double u, double a, double spl
   return terms;
 }
 
-// mu where the rim of the concentric disk passes the lens, 0 when it never does.
-double split_mu(double u, double a) noexcept { return u < a ? law_split_mu(u, a) : 0; }
+// Where the integrals over mu split: inside, at the mu where the rim of the concentric disk passes
+// the lens; just outside (a < u < a sqrt(2)), at mu = sqrt(u^2 - a^2)/a, the size of the
+// imaginary mu = i sqrt(u^2 - a^2)/a where it would, whose nearness makes the integrands steep
+// there (in mu^(alpha/2), for a small alpha, near the middle of the interval rather than at an
+// end); 0 for no split.
+double split_mu(double u, double a) noexcept {
+  if (u < a) return law_split_mu(u, a);
+  const double outside = std::sqrt((u - a) * (u + a)) / a;
+  return outside < 1 ? outside : 0;
+}
 
 // The moments of mu^alpha ln mu, the derivative of those of mu^alpha in alpha:
 // d/dalpha ln B(k + 1, alpha/2 + 1) = -sum_{i=0..k} 1/(2i + alpha + 2).

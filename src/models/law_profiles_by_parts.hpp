@@ -153,7 +153,8 @@ std::array<double, 3 * Profiles> integrate_profiles(const SplitGeometry& geometr
 }  // namespace detail
 
 // X_k and its derivatives for each term, for a source of radius a at u (0 <= u, a > 0); `split_v`
-// is v where the rim passes the lens when 0 < u < a (ignored otherwise). `point(v, from_split)`
+// is v where the rim passes the lens when 0 < u < a, and where the integrands steepen just outside
+// (a split without a singularity) when u > a; 0 for none. `point(v, from_split)`
 // gives mu, the slopes and, when from_split = v - v_s is not NaN, mu - mu(v_s) to full accuracy.
 template <std::size_t Profiles, class Point>
 std::array<TermIntegral, Profiles> profile_integrals_by_parts(double u, double a, double split_v,
@@ -165,6 +166,12 @@ std::array<TermIntegral, Profiles> profile_integrals_by_parts(double u, double a
                                          true};
     const auto inner = detail::integrate_profiles<Profiles>(geometry, 0.0, split_v, 1, point);
     const auto outer = detail::integrate_profiles<Profiles>(geometry, split_v, 1.0, -1, point);
+    for (std::size_t j = 0; j < sums.size(); ++j) sums[j] = inner[j] + outer[j];
+  } else if (u > a && split_v > 0 && split_v < 1) {
+    // Outside, a split where the integrands are smooth but steep.
+    const detail::SplitGeometry geometry{u, a, 0, 0, false};
+    const auto inner = detail::integrate_profiles<Profiles>(geometry, 0.0, split_v, 0, point);
+    const auto outer = detail::integrate_profiles<Profiles>(geometry, split_v, 1.0, 0, point);
     for (std::size_t j = 0; j < sums.size(); ++j) sums[j] = inner[j] + outer[j];
   } else {
     const detail::SplitGeometry geometry{u, a, 0, 0, false};

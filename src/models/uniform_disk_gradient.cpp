@@ -33,6 +33,14 @@ namespace {
 // Within this fraction of the radius from the limb the derivatives across it come from the rim.
 constexpr double limb_band = 0.05;
 
+// Given distances below this fraction of the radius (only where a caller knows d better than u and
+// rho, a concentric rim nearly on the lens), the closed form's d^2 terms would underflow. There
+// A = A_limb + O(d ln|d|) and each derivative is c ln|d| + b + O(d ln|d|), so the value is the
+// one at this distance and the derivatives follow the logarithm through their values at it and at
+// tiniest_distance_step times it (the neglected terms below 1e-60).
+constexpr double tiniest_distance = 1e-80;
+constexpr double tiniest_distance_step = 1e10;
+
 // The rim's mean magnification R0 for 0 < u, d = u - rho != 0 (NaN if an elliptic integral fails).
 double rim_magnification(double u, double rho, double d) noexcept {
   const double s = u + rho;
@@ -47,19 +55,8 @@ double rim_magnification(double u, double rho, double d) noexcept {
          std::numbers::pi;
 }
 
-}  // namespace
-
-UniformDiskGradient uniform_disk_gradient(double u, double rho) noexcept {
-  return uniform_disk_gradient(u, rho, u - rho);
-}
-
-UniformDiskGradient uniform_disk_gradient(double u, double rho, double d) noexcept {
-  constexpr double infinity = std::numeric_limits<double>::infinity();
-  if (!(u >= 0) || !(rho > 0) || !std::isfinite(rho)) {
-    return {uniform_fast::quiet_nan, uniform_fast::quiet_nan, uniform_fast::quiet_nan};
-  }
-  if (u == infinity || rho > uniform_fast::indistinguishable_radius) return {1, 0, 0};
-  if (d == 0) return {uniform_fast::magnification(u, rho), -infinity, infinity};
+// The gradient for 0 < |d| (the checks done).
+UniformDiskGradient gradient_across(double u, double rho, double d) noexcept {
   const bool near_limb = std::fabs(d) < limb_band * rho && !(rho <= far_disk_ratio * u);
   if (!near_limb) {
     using Dual = numeric::Dual<2>;
@@ -79,6 +76,32 @@ UniformDiskGradient uniform_disk_gradient(double u, double rho, double d) noexce
   const double rim = rim_magnification(std::ldexp(u, exponent), rho_scaled, std::ldexp(d, exponent));
   const double d_rho = std::ldexp(2 * (rim - std::ldexp(value, -exponent)) / rho_scaled, 2 * exponent);
   return {value, magnification.tangent[0] - d_rho, d_rho};
+}
+
+}  // namespace
+
+UniformDiskGradient uniform_disk_gradient(double u, double rho) noexcept {
+  return uniform_disk_gradient(u, rho, u - rho);
+}
+
+UniformDiskGradient uniform_disk_gradient(double u, double rho, double d) noexcept {
+  constexpr double infinity = std::numeric_limits<double>::infinity();
+  if (!(u >= 0) || !(rho > 0) || !std::isfinite(rho)) {
+    return {uniform_fast::quiet_nan, uniform_fast::quiet_nan, uniform_fast::quiet_nan};
+  }
+  if (u == infinity || rho > uniform_fast::indistinguishable_radius) return {1, 0, 0};
+  if (d == 0) return {uniform_fast::magnification(u, rho), -infinity, infinity};
+  if (std::fabs(d) < tiniest_distance * rho) {
+    // ln|d| from two distances still resolved (see tiniest_distance).
+    const UniformDiskGradient nearest = gradient_across(u, rho, std::copysign(tiniest_distance * rho, d));
+    const UniformDiskGradient nearer =
+        gradient_across(u, rho, std::copysign(tiniest_distance_step * (tiniest_distance * rho), d));
+    const double steps =
+        std::log(std::fabs(d) / (tiniest_distance * rho)) / std::log(1 / tiniest_distance_step);
+    return {nearest.magnification, nearest.d_u + (nearest.d_u - nearer.d_u) * steps,
+            nearest.d_rho + (nearest.d_rho - nearer.d_rho) * steps};
+  }
+  return gradient_across(u, rho, d);
 }
 
 }  // namespace obrivane::models
