@@ -374,3 +374,23 @@ def test_point_source_edges():
     assert testing.point_source_gradient(math.inf) == [1, 0]
     for u in (-1.0, math.nan):
         assert all(math.isnan(x) for x in testing.point_source_gradient(u))
+
+
+@pytest.mark.parametrize(
+    ("name", "coefficients"),
+    # A small exponent puts the rims that close to the lens over much of mu^(alpha/2).
+    [*(c for c in COEFFICIENTS if c[1]), ("power2", (0.6, 0.05))],
+)
+@pytest.mark.parametrize("rho", [1e-5, 0.7, 30.0])
+def test_coefficient_derivatives_are_continuous_on_the_limb(name, coefficients, rho):
+    # The magnification is continuous across the limb with a (u - rho) ln|u - rho| term at most,
+    # so the coefficient derivatives on the limb are the mean of those 1e-13 of rho to either
+    # side, to about 1e-13 ln(1e-13) of themselves. With the lens exactly on the limb the
+    # concentric rims pass within 1e-300 of it, below what the closed form's squares resolve.
+    on = LAWS[name].gradient(rho, rho, coefficients)
+    inside = LAWS[name].gradient((1 - 1e-13) * rho, rho, coefficients)
+    outside = LAWS[name].gradient((1 + 1e-13) * rho, rho, coefficients)
+    for index in (3, 4):
+        scale = max(abs(on[index]), abs(on[0] - 1) / 100)
+        mean = (inside[index] + outside[index]) / 2
+        assert abs(mean - on[index]) <= 1e-11 * scale + 16 * EPSILON * on[0]
