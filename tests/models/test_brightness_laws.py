@@ -402,7 +402,7 @@ def test_laws_that_are_the_same_law(s, rho):
 
 @pytest.mark.parametrize(("name", "coefficients"), COEFFICIENTS)
 @pytest.mark.parametrize("s", [0.0, 0.5, 1.0, 1.5])
-def test_lines_and_parts_agree_at_the_largest_radius_by_lines(name, coefficients, s):
+def test_lines_and_rays_agree_at_the_largest_radius_by_lines(name, coefficients, s):
     # Sources up to 10 Einstein radii are integrated along lines through the lens, larger ones
     # along rays from it: either side of 10 the magnification changes by a relative
     # 1e-12 times its slope in rho (of order 1e-2 here).
