@@ -192,6 +192,8 @@ double rays_outside(double u, double rho, double reference, const std::array<Ray
   };
   if (q >= y_end && !clustered) {
     tangent_rays(numeric::gauss_legendre_12);
+  } else if (q >= y_end) {
+    tangent_rays(numeric::gauss_legendre_16);
   } else {
     tangent_rays(numeric::gauss_legendre_24);
   }
@@ -218,8 +220,14 @@ double large_source_excess(double u, double rho, LimbProfile profile, const Brig
   const bool far = !inside && (u - rho) * (u + rho) >= 0.5 * (rho * rho);
   double rays;
   if (profile == LimbProfile::singular) {
-    rays = inside ? rays_inside(u, rho, reference, singular_ray_rule(), brightness)
-                  : rays_outside(u, rho, reference, singular_ray_rule(), profile, brightness);
+    if (deep) {
+      rays = rays_inside(u, rho, reference, short_singular_ray_rule(), brightness);
+    } else if (far) {
+      rays = rays_outside(u, rho, reference, short_singular_ray_rule(), profile, brightness);
+    } else {
+      rays = inside ? rays_inside(u, rho, reference, singular_ray_rule(), brightness)
+                    : rays_outside(u, rho, reference, singular_ray_rule(), profile, brightness);
+    }
   } else if (deep) {
     rays = rays_inside(u, rho, reference, deep_ray_rule(), brightness);
   } else if (far) {

@@ -39,6 +39,24 @@ std::array<AngleNode, N> angles(const std::array<numeric::GaussNode, N>& gauss, 
   return rule;
 }
 
+// N nodes (odd) of the double-exponential map on the trapezoidal nodes x = k h over |x| <= 3.2,
+// where the weights fall below 1e-16: p = (1 + tanh(q))/2, q = (pi/2) sinh x,
+// dp/dx = (pi/4) cosh x / cosh(q)^2.
+template <std::size_t N>
+std::array<RayNode, N> double_exponential() noexcept {
+  constexpr int half_count = static_cast<int>(N / 2);
+  constexpr double step = 3.2 / half_count;
+  std::array<RayNode, N> nodes{};
+  for (int k = -half_count; k <= half_count; ++k) {
+    const double x = step * k;
+    const double q = (pi / 2) * std::sinh(x);
+    const double c = std::cosh(q);
+    nodes[static_cast<std::size_t>(k + half_count)] =
+        RayNode{0.5 * (1 + std::tanh(q)), step * (pi / 4) * std::cosh(x) / (c * c)};
+  }
+  return nodes;
+}
+
 }  // namespace
 
 const std::array<RayNode, deep_ray_nodes>& deep_ray_rule() noexcept {
@@ -57,21 +75,13 @@ const std::array<RayNode, limb_ray_nodes>& limb_ray_rule() noexcept {
 }
 
 const std::array<RayNode, singular_ray_nodes>& singular_ray_rule() noexcept {
-  static const std::array<RayNode, singular_ray_nodes> rule = [] {
-    // Step 0.16 over |x| <= 3.2: p = (1 + tanh(q))/2, q = (pi/2) sinh x,
-    // dp/dx = (pi/4) cosh x / cosh(q)^2.
-    constexpr double step = 3.2 / 30;
-    constexpr int half_count = static_cast<int>(singular_ray_nodes / 2);
-    std::array<RayNode, singular_ray_nodes> nodes{};
-    for (int k = -half_count; k <= half_count; ++k) {
-      const double x = step * k;
-      const double q = (pi / 2) * std::sinh(x);
-      const double c = std::cosh(q);
-      nodes[static_cast<std::size_t>(k + half_count)] =
-          RayNode{0.5 * (1 + std::tanh(q)), step * (pi / 4) * std::cosh(x) / (c * c)};
-    }
-    return nodes;
-  }();
+  static const std::array<RayNode, singular_ray_nodes> rule = double_exponential<singular_ray_nodes>();
+  return rule;
+}
+
+const std::array<RayNode, short_singular_ray_nodes>& short_singular_ray_rule() noexcept {
+  static const std::array<RayNode, short_singular_ray_nodes> rule =
+      double_exponential<short_singular_ray_nodes>();
   return rule;
 }
 

@@ -34,11 +34,13 @@ inline constexpr std::size_t deep_ray_nodes = 12;
 inline constexpr std::size_t outside_ray_nodes = 16;
 inline constexpr std::size_t limb_ray_nodes = 24;
 inline constexpr std::size_t singular_ray_nodes = 61;
+inline constexpr std::size_t short_singular_ray_nodes = 41;
 
 const std::array<RayNode, deep_ray_nodes>& deep_ray_rule() noexcept;
 const std::array<RayNode, outside_ray_nodes>& outside_ray_rule() noexcept;
 const std::array<RayNode, limb_ray_nodes>& limb_ray_rule() noexcept;
 const std::array<RayNode, singular_ray_nodes>& singular_ray_rule() noexcept;
+const std::array<RayNode, short_singular_ray_nodes>& short_singular_ray_rule() noexcept;
 
 struct AngleNode {
   double cosine;
