@@ -227,7 +227,8 @@ def linear(u: ArrayLike, rho: ArrayLike, u1: ArrayLike) -> jax.Array:
     ------
     jax.errors.JaxRuntimeError
         When the result is computed (under :func:`jax.jit`, when the compiled function runs), if
-        the coefficient gives a non-positive total flux; the message holds the ufunc's.
+        the coefficient gives a non-positive total flux; the message holds the ufunc's. Outside
+        jit, JAX may run the computation at once and raise :class:`ValueError` instead.
     """
     return _linear(u, rho, u1)
 

@@ -21,7 +21,6 @@
 #include <exception>
 #include <new>
 #include <string>
-#include <string_view>
 #include <utility>
 
 #include "module/fspl/gradient_kernels.hpp"
@@ -99,16 +98,14 @@ std::string shortest_text(double value) {
   return result;
 }
 
-// "linear: the coefficients give a non-positive total flux (u1 = 3.5)", the ufunc's message.
+// "linear: the coefficients give a non-positive total flux (u1 = 3.5)", the ufunc's message
+// ("linear_and_gradient: ..." for the derivatives).
 template <class Kernel, std::size_t... J>
 std::string coefficient_message(const char* problem,
                                 const std::array<const double*, Kernel::parameters.size()>& in, std::size_t i,
                                 std::index_sequence<J...>) {
   constexpr std::size_t first = Kernel::parameters.size() - Kernel::coefficients;
-  // The value kernel's name: a gradient kernel reports what its law's ufunc reports.
-  std::string_view name = Kernel::name;
-  if (name.ends_with("_and_gradient")) name.remove_suffix(std::string_view("_and_gradient").size());
-  std::string message = std::string(name) + ": " + problem + " (";
+  std::string message = std::string(Kernel::name) + ": " + problem + " (";
   ((message += (J == 0 ? "" : ", ") + std::string(Kernel::parameters[first + J]) + " = " +
                shortest_text(in[first + J][i])),
    ...);
