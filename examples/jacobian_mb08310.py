@@ -165,8 +165,8 @@ def main():
         f" the analytic Jacobian is {differences['seconds'] / analytic['seconds']:.1f} times"
         " faster"
     )
-    for name, value in zip(event.NAMES, analytic["result"].x[:4], strict=True):
-        print(f"{name:>4} = {value:.6g}")
+    t0, u0, tE, rho = analytic["result"].x[:4]
+    print(f"t0 = {t0:.6f}, u0 = {u0:.5f}, tE = {tE:.3f}, rho = {rho:.5f}")
 
 
 if __name__ == "__main__":

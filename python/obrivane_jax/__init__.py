@@ -92,7 +92,7 @@ _Call = Callable[[str, int, Sequence[jax.Array]], tuple[jax.Array, ...]]
 
 def _ffi_call(ufunc: str, results: int, operands: Sequence[jax.Array]) -> tuple[jax.Array, ...]:
     """The FFI target of a ufunc on operands of one shape: float64 arrays of that shape."""
-    shape = jax.ShapeDtypeStruct(operands[0].shape, jnp.float64)
+    shape = jax.ShapeDtypeStruct(operands[0].shape, jnp.float64)  # type: ignore[no-untyped-call]
     # "broadcast_all": under vmap every operand gets the batch axis, so the handler always sees
     # operands of one size, whichever of them are batched.
     call = jax.ffi.ffi_call(f"obrivane_{ufunc}", (shape,) * results, vmap_method="broadcast_all")
@@ -112,7 +112,7 @@ def _callback_call(
         out = function(*arrays)
         return tuple(np.asarray(o, dtype=np.float64) for o in (out if results > 1 else (out,)))
 
-    shape = jax.ShapeDtypeStruct(operands[0].shape, jnp.float64)
+    shape = jax.ShapeDtypeStruct(operands[0].shape, jnp.float64)  # type: ignore[no-untyped-call]
     return tuple(
         jax.pure_callback(host, (shape,) * results, *operands, vmap_method="broadcast_all")
     )
@@ -142,7 +142,7 @@ def _law(name: str, parameters: tuple[str, ...], call: _Call) -> Callable[..., j
     def law(*arguments: ArrayLike) -> jax.Array:
         if len(arguments) != arity:
             raise TypeError(f"{name}() takes {arity} arguments ({', '.join(parameters)})")
-        if not jax.config.read("jax_enable_x64"):
+        if not jax.config.read("jax_enable_x64"):  # type: ignore[no-untyped-call]
             raise RuntimeError(_X64_MESSAGE)
         operands = [
             _as_float64(name, parameter, argument)
