@@ -8,15 +8,19 @@ whose prior is a normal distribution of width 0.1 about the tabulated value of i
 darkening of the bands with many points across the source, the prior holds the others near
 theory. The likelihood is Gaussian in the fluxes.
 
-Both samplers draw from the same log density, evaluated by obrivane_jax.linear:
-- NumPyro's NUTS, which follows its gradient (the exact derivatives of the magnification from
-  obrivane's gradient kernels, through JAX's chain rule), with a dense mass matrix adapted in the
-  warm-up;
-- emcee's affine-invariant ensemble, which needs only the values, the walkers of a step evaluated
-  in one call (jax.vmap).
-Both start at the least-squares solution. The script prints each one's effective sample size
-(ESS, NumPyro's estimator on each parameter, emcee's walkers taken as chains) and ESS per second
-of wall time, warm-up and burn-in included.
+Both samplers draw from the same log density, evaluated by obrivane_jax.linear, in the
+coordinates phi = (t0, ln tE, u0 tE, rho tE, fs_k tE, fs_k + fb_k) and u1, where the light
+curve's degeneracies (a fainter source, more magnified for longer) are nearly straight; the
+flat priors of the event's parameters are carried to phi by the Jacobian of the change:
+- NumPyro's NUTS follows the gradient of the log density (the exact derivatives of the
+  magnification from obrivane's gradient kernels, through JAX's chain rule), with phi scaled by
+  its least-squares errors and a dense mass matrix adapted in the warm-up;
+- emcee's affine-invariant ensemble needs only the values, the walkers of a step evaluated in
+  one call (jax.vmap).
+NUTS starts at the least-squares solution, emcee's walkers are drawn from its normal
+approximation. The script prints the samples' means and spreads in the event's parameters,
+each one's effective sample size (ESS, NumPyro's estimator; emcee's walkers taken as chains)
+and ESS per second of wall time, warm-up and burn-in included.
 
 Run: python examples/nuts_mb08310.py [--every N] [--warmup N] [--samples N] [--steps N]
 """
@@ -50,7 +54,6 @@ import jacobian_mb08310 as least_squares  # noqa: E402
 
 # Flat priors: on the whole line for t0 and the fluxes, on the positive numbers for u0, tE and
 # rho; a normal prior of width U1_WIDTH about each band's tabulated u1, truncated to [0, 1].
-POSITIVE = ("u0", "tE", "rho")
 U1_WIDTH = 0.1
 
 
@@ -88,26 +91,61 @@ def u1_prior(data):
     return dist.TruncatedNormal(data.u1_prior, U1_WIDTH, low=0.0, high=1.0)
 
 
+# The sampled coordinates phi, in this order: t0, ln tE, u0 tE, rho tE, then for each telescope
+# fs tE and fs + fb. Along the light curve's degeneracies (a fainter source more magnified, over
+# a longer time) these are nearly independent and nearly normal, where (u0, tE, rho, fs, fb)
+# bend along curved ridges.
+def event_of(phi, k):
+    """The parameters (a dictionary, without u1) of a vector phi, for k telescopes."""
+    t_e = jnp.exp(phi[1])
+    return {
+        "t0": phi[0],
+        "tE": t_e,
+        "u0": phi[2] / t_e,
+        "rho": phi[3] / t_e,
+        "fs": phi[4 : 4 + k] / t_e,
+        "fb": phi[4 + k : 4 + 2 * k] - phi[4 : 4 + k] / t_e,
+    }
+
+
+def phi_of(p):
+    """The inverse of event_of."""
+    t_e = p["tE"]
+    return jnp.concatenate(
+        [
+            jnp.stack([p["t0"], jnp.log(t_e), p["u0"] * t_e, p["rho"] * t_e]),
+            p["fs"] * t_e,
+            p["fs"] + p["fb"],
+        ]
+    )
+
+
+def log_density_of_phi(phi, u1, data):
+    """log posterior in the coordinates phi, less u1's prior: the likelihood, the flat priors of
+    (u0, tE, rho, fs, fb) carried to phi by the Jacobian |d(event)/d(phi)| = tE^-(1 + k), and
+    their support (u0 and rho positive)."""
+    k = len(data.telescopes)
+    p = event_of(phi, k)
+    p["u1"] = u1
+    value = log_likelihood(p, data) - (1 + k) * phi[1]
+    return jnp.where((phi[2] > 0) & (phi[3] > 0), value, -jnp.inf)
+
+
 def model(data, centre, scale):
-    """The NumPyro model: the priors, and the likelihood as a factor. t0 and the fluxes are
-    sampled as (value - centre) / scale, the scales of the least-squares solution (a flat prior
-    stays flat): NUTS then starts with steps of the right size in every direction."""
-    p = {}
-    for name in ("t0", "fs", "fb"):
-        shape = np.shape(centre[name])
-        z = numpyro.sample(f"{name}_z", dist.ImproperUniform(dist.constraints.real, (), shape))
-        p[name] = numpyro.deterministic(name, centre[name] + scale[name] * z)
-    for name in POSITIVE:
-        p[name] = numpyro.sample(name, dist.ImproperUniform(dist.constraints.positive, (), ()))
-    p["u1"] = numpyro.sample("u1", u1_prior(data))
-    numpyro.factor("likelihood", log_likelihood(p, data))
+    """The NumPyro model: u1 from its prior, phi = centre + scale z with z flat (scaled by the
+    least-squares errors, so that NUTS starts with steps of the right size in every
+    direction), and the rest of the log density as a factor."""
+    u1 = numpyro.sample("u1", u1_prior(data))
+    z = numpyro.sample("z", dist.ImproperUniform(dist.constraints.real, (), np.shape(centre)))
+    numpyro.factor("rest", log_density_of_phi(centre + scale * z, u1, data))
 
 
 class Layout:
-    """The parameters as one vector (for emcee): t0, u0, tE, rho, u1 by band, fs, fb."""
+    """The parameters of the event as one vector: t0, u0, tE, rho, u1 by band, fs, fb."""
 
     def __init__(self, data):
         k, bands = len(data.telescopes), len(data.bands)
+        self.k, self.bands = k, bands
         self.sizes = {"t0": 1, "u0": 1, "tE": 1, "rho": 1, "u1": bands, "fs": k, "fb": k}
         labels = {"u1": data.bands, "fs": [s.name for s in data.telescopes]}
         labels["fb"] = labels["fs"]
@@ -127,17 +165,23 @@ class Layout:
     def pack(self, p):
         return np.concatenate([np.atleast_1d(np.asarray(p[name])) for name in self.sizes])
 
+    def from_phi(self, phi, u1):
+        """Event vectors of rows of phi and u1 (NumPy arrays of samples)."""
+        p = jax.vmap(lambda row: event_of(row, self.k))(jnp.asarray(phi))
+        p["u1"] = u1
+        return np.column_stack([np.reshape(np.asarray(p[n]), (len(phi), -1)) for n in self.sizes])
 
-def log_posterior_function(data, layout):
-    """log posterior of a vector of parameters, up to a constant (-inf outside the priors'
-    support), jitted and vectorised over the rows of a matrix of walkers."""
+
+def log_posterior_function(data):
+    """log posterior of rows (phi, u1) of a matrix, up to a constant (-inf outside the priors'
+    support): the log density NUTS samples, jitted and vectorised for emcee's walkers."""
     prior = u1_prior(data)
+    bands = len(data.bands)
 
     def log_posterior(vector):
-        p = layout.unpack(vector)
-        inside = (p["u0"] > 0) & (p["tE"] > 0) & (p["rho"] > 0)
-        inside &= jnp.all((p["u1"] >= 0) & (p["u1"] <= 1))
-        value = jnp.sum(prior.log_prob(p["u1"])) + log_likelihood(p, data)
+        phi, u1 = vector[:-bands], vector[-bands:]
+        inside = jnp.all((u1 >= 0) & (u1 <= 1))
+        value = jnp.sum(prior.log_prob(u1)) + log_density_of_phi(phi, u1, data)
         return jnp.where(inside, value, -jnp.inf)
 
     return jax.jit(jax.vmap(log_posterior))
@@ -145,102 +189,105 @@ def log_posterior_function(data, layout):
 
 def least_squares_start(telescopes):
     """The least-squares solution of every parameter but u1 (jacobian_mb08310.py, with the
-    analytic Jacobian) as a dictionary, and its covariance matrix in the order of Layout."""
+    analytic Jacobian) as a dictionary, and the covariance matrix of phi there."""
     photometry = least_squares.Photometry(telescopes)
     result = least_squares.fit(photometry, photometry.jacobian)
     jacobian = photometry.jacobian(result.x)
     covariance = np.linalg.inv(jacobian.T @ jacobian)
-    order = [0, 1, 2, 3, *range(4, len(result.x), 2), *range(5, len(result.x), 2)]
-    x = result.x[order]
     k = len(telescopes)
-    start = {"t0": x[0], "u0": x[1], "tE": x[2], "rho": x[3], "fs": x[4 : 4 + k], "fb": x[4 + k :]}
-    return start, covariance[np.ix_(order, order)]
+    x = result.x
+    start = {"t0": x[0], "u0": x[1], "tE": x[2], "rho": x[3], "fs": x[4::2], "fb": x[5::2]}
+
+    def phi_of_x(x):
+        p = {"t0": x[0], "u0": x[1], "tE": x[2], "rho": x[3], "fs": x[4::2], "fb": x[5::2]}
+        return phi_of(p)
+
+    carry = np.asarray(jax.jacfwd(phi_of_x)(jnp.asarray(x)))
+    assert carry.shape == (4 + 2 * k, 4 + 2 * k)
+    return start, carry @ covariance @ carry.T
 
 
-def run_nuts(data, start, errors, warmup, samples, seed=0, depth=8):
-    """(samples by parameter name, seconds, divergences) of one NUTS chain started at `start`."""
-    centre = {name: jnp.asarray(start[name]) for name in ("t0", "fs", "fb")}
-    scale = {name: jnp.asarray(errors[name]) for name in ("t0", "fs", "fb")}
-    values = {f"{name}_z": jnp.zeros_like(centre[name]) for name in centre}
-    values.update({name: jnp.asarray(start[name]) for name in (*POSITIVE, "u1")})
+def run_nuts(data, start, covariance, warmup, samples, seed=0, depth=8):
+    """(samples of phi, samples of u1, seconds, divergences, mean leapfrog steps) of one NUTS
+    chain started at `start`."""
+    centre = jnp.asarray(phi_of({name: jnp.asarray(v) for name, v in start.items()}))
+    scale = jnp.sqrt(jnp.diag(jnp.asarray(covariance)))
+    values = {"z": jnp.zeros_like(centre), "u1": jnp.asarray(start["u1"])}
     kernel = NUTS(
         model, dense_mass=True, max_tree_depth=depth, init_strategy=init_to_value(values=values)
     )
     mcmc = MCMC(kernel, num_warmup=warmup, num_samples=samples, progress_bar=False)
     begin = time.perf_counter()
-    mcmc.run(jax.random.PRNGKey(seed), data, centre, scale, extra_fields=("diverging",))
+    mcmc.run(jax.random.PRNGKey(seed), data, centre, scale, extra_fields=("diverging", "num_steps"))
     drawn = jax.block_until_ready(mcmc.get_samples())
     seconds = time.perf_counter() - begin
-    divergences = int(np.sum(mcmc.get_extra_fields()["diverging"]))
-    return {name: np.asarray(value) for name, value in drawn.items()}, seconds, divergences
+    extra = mcmc.get_extra_fields()
+    phi = np.asarray(centre + scale * drawn["z"])
+    steps = float(np.mean(extra["num_steps"]))
+    return phi, np.asarray(drawn["u1"]), seconds, int(np.sum(extra["diverging"])), steps
 
 
-def run_emcee(data, layout, start, covariance, walkers, steps, seed=0):
-    """(chain of shape (steps, walkers, parameters), seconds, acceptance) of an emcee ensemble
+def run_emcee(data, start, covariance, walkers, steps, seed=0):
+    """(chain of shape (steps, walkers, phi and u1), seconds, acceptance) of an emcee ensemble
     whose walkers start drawn from the least-squares solution's normal approximation."""
-    log_posterior = log_posterior_function(data, layout)
+    log_posterior = log_posterior_function(data)
     rng = np.random.default_rng(seed)
-    initial = rng.multivariate_normal(layout.pack(start), covariance, size=walkers)
-    initial[:, 1:4] = np.abs(initial[:, 1:4])
-    initial[:, 4 : 4 + len(data.bands)] = np.clip(initial[:, 4 : 4 + len(data.bands)], 0.01, 0.99)
+    bands = len(data.bands)
+    centre = np.asarray(phi_of({name: jnp.asarray(v) for name, v in start.items()}))
+    phi = rng.multivariate_normal(centre, covariance, size=walkers)
+    u1 = np.clip(start["u1"] + U1_WIDTH * rng.standard_normal((walkers, bands)), 0.01, 0.99)
+    initial = np.column_stack([phi, u1])
 
-    def batch(thetas):
-        return np.asarray(log_posterior(jnp.asarray(thetas)))
+    def batch(rows):
+        return np.asarray(log_posterior(jnp.asarray(rows)))
 
-    sampler = emcee.EnsembleSampler(walkers, covariance.shape[0], batch, vectorize=True)
+    sampler = emcee.EnsembleSampler(walkers, initial.shape[1], batch, vectorize=True)
     begin = time.perf_counter()
     sampler.run_mcmc(initial, steps, progress=False)
     seconds = time.perf_counter() - begin
     return sampler.get_chain(), seconds, float(np.mean(sampler.acceptance_fraction))
 
 
-def nuts_ess(samples, layout):
-    """ESS of each entry of the vector layout, from one NUTS chain."""
-    columns = np.column_stack(
-        [np.reshape(samples[name], (len(samples[name]), -1)) for name in layout.sizes]
-    )
-    return np.array([effective_sample_size(columns[None, :, j]) for j in range(columns.shape[1])])
-
-
-def emcee_ess(chain, discard):
-    """ESS of each parameter from the walkers after `discard` steps, each walker a chain."""
-    kept = chain[discard:]
-    return np.array([effective_sample_size(kept[:, :, j].T) for j in range(kept.shape[2])])
+def effective_sizes(chains):
+    """ESS of each parameter of chains of shape (chains, draws, parameters)."""
+    return np.array([effective_sample_size(chains[:, :, j]) for j in range(chains.shape[2])])
 
 
 def compare(telescopes, warmup, samples, walkers, steps, seed=0, depth=8):
-    """Both samplers on the telescopes' points: a dictionary of what they give."""
+    """Both samplers on the telescopes' points: a dictionary of what they give, the samples as
+    event vectors (Layout)."""
     data = Data(telescopes)
     layout = Layout(data)
     start, covariance = least_squares_start(telescopes)
     start["u1"] = np.asarray(data.u1_prior)
-    # The covariance of the vector of Layout: u1 (not fitted by least squares) from its prior.
-    bands, event_size = len(data.bands), 4
-    full = np.zeros((len(layout.names),) * 2)
-    keep = [*range(event_size), *range(event_size + bands, len(layout.names))]
-    full[np.ix_(keep, keep)] = covariance
-    full[event_size : event_size + bands, event_size : event_size + bands] = np.diag(
-        np.full(bands, U1_WIDTH**2)
+    phi, u1, nuts_seconds, divergences, leapfrogs = run_nuts(
+        data, start, covariance, warmup, samples, seed, depth
     )
-    deviation = np.sqrt(np.diag(full))
-    errors = layout.unpack(deviation)
-    drawn, nuts_seconds, divergences = run_nuts(data, start, errors, warmup, samples, seed, depth)
-    chain, emcee_seconds, acceptance = run_emcee(data, layout, start, full, walkers, steps, seed)
+    nuts_samples = layout.from_phi(phi, u1)
+    chain, emcee_seconds, acceptance = run_emcee(data, start, covariance, walkers, steps, seed)
     discard = steps // 2
+    bands = len(data.bands)
+    kept = chain[discard:]
+    flat = kept.reshape(-1, kept.shape[2])
+    emcee_samples = layout.from_phi(flat[:, :-bands], flat[:, -bands:])
+    # Each walker a chain: (walkers, draws, parameters).
+    walker_chains = emcee_samples.reshape(kept.shape[0], kept.shape[1], -1).transpose(1, 0, 2)
     return {
         "data": data,
         "layout": layout,
         "start": start,
         "nuts": {
-            "samples": drawn,
+            "samples": nuts_samples,
             "seconds": nuts_seconds,
-            "ess": nuts_ess(drawn, layout),
+            "ess": effective_sizes(nuts_samples[None]),
             "divergences": divergences,
+            "leapfrogs": leapfrogs,
         },
         "emcee": {
+            "samples": emcee_samples,
             "chain": chain,
             "seconds": emcee_seconds,
-            "ess": emcee_ess(chain, discard),
+            "ess": effective_sizes(walker_chains),
             "acceptance": acceptance,
             "discard": discard,
         },
@@ -275,43 +322,36 @@ def main():
         arguments.steps,
         depth=arguments.depth,
     )
-    data, layout, nuts, ensemble = (
-        outcome["data"],
-        outcome["layout"],
-        outcome["nuts"],
-        outcome["emcee"],
-    )
+    data, layout = outcome["data"], outcome["layout"]
+    nuts, ensemble = outcome["nuts"], outcome["emcee"]
     print(f"{data.size} points from {len(telescopes)} telescopes, {len(layout.names)} parameters")
     print(
         f"NUTS: {arguments.warmup} warm-up + {arguments.samples} samples in"
-        f" {nuts['seconds']:.1f} s, {nuts['divergences']} divergences"
+        f" {nuts['seconds']:.1f} s, {nuts['leapfrogs']:.0f} leapfrog steps a sample,"
+        f" {nuts['divergences']} divergences"
     )
     print(
         f"emcee: {arguments.walkers} walkers x {arguments.steps} steps in"
         f" {ensemble['seconds']:.1f} s (first {ensemble['discard']} discarded),"
         f" acceptance {ensemble['acceptance']:.2f}"
     )
-    chain = ensemble["chain"][ensemble["discard"] :].reshape(-1, len(layout.names))
-    columns = np.column_stack(
-        [np.reshape(nuts["samples"][n], (arguments.samples, -1)) for n in layout.sizes]
-    )
     print(
-        f"{'parameter':>16} {'NUTS mean':>12} {'sd':>9} {'emcee mean':>12} {'sd':>9}"
-        f" {'ESS NUTS':>9} {'ESS emcee':>9} {'ESS/s NUTS':>10} {'ESS/s emcee':>11}"
+        f"{'parameter':>15} {'NUTS mean':>11} {'sd':>8} {'emcee mean':>11} {'sd':>8}"
+        f" {'ESS NUTS':>8} {'emcee':>7} {'ESS/s NUTS':>10} {'emcee':>7}"
     )
+    a, b = nuts["samples"], ensemble["samples"]
     for j, name in enumerate(layout.names):
         print(
-            f"{name:>16} {columns[:, j].mean():12.6g} {columns[:, j].std():9.2g}"
-            f" {chain[:, j].mean():12.6g} {chain[:, j].std():9.2g}"
-            f" {nuts['ess'][j]:9.0f} {ensemble['ess'][j]:9.0f}"
+            f"{name:>15} {a[:, j].mean():11.6g} {a[:, j].std():8.2g}"
+            f" {b[:, j].mean():11.6g} {b[:, j].std():8.2g}"
+            f" {nuts['ess'][j]:8.0f} {ensemble['ess'][j]:7.0f}"
             f" {nuts['ess'][j] / nuts['seconds']:10.2f}"
-            f" {ensemble['ess'][j] / ensemble['seconds']:11.2f}"
+            f" {ensemble['ess'][j] / ensemble['seconds']:7.2f}"
         )
     worst_nuts = nuts["ess"].min() / nuts["seconds"]
     worst_emcee = ensemble["ess"].min() / ensemble["seconds"]
     print(
-        f"least ESS per second over the parameters: NUTS {worst_nuts:.2f}, emcee"
-        f" {worst_emcee:.2f} ({worst_nuts / worst_emcee:.1f} times)"
+        f"least ESS per second over the parameters: NUTS {worst_nuts:.2f}, emcee {worst_emcee:.2f}"
     )
 
 
