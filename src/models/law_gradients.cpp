@@ -1,20 +1,210 @@
-// PLACEHOLDER, to be replaced by the exact gradients: every result NaN.
+// Each law as its terms (law_gradient_terms.hpp): the uniform disk plus the law's profiles, with
+// their weights, the weights' derivatives in the coefficients, fluxes and moments. Near the source
+// the uniform term is uniform_disk_gradient and the profiles are integrated by parts over the
+// radius (law_profiles_by_parts.hpp), in the variable each law's value uses there: mu for the
+// linear and quadratic laws, sqrt(mu) for the square-root and logarithmic ones, and mu^(alpha/2)
+// for the power-2 law, whose derivative in alpha adds the profile mu^alpha ln mu.
 #include "models/law_gradients.hpp"
 
-#include <limits>
+#include <array>
+#include <cmath>
+#include <cstddef>
+
+#include "models/brightness_laws.hpp"
+#include "models/law_by_parts.hpp"
+#include "models/law_far.hpp"
+#include "models/law_gradient_driver.hpp"
+#include "models/law_gradient_terms.hpp"
+#include "models/law_profiles_by_parts.hpp"
+#include "models/mu_weighted_disk.hpp"
+#include "models/mu_weighted_disk_gradient.hpp"
+#include "models/uniform_disk.hpp"
+#include "models/uniform_disk_gradient.hpp"
+#include "numeric/integrate.hpp"
 
 namespace obrivane::models {
 namespace {
-constexpr double quiet_nan = std::numeric_limits<double>::quiet_NaN();
-constexpr LawGradient unknown{quiet_nan, quiet_nan, quiet_nan, {quiet_nan, quiet_nan}};
+
+constexpr LawMoments uniform_moments = power_moments(0);
+constexpr LawMoments root_moments = power_moments(0.5);
+constexpr LawMoments mu_moments = power_moments(1);
+constexpr LawMoments square_moments = power_moments(2);
+constexpr LawMoments log_moments = logarithm_moments();
+
+// The uniform term, then the profiles' integrals by parts, for a source within four radii.
+template <std::size_t Profiles, class Point>
+std::array<TermIntegral, Profiles + 1> near_terms(double u, double a, double split_v,
+                                                  Point&& point) noexcept {
+  const UniformDiskGradient disk = uniform_disk_gradient(u, a);
+  const std::array<TermIntegral, Profiles> profiles =
+      profile_integrals_by_parts<Profiles>(u, a, split_v, point);
+  std::array<TermIntegral, Profiles + 1> terms{};
+  terms[0] = {disk.magnification - 1, disk.d_u, disk.d_rho};
+  for (std::size_t k = 0; k < Profiles; ++k) terms[k + 1] = profiles[k];
+  return terms;
+}
+
+// Where the integrals over mu split: inside, at the mu where the rim of the concentric disk passes
+// the lens; just outside (a < u < a sqrt(2)), at mu = sqrt(u^2 - a^2)/a, the size of the
+// imaginary mu = i sqrt(u^2 - a^2)/a where it would, whose nearness makes the integrands steep
+// there (in mu^(alpha/2), for a small alpha, near the middle of the interval rather than at an
+// end); 0 for no split.
+double split_mu(double u, double a) noexcept {
+  if (u < a) return law_split_mu(u, a);
+  const double outside = std::sqrt((u - a) * (u + a)) / a;
+  return outside < 1 ? outside : 0;
+}
+
+// The moments of mu^alpha ln mu, the derivative of those of mu^alpha in alpha:
+// d/dalpha ln B(k + 1, alpha/2 + 1) = -sum_{i=0..k} 1/(2i + alpha + 2).
+constexpr LawMoments power_logarithm_moments(const LawMoments& power, double alpha) noexcept {
+  LawMoments moments{};
+  double sum = 0;
+  for (std::size_t k = 0; k < moments.size(); ++k) {
+    sum += 1 / (static_cast<double>(2 * k) + alpha + 2);
+    moments[k] = -power[k] * sum;
+  }
+  return moments;
+}
+
+// Within this fraction of the radius outside the limb the mu-weighted disk's derivatives by lines
+// lose digits as the lens nears the limb (against the same law by parts: 3e-14 at 1e-5 of the
+// radius, 2e-13 at 1e-7, 2e-9 at 1e-15; at 1e-4 and beyond below 1e-14), so there the linear law
+// is integrated by parts.
+constexpr double lines_outer_band = 1e-3;
+
+constexpr LawMoments logarithm_moments_at_zero = power_logarithm_moments(uniform_moments, 0);
+
+// The excess X = M - f of ln mu (f = -1/2), the power-2 law's derivative in alpha at alpha = 0.
+// ln mu is infinite at the limb, so the by-parts form takes the disk's own magnification off the
+// concentric disks', which leaves no boundary term:
+//   X = integral_0^1 [(1 - mu^2) (A_disk(u, r) - 1) - (A_disk(u, a) - 1)] dmu / mu,
+// in v = sqrt(mu) (dmu/mu = 2 dv/v), where the bracket vanishes as v^4 at v = 0.
+double logarithm_excess(double u, double a, double disk_magnification) noexcept {
+  const auto integrand = [u, a, disk_magnification](double v) {
+    const double mu = v * v;
+    const double one_minus_mu_squared = (1 - mu) * (1 + mu);
+    const double inner = uniform_disk_magnification_accurate(u, a * std::sqrt(one_minus_mu_squared));
+    return (one_minus_mu_squared * (inner - 1) - (disk_magnification - 1)) * (2 / v);
+  };
+  const double split = std::sqrt(split_mu(u, a));
+  if (u > 0 && split > 0 && split < 1) {
+    return numeric::integrate_to_the_ends(integrand, 0.0, split, 0.0).integral +
+           numeric::integrate_to_the_ends(integrand, split, 1.0, 0.0).integral;
+  }
+  return numeric::integrate_to_the_ends(integrand, 0.0, 1.0, 0.0).integral;
+}
+
 }  // namespace
 
-PointSourceGradient point_source_gradient(double) noexcept { return {quiet_nan, quiet_nan}; }
-LawGradient uniform_law_gradient(double, double) noexcept { return unknown; }
-LawGradient linear_law_gradient(double, double, double) noexcept { return unknown; }
-LawGradient quadratic_law_gradient(double, double, double, double) noexcept { return unknown; }
-LawGradient square_root_law_gradient(double, double, double, double) noexcept { return unknown; }
-LawGradient logarithmic_law_gradient(double, double, double, double) noexcept { return unknown; }
-LawGradient power2_law_gradient(double, double, double, double, PowerLawRules&) noexcept { return unknown; }
+LawGradient uniform_law_gradient(double u, double rho) noexcept {
+  static constexpr LawTerms<1> law{{1}, {{{0, 0}}}, {1}, {&uniform_moments}};
+  return law_gradient(u, rho, uniform_law_magnification(u, rho), law, [](double u_near, double a) {
+    const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
+    return std::array<TermIntegral, 1>{{{disk.magnification - 1, disk.d_u, disk.d_rho}}};
+  });
+}
+
+LawGradient linear_law_gradient(double u, double rho, double u1) noexcept {
+  // I = (1 - u1) + u1 mu. Up to largest_radius_by_lines the mu-weighted disk and its derivatives
+  // come from lines through the lens (mu_weighted_disk_gradient.hpp), beyond by parts; by parts
+  // too just outside the limb, where the lines' derivatives lose digits (see lines_outer_band).
+  const LawTerms<2> law{{1 - u1, u1}, {{{-1, 0}, {1, 0}}}, {1, 2.0 / 3}, {&uniform_moments, &mu_moments}};
+  return law_gradient(u, rho, linear_law_magnification(u, rho, u1), law, [](double u_near, double a) {
+    if (a <= largest_radius_by_lines && !(u_near > a && u_near - a < lines_outer_band * a)) {
+      const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
+      const DiskGradient mu = mu_weighted_disk_gradient(u_near, a);
+      constexpr double flux = 2.0 / 3;
+      return std::array<TermIntegral, 2>{
+          {{disk.magnification - 1, disk.d_u, disk.d_rho},
+           {flux * (mu.magnification - 1), flux * mu.d_u, flux * mu.d_radius}}};
+    }
+    return near_terms<1>(u_near, a, split_mu(u_near, a),
+                         [](double mu, double from_split) { return ProfilePoint<1>{mu, from_split, {1}}; });
+  });
+}
+
+LawGradient quadratic_law_gradient(double u, double rho, double a, double b) noexcept {
+  // I = (1 - a - b) + (a + 2b) mu - b mu^2.
+  const LawTerms<3> law{{1 - a - b, a + 2 * b, -b},
+                        {{{-1, -1}, {1, 2}, {0, -1}}},
+                        {1, 2.0 / 3, 0.5},
+                        {&uniform_moments, &mu_moments, &square_moments}};
+  return law_gradient(
+      u, rho, quadratic_law_magnification(u, rho, a, b), law, [](double u_near, double radius) {
+        return near_terms<2>(u_near, radius, split_mu(u_near, radius), [](double mu, double from_split) {
+          return ProfilePoint<2>{mu, from_split, {1, 2 * mu}};
+        });
+      });
+}
+
+LawGradient square_root_law_gradient(double u, double rho, double c, double d) noexcept {
+  // I = (1 - c - d) + c mu + d sqrt(mu); in v = sqrt(mu) the profiles are v^2 and v.
+  const LawTerms<3> law{{1 - c - d, c, d},
+                        {{{-1, -1}, {1, 0}, {0, 1}}},
+                        {1, 2.0 / 3, 0.8},
+                        {&uniform_moments, &mu_moments, &root_moments}};
+  return law_gradient(u, rho, square_root_law_magnification(u, rho, c, d), law, [](double u_near, double a) {
+    const double split_v = std::sqrt(split_mu(u_near, a));
+    return near_terms<2>(u_near, a, split_v, [split_v](double v, double from_split) {
+      // mu - mu_s = (v - v_s)(v + v_s).
+      return ProfilePoint<2>{v * v, from_split * (v + split_v), {2 * v, 1}};
+    });
+  });
+}
+
+LawGradient logarithmic_law_gradient(double u, double rho, double e, double f) noexcept {
+  // I = (1 - e) + e mu - f mu ln mu; in v = sqrt(mu) the profiles are v^2 and 2 v^2 ln v, of
+  // slopes 2v and 2v (2 ln v + 1).
+  const LawTerms<3> law{{1 - e, e, -f},
+                        {{{-1, 0}, {1, 0}, {0, -1}}},
+                        {1, 2.0 / 3, -2.0 / 9},
+                        {&uniform_moments, &mu_moments, &log_moments}};
+  return law_gradient(u, rho, logarithmic_law_magnification(u, rho, e, f), law, [](double u_near, double a) {
+    const double split_v = std::sqrt(split_mu(u_near, a));
+    return near_terms<2>(u_near, a, split_v, [split_v](double v, double from_split) {
+      return ProfilePoint<2>{v * v, from_split * (v + split_v), {2 * v, (2 * v) * (2 * std::log(v) + 1)}};
+    });
+  });
+}
+
+LawGradient power2_law_gradient(double u, double rho, double c, double alpha, PowerLawRules& rules) noexcept {
+  const double magnification = power2_law_magnification(u, rho, c, alpha, rules);
+  if (alpha == 0) {
+    // The uniform disk whatever c; the derivative in alpha is c times that of the term ln mu.
+    const LawTerms<2> law{
+        {1, 0}, {{{0, 0}, {0, c}}}, {1, -0.5}, {&uniform_moments, &logarithm_moments_at_zero}};
+    return law_gradient(u, rho, magnification, law, [](double u_near, double a) {
+      const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
+      return std::array<TermIntegral, 2>{{{disk.magnification - 1, disk.d_u, disk.d_rho},
+                                          {logarithm_excess(u_near, a, disk.magnification), 0, 0}}};
+    });
+  }
+  if (std::isnan(magnification)) {
+    return {magnification, magnification, magnification, {magnification, magnification}};
+  }
+  // I = (1 - c) + c mu^alpha, and dI/dalpha = c mu^alpha ln mu: a third term of weight 0 whose
+  // weight has the slope c in alpha. In v = mu^(alpha/2) the profiles are v^2 and (2/alpha) v^2 ln v.
+  const LawMoments& power = rules.rules(alpha).moments;
+  const LawMoments power_logarithm = power_logarithm_moments(power, alpha);
+  const double flux = power[0];
+  const LawTerms<3> law{{1 - c, c, 0},
+                        {{{-1, 0}, {1, 0}, {0, c}}},
+                        {1, flux, -flux / (alpha + 2)},
+                        {&uniform_moments, &power, &power_logarithm}};
+  const double half_alpha = alpha * 0.5;
+  const double exponent = 2 / alpha;
+  const double log_scale = 2 / alpha;
+  return law_gradient(u, rho, magnification, law, [=](double u_near, double a) {
+    const double split_v = std::pow(split_mu(u_near, a), half_alpha);
+    const double mu_split = std::pow(split_v, exponent);
+    return near_terms<2>(u_near, a, split_v, [=](double v, double from_split) {
+      // mu - mu_s = mu_s ((v/v_s)^(2/alpha) - 1).
+      const double from_mu_split = mu_split * std::expm1(exponent * std::log1p(from_split / split_v));
+      return ProfilePoint<2>{
+          std::pow(v, exponent), from_mu_split, {2 * v, (log_scale * v) * (2 * std::log(v) + 1)}};
+    });
+  });
+}
 
 }  // namespace obrivane::models

@@ -32,7 +32,11 @@ struct LawGradient {
 PointSourceGradient point_source_gradient(double u) noexcept;
 
 // The uniform disk's derivatives diverge logarithmically where the lens crosses the limb: at
-// u = rho exactly d_u is -inf and d_rho +inf.
+// u = rho exactly d_u is -inf and d_rho +inf (the magnification falls steeply as the lens leaves
+// the disk). A law inherits them times its brightness at the limb over its flux, so with a
+// positive limb brightness the same infinities, with a negative one the opposite, and with none
+// (the linear law with u1 = 1, the power-2 law with c = 1) finite derivatives; the profiles mu^p
+// add terms in |u - rho|^(p/2) to the derivatives, continuous across the limb but steep there.
 LawGradient uniform_law_gradient(double u, double rho) noexcept;
 LawGradient linear_law_gradient(double u, double rho, double u1) noexcept;
 LawGradient quadratic_law_gradient(double u, double rho, double a, double b) noexcept;

@@ -131,6 +131,23 @@ def test_laws_against_the_source_integral(name, coefficients):
     assert failures == []
 
 
+# The mu-weighted disk (the linear law with u1 = 1) takes one pair of node counts per band of
+# source radii, weakest at the band's largest radius: each band there, at every reference
+# separation, within the worst error the documentation gives for the linear law (6.1e-15).
+@pytest.mark.parametrize("rho", [0.01, 0.1, 0.3, 1.0, 3.0, 10.0])
+def test_each_band_of_the_mu_weighted_disk_at_its_largest_radius(rho):
+    cases = [case for case in REFERENCE["cases"] if case["rho"] == rho]
+    assert len(cases) >= 4
+    law = LAWS["linear"]
+    errors = {
+        case["s"]: relative_error(
+            law(case["s"] * rho, rho, 1.0), reference_magnification(case, law, (1.0,))
+        )
+        for case in cases
+    }
+    assert max(errors.values()) <= 6.1e-15, errors
+
+
 @pytest.mark.parametrize("case", REFERENCE["cases"], ids=lambda c: f"s={c['s']}-rho={c['rho']}")
 def test_uniform_against_the_source_integral(case):
     s, rho = case["s"], case["rho"]

@@ -31,6 +31,9 @@ def committed_rules() -> dict[str, list[tuple[float, float]]]:
 RULES = committed_rules()
 LEGENDRE = {name: nodes for name, nodes in RULES.items() if name.startswith("gauss_legendre_")}
 CHEBYSHEV = {name: nodes for name, nodes in RULES.items() if name.startswith("gauss_chebyshev_u_")}
+CHEBYSHEV_T = {
+    name: nodes for name, nodes in RULES.items() if name.startswith("gauss_chebyshev_t_")
+}
 LOG_CHEBYSHEV = {
     name: nodes for name, nodes in RULES.items() if name.startswith("gauss_log_chebyshev_")
 }
@@ -42,8 +45,9 @@ ANGLE = {
 
 
 def test_every_rule_is_there():
-    assert sorted(len(nodes) for nodes in LEGENDRE.values()) == [10, 12, 16, 24, 32]
+    assert sorted(len(nodes) for nodes in LEGENDRE.values()) == [10, 12, 16, 24, 32, 40]
     assert sorted(len(nodes) for nodes in CHEBYSHEV.values()) == [4, 6, 8, 12, 28, 80]
+    assert sorted(len(nodes) for nodes in CHEBYSHEV_T.values()) == [4, 6, 8, 12, 28, 80]
     assert sorted(len(nodes) for nodes in LOG_CHEBYSHEV.values()) == [4, 6, 8, 12, 28, 80]
     for name, nodes in RULES.items():
         assert len(nodes) == int(name.rsplit("_", 1)[1])
@@ -79,6 +83,18 @@ def test_chebyshev_exact_for_degree_2n_minus_1(name):
         for k in range(min(degree, 40) + 1):
             rule = mpmath.fsum(mpmath.mpf(w) * mpmath.mpf(x) ** k for x, w in nodes)
             exact = mpmath.quad(lambda s, k=k: mpmath.sqrt(1 - s * s) * s**k, [-1, 0, 1])
+            assert abs(rule - exact) < 1e-15, k
+
+
+@pytest.mark.parametrize("name", sorted(CHEBYSHEV_T))
+def test_chebyshev_first_kind_exact_for_degree_2n_minus_1(name):
+    # integral of s^k / sqrt(1 - s^2) over [-1, 1]: pi (k - 1)!! / k!! for even k, 0 for odd k.
+    nodes = CHEBYSHEV_T[name]
+    degree = 2 * len(nodes) - 1
+    with mpmath.workdps(30):
+        for k in range(min(degree, 40) + 1):
+            rule = mpmath.fsum(mpmath.mpf(w) * mpmath.mpf(x) ** k for x, w in nodes)
+            exact = mpmath.pi * mpmath.binomial(k, k // 2) / 2**k if k % 2 == 0 else 0
             assert abs(rule - exact) < 1e-15, k
 
 

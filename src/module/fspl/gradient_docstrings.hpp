@@ -81,8 +81,9 @@ inline constexpr const char* uniform_and_gradient =
     "Notes\n"
     "-----\n"
     "Both derivatives diverge logarithmically where the lens crosses the limb of a uniform disk;\n"
-    "at u = rho exactly dA_du is -inf and dA_drho +inf. The limb-darkened laws have finite\n"
-    "derivatives there. The derivatives are exact: the closed form in complete elliptic\n"
+    "at u = rho exactly dA_du is -inf and dA_drho +inf. A limb-darkened law inherits them in\n"
+    "proportion to its brightness at the limb (finite only for a dark limb). The derivatives\n"
+    "are exact: the closed form in complete elliptic\n"
     "integrals differentiated, not finite differences. Where the magnification is NaN every\n"
     "derivative is NaN; at u = inf the magnification is 1 and both derivatives 0.\n";
 

@@ -10,10 +10,19 @@
 //   law_magnifications(law, u, rho, first, second) -> list: the law numbered `law` (0 uniform,
 //       1 linear, 2 quadratic, 3 square-root, 4 logarithmic, 5 power-2) with the coefficients
 //       (first, second) at every separation of u, in one thread, one power-2 cache for the call.
+//   law_gradient(law, u, rho, first, second) -> list: [A, dA/du, dA/drho, dA/dfirst, dA/dsecond]
+//       for the law numbered as above (models/law_gradients.hpp; the power-2 law with a fresh
+//       cache), the derivatives in coefficients the law lacks 0.
+//   law_gradients(law, u, rho, first, second) -> list: law_gradient at every separation of u, in
+//       one thread, one power-2 cache for the call, flattened (five numbers per separation).
+//   point_source_gradient(u) -> list: [A, dA/du].
+//   uniform_disk_gradient(u, rho) -> list: [A, dA/du, dA/drho] (models/uniform_disk_gradient.hpp).
 //   power2_with_shared_rules(u, rho, c, alphas) -> list: the power-2 law for each exponent of
 //       alphas in turn, all through one cache.
 //   power_weighted_disk_integral(u, a, p) -> float: the integral of mu^p A over the
 //       disk by lines through the lens, over pi a^2.
+//   mu_weighted_disk_gradient(u, a) -> [magnification, d/du, d/da]: the mu-weighted disk with its
+//       derivatives, by lines through the lens.
 //   integrate_line_to_the_ends(c0, c1, a, b, target) -> [integral, evaluations]: the integral of
 //       c0 + c1 y over [a, b] by numeric::integrate_to_the_ends.
 //   gauss_jacobi_symmetric_rule(beta, n) -> list: the n-point Gauss rule of (1 - s^2)^beta on
@@ -28,7 +37,10 @@
 #include <vector>
 
 #include "models/brightness_laws.hpp"
+#include "models/law_gradients.hpp"
+#include "models/mu_weighted_disk_gradient.hpp"
 #include "models/power_weighted_disk.hpp"
+#include "models/uniform_disk_gradient.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
 #include "numeric/gauss_jacobi_one_sided.hpp"
@@ -62,6 +74,48 @@ std::vector<double> law_magnifications(double law, std::vector<double> u, double
   return result;
 }
 
+std::vector<double> law_gradient(double law, double u, double rho, double first, double second) {
+  models::PowerLawRules rules;
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  models::LawGradient g{nan, nan, nan, {nan, nan}};
+  if (law == 0) g = models::uniform_law_gradient(u, rho);
+  if (law == 1) g = models::linear_law_gradient(u, rho, first);
+  if (law == 2) g = models::quadratic_law_gradient(u, rho, first, second);
+  if (law == 3) g = models::square_root_law_gradient(u, rho, first, second);
+  if (law == 4) g = models::logarithmic_law_gradient(u, rho, first, second);
+  if (law == 5) g = models::power2_law_gradient(u, rho, first, second, rules);
+  return {g.magnification, g.d_u, g.d_rho, g.d_coefficients[0], g.d_coefficients[1]};
+}
+
+std::vector<double> law_gradients(double law, std::vector<double> u, double rho, double first,
+                                  double second) {
+  models::PowerLawRules rules;
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  std::vector<double> result;
+  result.reserve(5 * u.size());
+  for (const double x : u) {
+    models::LawGradient g{nan, nan, nan, {nan, nan}};
+    if (law == 0) g = models::uniform_law_gradient(x, rho);
+    if (law == 1) g = models::linear_law_gradient(x, rho, first);
+    if (law == 2) g = models::quadratic_law_gradient(x, rho, first, second);
+    if (law == 3) g = models::square_root_law_gradient(x, rho, first, second);
+    if (law == 4) g = models::logarithmic_law_gradient(x, rho, first, second);
+    if (law == 5) g = models::power2_law_gradient(x, rho, first, second, rules);
+    result.insert(result.end(), {g.magnification, g.d_u, g.d_rho, g.d_coefficients[0], g.d_coefficients[1]});
+  }
+  return result;
+}
+
+std::vector<double> point_source_gradient(double u) {
+  const models::PointSourceGradient g = models::point_source_gradient(u);
+  return {g.magnification, g.d_u};
+}
+
+std::vector<double> uniform_disk_gradient(double u, double rho) {
+  const models::UniformDiskGradient g = models::uniform_disk_gradient(u, rho);
+  return {g.magnification, g.d_u, g.d_rho};
+}
+
 std::vector<double> power2_with_shared_rules(double u, double rho, double c, std::vector<double> alphas) {
   models::PowerLawRules rules;
   std::vector<double> result;
@@ -74,6 +128,11 @@ std::vector<double> power2_with_shared_rules(double u, double rho, double c, std
 double power_weighted_for_python(double u, double a, double p) {
   const models::PowerChordRules rules(p);
   return models::power_weighted_disk_integral(u, a, p, rules);
+}
+
+std::vector<double> mu_weighted_gradient(double u, double a) {
+  const models::DiskGradient gradient = models::mu_weighted_disk_gradient(u, a);
+  return {gradient.magnification, gradient.d_u, gradient.d_radius};
 }
 
 std::vector<double> integrate_line(double c0, double c1, double a, double b, double target) {
@@ -135,10 +194,15 @@ OBRIVANE_LAW_ENTRY(logarithmic_flux_entry, models::logarithmic_law_flux, "logari
 OBRIVANE_LAW_ENTRY(power2_flux_entry, models::power2_law_flux, "power2_law_flux", "c", "alpha")
 OBRIVANE_LAW_ENTRY(law_magnifications_entry, law_magnifications, "law_magnifications", "law", "u", "rho",
                    "first", "second")
+OBRIVANE_LAW_ENTRY(law_gradient_entry, law_gradient, "law_gradient", "law", "u", "rho", "first", "second")
+OBRIVANE_LAW_ENTRY(law_gradients_entry, law_gradients, "law_gradients", "law", "u", "rho", "first", "second")
+OBRIVANE_LAW_ENTRY(point_source_gradient_entry, point_source_gradient, "point_source_gradient", "u")
+OBRIVANE_LAW_ENTRY(uniform_disk_gradient_entry, uniform_disk_gradient, "uniform_disk_gradient", "u", "rho")
 OBRIVANE_LAW_ENTRY(power2_shared_entry, power2_with_shared_rules, "power2_with_shared_rules", "u", "rho", "c",
                    "alphas")
 OBRIVANE_LAW_ENTRY(power_weighted_entry, power_weighted_for_python, "power_weighted_disk_integral", "u", "a",
                    "p")
+OBRIVANE_LAW_ENTRY(mu_weighted_gradient_entry, mu_weighted_gradient, "mu_weighted_disk_gradient", "u", "a")
 OBRIVANE_LAW_ENTRY(integrate_line_entry, integrate_line, "integrate_line_to_the_ends", "c0", "c1", "a", "b",
                    "target")
 OBRIVANE_LAW_ENTRY(gauss_jacobi_entry, gauss_jacobi_rule, "gauss_jacobi_symmetric_rule", "beta", "n")
@@ -173,10 +237,20 @@ PyMethodDef law_testing_methods[] = {
     OBRIVANE_FASTCALL_METHOD(power2_law_flux, power2_flux_entry, "power2_law_flux(c, alpha)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(law_magnifications, law_magnifications_entry,
                              "law_magnifications(law, u, rho, first, second)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(law_gradient, law_gradient_entry,
+                             "law_gradient(law, u, rho, first, second)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(law_gradients, law_gradients_entry,
+                             "law_gradients(law, u, rho, first, second)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(point_source_gradient, point_source_gradient_entry,
+                             "point_source_gradient(u)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(uniform_disk_gradient, uniform_disk_gradient_entry,
+                             "uniform_disk_gradient(u, rho)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(power2_with_shared_rules, power2_shared_entry,
                              "power2_with_shared_rules(u, rho, c, alphas)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(power_weighted_disk_integral, power_weighted_entry,
                              "power_weighted_disk_integral(u, a, p)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(mu_weighted_disk_gradient, mu_weighted_gradient_entry,
+                             "mu_weighted_disk_gradient(u, a)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(integrate_line_to_the_ends, integrate_line_entry,
                              "integrate_line_to_the_ends(c0, c1, a, b, target)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(gauss_jacobi_symmetric_rule, gauss_jacobi_entry,

@@ -5,65 +5,124 @@
 // integral stays equal to 2^k a_k, the scaled arithmetic mean, and needs no variable of its own.
 // Any two of K, E and Pi of one modulus, or any linear combination of the three (E and K combine
 // into one p = 1 integral), come from one pass through the means.
+//
+// The loop is written once for any scalar type: with numeric::Dual arguments it carries the
+// derivatives of both integrals along. The loop's stop leaves out a last transformation whose
+// relative effect is (a_k - b_k)^2 / (8 a_k^2); on the derivatives its effect is of the order of
+// (a_k - b_k) (a_k - b_k)' / a_k^2, so with derivatives the loop also waits until the difference of
+// the means' derivatives meets the same relative tolerance (one pass more at most: that difference
+// shrinks by the factor (a_k - b_k) / (4 a_k) each pass).
+//
+// The first pass of the general integral forms b2 / p and kc / sqrt(p). When p is tiny and b2 and
+// kc shrink with it (as for a disk whose rim nears the lens), those ratios are of order 1 but
+// their derivatives come out as differences of terms of order 1/sqrt(p), losing digits in
+// proportion; a caller that knows the two ratios in a form free of the cancellation hands them
+// over, and the derivatives of the first pass are taken from them (the values are unchanged).
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <limits>
 
+#include "numeric/dual.hpp"
 #include "numeric/elliptic_constants.hpp"
 #include "numeric/legendre/cel.hpp"
 
 namespace obrivane::numeric {
 
-struct CelPair {
-  double unit;
-  double general;
+template <class Real>
+struct BasicCelPair {
+  Real unit;
+  Real general;
   const char* message;  // null on success
 
   [[nodiscard]] constexpr bool ok() const noexcept { return message == nullptr; }
 };
 
-inline CelPair cel_pair(double kc, double root_p, double a1, double b1, double a2, double b2) noexcept {
-  // Written to fail NaN as well.
-  if (!(kc > 0 && kc <= 1)) return {0, 0, "cel_pair: kc must lie in (0, 1]."};
-  if (!(root_p > 0 && root_p < std::numeric_limits<double>::infinity()))
-    return {0, 0, "cel_pair: root_p must be positive and finite."};
+using CelPair = BasicCelPair<double>;
 
-  double qc = kc;
-  double e = kc;
-  double em = 1;
-  double unit_a = a1;
-  double unit_b = b1;
-  double general_a = a2;
-  double general_b = b2 / root_p;
-  double general_root_p = root_p;
+namespace detail {
+
+// Whether the derivatives of the two means agree to the loop's tolerance (always, for doubles).
+constexpr bool derivatives_settled(double, double) noexcept { return true; }
+template <std::size_t N>
+bool derivatives_settled(const Dual<N>& arithmetic, const Dual<N>& geometric) noexcept {
+  for (std::size_t i = 0; i < N; ++i) {
+    const double spread = std::fabs(arithmetic.tangent[i] - geometric.tangent[i]);
+    if (!(spread <= std::fabs(arithmetic.tangent[i]) * cel_constants::tolerance)) return false;
+  }
+  return true;
+}
+
+// x with the derivatives of `source` (nothing to do for doubles).
+constexpr void take_derivatives(double&, double) noexcept {}
+template <std::size_t N>
+void take_derivatives(Dual<N>& x, const Dual<N>& source) noexcept {
+  x.tangent = source.tangent;
+}
+
+}  // namespace detail
+
+// b2 / p and kc / sqrt(p), formed by the caller without cancellation.
+template <class Real>
+struct CelFirstRatios {
+  Real b2_over_p;
+  Real kc_over_root_p;
+};
+
+template <class Real>
+BasicCelPair<Real> cel_pair_of(Real kc, Real root_p, Real a1, Real b1, Real a2, Real b2,
+                               const CelFirstRatios<Real>* first_ratios = nullptr) noexcept {
+  // Written to fail NaN as well.
+  if (!(value_of(kc) > 0 && value_of(kc) <= 1)) return {0, 0, "cel_pair: kc must lie in (0, 1]."};
+  if (!(value_of(root_p) > 0 && value_of(root_p) < std::numeric_limits<double>::infinity()))
+    return {0, 0, "cel_pair: root_p must be positive and finite."};
+  using std::sqrt;
+
+  Real qc = kc;
+  Real e = kc;
+  Real em = 1;
+  Real unit_a = a1;
+  Real unit_b = b1;
+  Real general_a = a2;
+  Real general_b = b2 / root_p;
+  Real general_root_p = root_p;
   for (int pass = 0; pass < cel_constants::max_passes; ++pass) {
     // The unit parameter's transformed root is em, and e / em is qc.
-    const double previous_unit_a = unit_a;
+    const Real previous_unit_a = unit_a;
     unit_a = unit_a + unit_b / em;
     unit_b = unit_b + previous_unit_a * qc;
     unit_b = unit_b + unit_b;
 
-    const double previous_general_a = general_a;
+    const Real previous_general_a = general_a;
     general_a = general_a + general_b / general_root_p;
-    const double g = e / general_root_p;
+    Real g = e / general_root_p;
+    if (pass == 0 && first_ratios != nullptr) {
+      detail::take_derivatives(general_a, previous_general_a + first_ratios->b2_over_p);
+      detail::take_derivatives(g, first_ratios->kc_over_root_p);
+    }
     general_b = general_b + previous_general_a * g;
     general_b = general_b + general_b;
     general_root_p = g + general_root_p;
 
-    const double previous_em = em;
+    const Real previous_em = em;
     em = qc + em;
-    if (std::fabs(previous_em - qc) <= previous_em * cel_constants::tolerance) {
+    if (std::fabs(value_of(previous_em) - value_of(qc)) <= value_of(previous_em) * cel_constants::tolerance &&
+        detail::derivatives_settled(previous_em, qc)) {
       constexpr double quarter_pi = elliptic_constants::half_pi * 0.5;
       return {quarter_pi * (unit_b + unit_a * em) / (em * em),
               elliptic_constants::half_pi * (general_b + general_a * em) / (em * (em + general_root_p)),
               nullptr};
     }
-    qc = std::sqrt(e);
+    qc = sqrt(e);
     qc = qc + qc;
     e = qc * em;
   }
   return {0, 0, "cel_pair: failed to converge."};
+}
+
+inline CelPair cel_pair(double kc, double root_p, double a1, double b1, double a2, double b2) noexcept {
+  return cel_pair_of<double>(kc, root_p, a1, b1, a2, b2);
 }
 
 }  // namespace obrivane::numeric

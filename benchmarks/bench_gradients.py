@@ -1,0 +1,126 @@
+"""Cost of the laws' magnifications with their derivatives (models/law_gradients.hpp, through the
+test-only module) against the cost of the magnification alone, and their accuracy against the
+references of tests/law_gradient_reference.json.
+
+    PYTHONPATH=build/dev python benchmarks/bench_gradients.py [--accuracy] [--repeats N]
+
+1. Per law and region of s = u/rho (inside, about the limb 0.9 < s < 1.25, outside within four
+   radii, the far series beyond) and rho (0.01, 0.5, 30): the time of value and gradient over the
+   time of the value alone on the same 100 separations, one thread (min and median of the
+   repeats), and the gradient's own time per separation.
+2. With --accuracy: the worst error of each quantity per law and region, as the tests measure it
+   (tests/models/test_law_gradients.py): derivatives in u and rho relative to the larger of their
+   size and A/max(u, rho), derivatives in coefficients relative to the larger of their size and
+   |A - 1|/100 beyond an absolute floor of 16 epsilon A.
+"""
+
+import pathlib
+import statistics
+import sys
+import time
+
+HERE = pathlib.Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE.parent / "tests" / "models"))
+
+import _obrivane_testing as testing  # noqa: E402
+
+LAWS = [
+    ("uniform", 0, (0.0, 0.0)),
+    ("linear", 1, (0.6, 0.0)),
+    ("quadratic", 2, (0.4, 0.25)),
+    ("square_root", 3, (0.3, 0.5)),
+    ("logarithmic", 4, (0.6, 0.2)),
+    ("power2", 5, (0.6, 0.3)),
+]
+
+REGIONS = {
+    "inside (s < 0.9)": (0.0, 0.9),
+    "limb (0.9 < s < 1.25)": (0.9, 1.25),
+    "outside (1.25 < s < 4)": (1.25, 4.0),
+    "far (4 < s < 40)": (4.0, 40.0),
+}
+
+
+def ratios_and_times(arguments, repeats):
+    """Per repeat, the value's and the value-and-gradient's times, run one after the other so that
+    the machine's load weighs on both alike."""
+    ratios, times = [], []
+    for _ in range(repeats):
+        start = time.perf_counter()
+        testing.law_magnifications(*arguments)
+        middle = time.perf_counter()
+        testing.law_gradients(*arguments)
+        end = time.perf_counter()
+        ratios.append((end - middle) / (middle - start))
+        times.append(end - middle)
+    return ratios, times
+
+
+def cost(repeats):
+    print("value+gradient time / value time (min, median of the repeats); gradient time per point")
+    for name, number, (first, second) in LAWS:
+        for rho in (0.01, 0.5, 30.0):
+            for where, (low, high) in REGIONS.items():
+                u = [rho * (low + (high - low) * (i + 0.5) / 100) for i in range(100)]
+                ratios, times = ratios_and_times((number, u, rho, first, second), repeats)
+                print(
+                    f"  {name:12} rho = {rho:<5} {where:24} ratio min {min(ratios):7.1f}"
+                    f"  median {statistics.median(ratios):7.1f}"
+                    f"  gradient {min(times) / len(u) * 1e6:8.2f} us"
+                )
+
+
+def region(u, rho):
+    s = u / rho
+    if s == 0:
+        return "centre"
+    if abs(s - 1) <= 1e-6:
+        return "limb (|s - 1| <= 1e-6)"
+    if s < 1:
+        return "inside"
+    if s < 4:
+        return "outside, s < 4"
+    return "far"
+
+
+def accuracy():
+    import mpmath
+    import test_law_gradients as reference
+
+    worst = {}
+    for name, coefficients in reference.COEFFICIENTS:
+        for case in reference.REFERENCE["cases"]:
+            u, rho = case["u"], case["rho"]
+            expected = reference.reference_gradient(case, name, coefficients)
+            actual = reference.LAWS[name].gradient(u, rho, coefficients)
+            magnification = expected[0]
+            errors = {"A": float(abs(mpmath.mpf(actual[0]) / magnification - 1))}
+            for index, label in ((1, "d_u"), (2, "d_rho")):
+                if expected[index] is not None:
+                    errors[label] = reference.geometry_error(
+                        actual[index], expected[index], magnification, u, rho
+                    )
+            for index, slope in enumerate(expected[3:]):
+                errors[f"d_c{index}"] = reference.coefficient_error(
+                    actual[3 + index], slope, magnification
+                )
+            band = "rho <= 3" if rho <= 3 else "rho > 3"
+            for label, error in errors.items():
+                key = (f"{name}{coefficients}", label, band, region(u, rho))
+                if error >= worst.get(key, (-1.0,))[0]:
+                    worst[key] = (error, u, rho)
+    print("worst error per law, quantity, band of rho and region (at u, rho)")
+    for (law, label, band, where), (error, u, rho) in sorted(worst.items()):
+        print(f"  {law:26} {label:6} {band:9} {where:24} {error:8.1e}  (u = {u!r}, rho = {rho!r})")
+
+
+def main(argv):
+    repeats = int(argv[argv.index("--repeats") + 1]) if "--repeats" in argv else 5
+    if "--accuracy" in argv:
+        accuracy()
+    else:
+        cost(repeats)
+
+
+if __name__ == "__main__":
+    main(sys.argv)

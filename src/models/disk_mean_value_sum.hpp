@@ -1,0 +1,70 @@
+// The mean-value series of disk_mean_value_series.hpp summed for a disk of radius a whose centre
+// lies u from the lens, weighted term by term:
+//   <A> = (p + q/2)/sqrt(p) + (q/4) (sqrt(p)/t) sum_k weight_k (a^2/t)^k H_k(p, q),
+// t = u^2, p = t/(t + 4), q = 4/(t + 4): the point lens at the centre plus the disk's excess over
+// it. Written once for any scalar type (numeric::Dual carries derivatives in u and a along); the
+// weights are constants.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <span>
+
+#include "models/disk_mean_value_series.hpp"
+
+namespace obrivane::models {
+
+template <class Real>
+struct MeanValueSum {
+  Real point_lens;  // A at the centre
+  Real excess;      // the weighted series: the disk's mean minus point_lens
+};
+
+namespace detail {
+
+inline constexpr std::size_t highest_mean_value_degree = 2 * disk_mean_value_terms - 1;
+
+// H_k(p, q) = sum_j c[j] p^j q^(m-j) with m = 2k - 1, nested from the highest power of p.
+template <class Real>
+Real homogeneous_term(std::size_t k, const Real& p,
+                      const std::array<Real, highest_mean_value_degree + 1>& q_powers) noexcept {
+  const std::size_t begin = disk_mean_value_offsets[k - 1];
+  const std::size_t degree = 2 * k - 1;
+  Real sum = disk_mean_value_coefficients[begin + degree];
+  for (std::size_t j = degree; j-- > 0;) {
+    sum = sum * p + disk_mean_value_coefficients[begin + j] * q_powers[degree - j];
+  }
+  return sum;
+}
+
+}  // namespace detail
+
+// The series with as many terms as there are weights (at most disk_mean_value_terms).
+template <class Real>
+MeanValueSum<Real> mean_value_sum(const Real& u, const Real& a, std::span<const double> weights) noexcept {
+  using std::sqrt;
+  const std::size_t terms = std::min(weights.size(), disk_mean_value_terms);
+  const Real t = u * u;
+  // p = t/(t+4) and q = 4/(t+4), formed from 4/t so that an overflowing t gives the limit
+  // p = 1, q = 0 (magnification 1) rather than inf/inf.
+  const Real four_over_t = 4 / t;
+  const Real p = 1 / (1 + four_over_t);
+  const Real q = four_over_t * p;
+  const Real a_over_u = a / u;
+  const Real ratio = a_over_u * a_over_u;
+  std::array<Real, detail::highest_mean_value_degree + 1> q_powers{};
+  q_powers[0] = 1;
+  for (std::size_t i = 1; i < 2 * terms; ++i) q_powers[i] = q_powers[i - 1] * q;
+  // sum_k weight_k ratio^k H_k, nested from the smallest term.
+  Real series = 0;
+  for (std::size_t k = terms; k >= 1; --k) {
+    series = (series + weights[k - 1] * detail::homogeneous_term(k, p, q_powers)) * ratio;
+  }
+  const Real root_p = sqrt(p);
+  const Real point_lens = (p + q * 0.5) / root_p;
+  return {point_lens, (q * 0.25) * (root_p / t) * series};
+}
+
+}  // namespace obrivane::models
