@@ -16,6 +16,7 @@
 #include "module/error_value.hpp"
 #include "module/forced_unwind.hpp"
 #include "module/fspl/fspl_module.hpp"
+#include "module/fspl/xla_ffi_targets.hpp"
 #include "module/interpreter_exit.hpp"
 #include "module/interpreter_once_cell.hpp"
 #include "module/main_thread.hpp"
@@ -97,6 +98,12 @@ PyObject* create_module() {
   // The interface in Einstein units, an attribute as os.path is one of os; not in __all__.
   OwnedReference fspl(fspl::create_fspl_module());
   if (!fspl || PyModule_AddObjectRef(module.get(), "fspl", fspl.get()) < 0) {
+    take_pending_error().raise();
+    return nullptr;
+  }
+  // The handlers for XLA, found by obrivane_jax in sys.modules as obrivane._xla_ffi; not an
+  // attribute of obrivane, whose namespace stays the public one.
+  if (OwnedReference xla_ffi(fspl::create_xla_ffi_module()); !xla_ffi) {
     take_pending_error().raise();
     return nullptr;
   }
