@@ -3,8 +3,8 @@
 // that is the mean-value series with the law's moments. Closer in, the uniform disk comes from its
 // cancellation-free form and every other term from integrals along lines through the lens
 // (mu_weighted_disk.hpp for mu, power_weighted_disk.hpp for the rest), for sources up to
-// largest_radius_by_lines; larger sources integrate the whole law by parts over the radius
-// (law_by_parts.hpp).
+// largest_radius_by_lines; for larger sources the excess A - 1 of the whole law comes directly
+// from rays through the lens (large_source.hpp).
 #include "models/brightness_laws.hpp"
 
 #include <algorithm>
@@ -14,7 +14,7 @@
 #include <initializer_list>
 #include <limits>
 
-#include "models/law_by_parts.hpp"
+#include "models/large_source.hpp"
 #include "models/law_far.hpp"
 #include "models/mu_weighted_disk.hpp"
 #include "models/power_weighted_disk.hpp"
@@ -57,9 +57,11 @@ bool all_finite(std::initializer_list<double> values) noexcept {
   return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
 }
 
-// `near(u, a)` gives the magnification times the flux for a source within four radii.
-template <class Near>
-double law_magnification(double u, double rho, const LawSummary& law, Near&& near) noexcept {
+// `near(u, a)` gives the magnification times the flux for a source within four radii, up to
+// largest_radius_by_lines; beyond it the brightness I(mu) of the whole law gives the excess.
+template <class Near, class Brightness>
+double law_magnification(double u, double rho, const LawSummary& law, Near&& near, LimbProfile profile,
+                         const Brightness& brightness) noexcept {
   if (!(u >= 0) || !(rho > 0) || !(rho < infinity)) return quiet_nan;
   if (!std::isfinite(law.moments[0])) return quiet_nan;
   if (u == infinity || rho > indistinguishable_source_radius) return 1;
@@ -76,6 +78,9 @@ double law_magnification(double u, double rho, const LawSummary& law, Near&& nea
     }
     return bounded(law_magnification_far(u, rho, law.moments, law.scale));
   }
+  if (rho > largest_radius_by_lines) {
+    return bounded(1 + large_source_excess(u, rho, profile, brightness) / law.moments[0]);
+  }
   if (rho < small_source_scale) {
     return ((near((u / rho) * small_source_scale, small_source_scale) / law.moments[0]) *
             small_source_scale) /
@@ -88,11 +93,6 @@ double law_magnification(double u, double rho, const LawSummary& law, Near&& nea
 // the range of its variable) is not negative.
 bool not_negative(double at_limb, double at_centre, double interior, bool interior_inside) noexcept {
   return at_limb >= 0 && at_centre >= 0 && (!interior_inside || interior >= 0);
-}
-
-double mu_weighted(double u, double a) noexcept {
-  return a <= largest_radius_by_lines ? mu_weighted_disk_magnification(u, a)
-                                      : mu_weighted_disk_magnification_radial(u, a);
 }
 
 // The terms mu^p other than the uniform and mu-weighted disks, by lines through the lens.
@@ -126,18 +126,22 @@ double point_source_magnification(double u) noexcept {
 
 double uniform_law_magnification(double u, double rho) noexcept {
   static constexpr LawSummary uniform{uniform_moments, 1, true};
-  return law_magnification(u, rho, uniform, [](double u_near, double a) {
-    return uniform_disk_magnification_accurate(u_near, a);
-  });
+  return law_magnification(
+      u, rho, uniform, [](double u_near, double a) { return uniform_disk_magnification_accurate(u_near, a); },
+      LimbProfile::constant, [](double) { return 1.0; });
 }
 
 double linear_law_magnification(double u, double rho, double u1) noexcept {
   if (!all_finite({u1})) return quiet_nan;
   const double edge = 1 - u1;
   const LawSummary law = summarise<2>({edge, u1}, {&uniform_moments, &mu_moments}, edge >= 0);
-  return law_magnification(u, rho, law, [edge, u1](double u_near, double a) {
-    return edge * uniform_disk_magnification_accurate(u_near, a) + (u1 * (2.0 / 3)) * mu_weighted(u_near, a);
-  });
+  return law_magnification(
+      u, rho, law,
+      [edge, u1](double u_near, double a) {
+        return edge * uniform_disk_magnification_accurate(u_near, a) +
+               (u1 * (2.0 / 3)) * mu_weighted_disk_magnification(u_near, a);
+      },
+      LimbProfile::polynomial, [edge, u1](double mu) { return edge + u1 * mu; });
 }
 
 double quadratic_law_magnification(double u, double rho, double a, double b) noexcept {
@@ -149,17 +153,14 @@ double quadratic_law_magnification(double u, double rho, double a, double b) noe
   const bool non_negative = not_negative(edge, 1, 1 - a * vertex * 0.5, b < 0 && vertex > 0 && vertex < 1);
   const LawSummary law =
       summarise<3>({edge, a + 2 * b, -b}, {&uniform_moments, &mu_moments, &square_moments}, non_negative);
-  const double scale = std::fabs(a) + 2 * std::fabs(b);
-  return law_magnification(u, rho, law, [edge, a, b, scale](double u_near, double radius) {
-    if (radius <= largest_radius_by_lines) {
-      const double uniform = uniform_disk_magnification_accurate(u_near, radius);
-      return (edge * uniform + ((a + 2 * b) * (2.0 / 3)) * mu_weighted_disk_magnification(u_near, radius)) -
-             b * power_term(u_near, radius, 2, square_chords());
-    }
-    const double split = u_near < radius ? law_split_mu(u_near, radius) : 0;
-    return law_by_parts(u_near, radius, edge, split, scale,
-                        [a, b](double mu) { return LawPoint{mu, a + 2 * b * (1 - mu)}; });
-  });
+  return law_magnification(
+      u, rho, law,
+      [edge, a, b](double u_near, double radius) {
+        const double uniform = uniform_disk_magnification_accurate(u_near, radius);
+        return (edge * uniform + ((a + 2 * b) * (2.0 / 3)) * mu_weighted_disk_magnification(u_near, radius)) -
+               b * power_term(u_near, radius, 2, square_chords());
+      },
+      LimbProfile::polynomial, [edge, a, b](double mu) { return edge + ((a + 2 * b) - b * mu) * mu; });
 }
 
 double square_root_law_magnification(double u, double rho, double c, double d) noexcept {
@@ -172,18 +173,14 @@ double square_root_law_magnification(double u, double rho, double c, double d) n
       not_negative(edge, 1, edge + vertex * (d + c * vertex), c > 0 && vertex > 0 && vertex < 1);
   const LawSummary law =
       summarise<3>({edge, c, d}, {&uniform_moments, &mu_moments, &root_moments}, non_negative);
-  const double scale = 2 * std::fabs(c) + std::fabs(d);
-  return law_magnification(u, rho, law, [edge, c, d, scale](double u_near, double radius) {
-    if (radius <= largest_radius_by_lines) {
-      const double uniform = uniform_disk_magnification_accurate(u_near, radius);
-      return (edge * uniform + (c * (2.0 / 3)) * mu_weighted_disk_magnification(u_near, radius)) +
-             d * power_term(u_near, radius, 0.5, root_chords());
-    }
-    const double split = u_near < radius ? std::sqrt(law_split_mu(u_near, radius)) : 0;
-    // v = sqrt(mu): J dmu = (c + d/(2 sqrt(mu))) 2v dv = (2cv + d) dv.
-    return law_by_parts(u_near, radius, edge, split, scale,
-                        [c, d](double v) { return LawPoint{v * v, 2 * c * v + d}; });
-  });
+  return law_magnification(
+      u, rho, law,
+      [edge, c, d](double u_near, double radius) {
+        const double uniform = uniform_disk_magnification_accurate(u_near, radius);
+        return (edge * uniform + (c * (2.0 / 3)) * mu_weighted_disk_magnification(u_near, radius)) +
+               d * power_term(u_near, radius, 0.5, root_chords());
+      },
+      LimbProfile::singular, [edge, c, d](double mu) { return edge + c * mu + d * std::sqrt(mu); });
 }
 
 double logarithmic_law_magnification(double u, double rho, double e, double f) noexcept {
@@ -195,19 +192,16 @@ double logarithmic_law_magnification(double u, double rho, double e, double f) n
   const bool non_negative = not_negative(edge, 1, edge + f * lowest_mu, f < 0 && lowest_mu < 1);
   const LawSummary law =
       summarise<3>({edge, e, -f}, {&uniform_moments, &mu_moments, &log_moments}, non_negative);
-  const double scale = std::fabs(e) + 2 * std::fabs(f);
-  return law_magnification(u, rho, law, [edge, e, f, scale](double u_near, double radius) {
-    if (radius <= largest_radius_by_lines) {
-      const double uniform = uniform_disk_magnification_accurate(u_near, radius);
-      return (edge * uniform + (e * (2.0 / 3)) * mu_weighted_disk_magnification(u_near, radius)) -
-             f * log_weighted_disk_integral(u_near, radius);
-    }
-    const double split = u_near < radius ? std::sqrt(law_split_mu(u_near, radius)) : 0;
-    // v = sqrt(mu): J dmu = (e - f (ln mu + 1)) 2v dv = 2v (e - f - 2 f ln v) dv, finite at v = 0.
-    return law_by_parts(u_near, radius, edge, split, scale, [e, f](double v) {
-      return LawPoint{v * v, (2 * v) * ((e - f) - 2 * f * std::log(v))};
-    });
-  });
+  return law_magnification(
+      u, rho, law,
+      [edge, e, f](double u_near, double radius) {
+        const double uniform = uniform_disk_magnification_accurate(u_near, radius);
+        return (edge * uniform + (e * (2.0 / 3)) * mu_weighted_disk_magnification(u_near, radius)) -
+               f * log_weighted_disk_integral(u_near, radius);
+      },
+      // mu ln mu -> 0 at the limb.
+      LimbProfile::singular,
+      [edge, e, f](double mu) { return edge + (e - (mu > 0 ? f * std::log(mu) : 0.0)) * mu; });
 }
 
 const PowerLawRules::Exponent& PowerLawRules::rules(double alpha) noexcept {
@@ -230,22 +224,15 @@ double power2_law_magnification(double u, double rho, double c, double alpha, Po
   const double edge = 1 - c;
   const PowerLawRules::Exponent& exponent = rules.rules(alpha);
   const LawSummary law = summarise<2>({edge, c}, {&uniform_moments, &exponent.moments}, edge >= 0);
-  return law_magnification(u, rho, law, [edge, c, alpha, &exponent](double u_near, double radius) {
-    if (radius <= largest_radius_by_lines) {
-      const double uniform = uniform_disk_magnification_accurate(u_near, radius);
-      return edge * uniform + c * power_term(u_near, radius, alpha, exponent.chords);
-    }
-    const double mu_split = u_near < radius ? law_split_mu(u_near, radius) : 0;
-    if (alpha >= 1) {
-      return law_by_parts(u_near, radius, edge, mu_split, std::fabs(c) * alpha, [c, alpha](double mu) {
-        return LawPoint{mu, (c * alpha) * std::pow(mu, alpha - 1)};
-      });
-    }
-    // For alpha < 1 in w = mu^alpha, where J dmu = c alpha mu^(alpha - 1) dmu = c dw.
-    const double inverse = 1 / alpha;
-    return law_by_parts(u_near, radius, edge, std::pow(mu_split, alpha), std::fabs(c),
-                        [c, inverse](double w) { return LawPoint{std::pow(w, inverse), c}; });
-  });
+  // An integer exponent makes mu^alpha a polynomial in mu.
+  const LimbProfile profile = alpha == std::floor(alpha) ? LimbProfile::polynomial : LimbProfile::singular;
+  return law_magnification(
+      u, rho, law,
+      [edge, c, alpha, &exponent](double u_near, double radius) {
+        const double uniform = uniform_disk_magnification_accurate(u_near, radius);
+        return edge * uniform + c * power_term(u_near, radius, alpha, exponent.chords);
+      },
+      profile, [edge, c, alpha](double mu) { return edge + c * std::pow(mu, alpha); });
 }
 
 double linear_law_flux(double u1) noexcept { return 1 - u1 / 3; }

@@ -3,8 +3,8 @@
 // excess over the point lens at the centre is the series' excess part with the weights
 // (l + 1) m_l, m_l the term's moments (law_far.hpp):
 //   X_k = M_k - f_k A(u) = (q/4) (sqrt(p)/t) sum_l (l + 1) m_l (a^2/t)^l H_l(p, q).
-// The derivatives in u and a are those of the series, by forward-mode differentiation; every
-// term of the series is kept.
+// The derivatives in u and a are those of the series, by forward-mode differentiation, with the
+// terms that matter to them.
 #pragma once
 
 #include <span>

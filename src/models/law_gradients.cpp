@@ -11,7 +11,6 @@
 #include <cstddef>
 
 #include "models/brightness_laws.hpp"
-#include "models/law_by_parts.hpp"
 #include "models/law_far.hpp"
 #include "models/law_gradient_driver.hpp"
 #include "models/law_gradient_terms.hpp"
@@ -50,7 +49,7 @@ std::array<TermIntegral, Profiles + 1> near_terms(double u, double a, double spl
 // there (in mu^(alpha/2), for a small alpha, near the middle of the interval rather than at an
 // end); 0 for no split.
 double split_mu(double u, double a) noexcept {
-  if (u < a) return law_split_mu(u, a);
+  if (u < a) return std::sqrt((a - u) * (a + u)) / a;
   const double outside = std::sqrt((u - a) * (u + a)) / a;
   return outside < 1 ? outside : 0;
 }

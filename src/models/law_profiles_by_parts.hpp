@@ -1,6 +1,6 @@
 // The integrals of profile terms P_k(mu) (P_k(0) = 0) times the point-lens magnification over a
 // source of radius a at u from the lens, with their derivatives in u and a, by parts over the
-// radius as in law_by_parts.hpp: with A_disk(u, r) the mean over the concentric disk of radius r,
+// radius: with A_disk(u, r) the mean over the concentric disk of radius r,
 //   M_k = integral_0^1 (1 - mu^2) J_k(mu) A_disk(u, a sqrt(1 - mu^2)) dmu,  J_k = dP_k/dmu,
 // and, differentiated under the integral sign (r = a sqrt(1 - mu^2), dr/da = sqrt(1 - mu^2)),
 //   dM_k/du = integral (1 - mu^2) J_k dA_disk/du dmu,

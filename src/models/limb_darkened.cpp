@@ -2,13 +2,15 @@
 // (0.4 pi a^2 and 0.6 * 2 pi a^2 / 3), so the magnification is the mean of their two
 // magnifications. Clear of the lens by four radii the weighted mean-value series gives both at
 // once; closer in, the uniform disk comes from its cancellation-free form and the mu-weighted one
-// from line integrals through the lens (or, for very large sources, by parts over the radius).
+// from line integrals through the lens; for sources larger than largest_radius_by_lines the excess
+// A - 1 comes directly from rays through the lens (large_source.hpp).
 #include "models/limb_darkened.hpp"
 
 #include <cmath>
 #include <cstddef>
 #include <limits>
 
+#include "models/large_source.hpp"
 #include "models/limb_darkened_far.hpp"
 #include "models/mu_weighted_disk.hpp"
 #include "models/source_radius.hpp"
@@ -22,10 +24,13 @@ namespace {
 constexpr double quiet_nan = std::numeric_limits<double>::quiet_NaN();
 
 double near_magnification(double u, double a) noexcept {
+  if (a > largest_radius_by_lines) {
+    // Flux 0.4 + 0.6 * 2/3 = 0.8.
+    return 1 +
+           large_source_excess(u, a, LimbProfile::polynomial, [](double mu) { return 0.4 + 0.6 * mu; }) / 0.8;
+  }
   const double uniform = uniform_disk_magnification_accurate(u, a);
-  const double mu_weighted = a <= largest_radius_by_lines ? mu_weighted_disk_magnification(u, a)
-                                                          : mu_weighted_disk_magnification_radial(u, a);
-  return (uniform + mu_weighted) * 0.5;
+  return (uniform + mu_weighted_disk_magnification(u, a)) * 0.5;
 }
 
 }  // namespace

@@ -6,14 +6,11 @@
 namespace obrivane::models {
 
 // The largest radius for which the line integrals below reach rounding level with their node
-// tables; beyond it mu_weighted_disk_magnification_radial serves.
+// tables; beyond it the laws take their excess over 1 from rays through the lens
+// (large_source.hpp).
 inline constexpr double largest_radius_by_lines = 10;
 
 // By integrals along lines through the lens, for 0 < a <= largest_radius_by_lines and u >= 0.
 double mu_weighted_disk_magnification(double u, double a) noexcept;
-
-// By parts over the radius, from the uniform-disk magnification of the concentric disks, for any
-// a > 0 and u >= 0; slower.
-double mu_weighted_disk_magnification_radial(double u, double a) noexcept;
 
 }  // namespace obrivane::models

@@ -125,7 +125,7 @@ def test_laws_against_the_source_integral(name, coefficients):
         expected = reference_magnification(case, law, coefficients)
         error = relative_error(law(s * rho, rho, *coefficients), expected)
         # Tighter than the bounds (1e-13, and 1e-11 beyond rho = 3), at what the evaluation
-        # reaches: a few 1e-15 by lines (rho <= 10), a few 1e-14 by parts over the radius beyond.
+        # reaches: a few 1e-15 by lines (rho <= 10) and by rays through the lens beyond.
         if not error <= (1e-14 if rho <= 10 else 1e-13):
             failures.append((s, rho, error))
     assert failures == []
@@ -419,9 +419,9 @@ def test_laws_that_are_the_same_law(s, rho):
 
 @pytest.mark.parametrize(("name", "coefficients"), COEFFICIENTS)
 @pytest.mark.parametrize("s", [0.0, 0.5, 1.0, 1.5])
-def test_lines_and_parts_agree_at_the_largest_radius_by_lines(name, coefficients, s):
+def test_lines_and_rays_agree_at_the_largest_radius_by_lines(name, coefficients, s):
     # Sources up to 10 Einstein radii are integrated along lines through the lens, larger ones
-    # by parts over the radius: either side of 10 the magnification changes by a relative
+    # along rays from it: either side of 10 the magnification changes by a relative
     # 1e-12 times its slope in rho (of order 1e-2 here).
     law = LAWS[name]
     below = law(s * 10.0, 10.0, *coefficients)

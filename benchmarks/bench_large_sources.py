@@ -1,0 +1,101 @@
+"""Sources of 10 to 1000 Einstein radii: time per point of every obrivane.fspl law and of the
+built-in linear law (integrated_witt_mao_magnification), this build beside a previous one, on
+one worker thread; the min and the median of the repeats, each build timed in its own child
+process, the two alternating.
+
+    RAYON_NUM_THREADS=1 PYTHONPATH=build/dev python benchmarks/bench_large_sources.py \\
+        --previous /tmp/previous/build [--quick]
+
+The previous build is any build directory holding an obrivane module, for example that of the
+commit before the rays through the lens:
+
+    git archive e6a5949 | tar -x -C /tmp/previous && cmake -S /tmp/previous \\
+        -B /tmp/previous/build -G Ninja -DCMAKE_LIBRARY_OUTPUT_DIRECTORY=/tmp/previous/build \\
+        && cmake --build /tmp/previous/build
+
+Workloads (u and rho in Einstein radii): "light curve", u uniform in [0, 3 rho]; "over the
+source", u uniform in [0, rho]; rho = 10.5, 30, 100, 300, 1000.
+"""
+
+import argparse
+import json
+import os
+import statistics
+import subprocess
+import sys
+
+RADII = (10.5, 30.0, 100.0, 300.0, 1000.0)
+LOADS = {"light curve": 3.0, "over the source": 1.0}
+LAWS = {
+    "linear": (0.6,),
+    "quadratic": (0.4, 0.25),
+    "square_root": (0.3, 0.4),
+    "logarithmic": (0.5, 0.2),
+    "power2": (0.6, 0.7),
+    "built-in linear": (),
+}
+
+CHILD = """
+import json, sys, time
+import numpy as np
+import obrivane
+from obrivane import fspl
+name, extent, rho, count, repeats = json.loads(sys.argv[1])
+u = np.linspace(0.0, extent * rho, count)
+coefficients = {laws}[name]
+if name == "built-in linear":
+    x = (u / rho).tolist()
+    call = lambda: obrivane.integrated_witt_mao_magnification(x, 1.0, rho)
+else:
+    law = getattr(fspl, name)
+    call = lambda: law(u, rho, *coefficients)
+call()
+times = []
+for _ in range(repeats):
+    start = time.perf_counter(); call(); times.append(time.perf_counter() - start)
+print(json.dumps([t / count * 1e6 for t in times]))
+"""
+
+
+def timed(build, name, extent, rho, count, repeats):
+    environment = dict(os.environ, PYTHONPATH=build, RAYON_NUM_THREADS="1")
+    program = CHILD.format(laws=repr(LAWS))
+    output = subprocess.run(
+        [sys.executable, "-c", program, json.dumps([name, extent, rho, count, repeats])],
+        env=environment,
+        capture_output=True,
+        text=True,
+        check=True,
+    )
+    return json.loads(output.stdout)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--previous", required=True, help="build directory of the previous code")
+    parser.add_argument("--current", default=os.environ.get("PYTHONPATH", "build/dev"))
+    parser.add_argument("--quick", action="store_true")
+    arguments = parser.parse_args()
+    count = 300 if arguments.quick else 1000
+    repeats = 3 if arguments.quick else 5
+    rounds = 1 if arguments.quick else 2
+    print("us per point, min / median of repeats, one thread; speed-up of the min")
+    print(f"{'workload':34} {'law':16} {'this build':>16} {'previous':>16} {'speed-up':>8}")
+    for label, extent in LOADS.items():
+        for rho in RADII:
+            for name in LAWS:
+                ours, theirs = [], []
+                for _ in range(rounds):
+                    ours += timed(arguments.current, name, extent, rho, count, repeats)
+                    theirs += timed(arguments.previous, name, extent, rho, count, repeats)
+                print(
+                    f"{label + f', rho = {rho:g}':34} {name:16}"
+                    f" {min(ours):7.2f} / {statistics.median(ours):6.2f}"
+                    f" {min(theirs):7.2f} / {statistics.median(theirs):6.2f}"
+                    f" {min(theirs) / min(ours):8.1f}",
+                    flush=True,
+                )
+
+
+if __name__ == "__main__":
+    main()

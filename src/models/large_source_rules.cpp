@@ -1,0 +1,99 @@
+// The rule tables of large_source_rules.hpp, built once on first use from the Gauss-Legendre
+// tables (gauss_rules.hpp) and the double-exponential map.
+#include "models/large_source_rules.hpp"
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <numbers>
+
+#include "numeric/gauss_rules.hpp"
+
+namespace obrivane::models::large_source {
+namespace {
+
+constexpr double pi = std::numbers::pi;
+
+// p = v (2 - v) on the Gauss-Legendre nodes mapped to v in [0, 1]; dp/dv = 2 (1 - v).
+template <std::size_t N>
+std::array<RayNode, N> limb_map(const std::array<numeric::GaussNode, N>& gauss) noexcept {
+  std::array<RayNode, N> rule{};
+  for (std::size_t i = 0; i < N; ++i) {
+    const double v = 0.5 * (1 + gauss[i].abscissa);
+    rule[i] = RayNode{v * (2 - v), gauss[i].weight * (1 - v)};
+  }
+  return rule;
+}
+
+// Nodes theta = centre + half x on [centre - half, centre + half].
+template <std::size_t N>
+std::array<AngleNode, N> angles(const std::array<numeric::GaussNode, N>& gauss, double low,
+                                double high) noexcept {
+  std::array<AngleNode, N> rule{};
+  const double centre = 0.5 * (low + high);
+  const double half = 0.5 * (high - low);
+  for (std::size_t i = 0; i < N; ++i) {
+    const double theta = centre + half * gauss[i].abscissa;
+    rule[i] = AngleNode{std::cos(theta), std::sin(theta), half * gauss[i].weight};
+  }
+  return rule;
+}
+
+// N nodes (odd) of the double-exponential map on the trapezoidal nodes x = k h over |x| <= 3.2,
+// where the weights fall below 1e-16: p = (1 + tanh(q))/2, q = (pi/2) sinh x,
+// dp/dx = (pi/4) cosh x / cosh(q)^2.
+template <std::size_t N>
+std::array<RayNode, N> double_exponential() noexcept {
+  constexpr int half_count = static_cast<int>(N / 2);
+  constexpr double step = 3.2 / half_count;
+  std::array<RayNode, N> nodes{};
+  for (int k = -half_count; k <= half_count; ++k) {
+    const double x = step * k;
+    const double q = (pi / 2) * std::sinh(x);
+    const double c = std::cosh(q);
+    nodes[static_cast<std::size_t>(k + half_count)] =
+        RayNode{0.5 * (1 + std::tanh(q)), step * (pi / 4) * std::cosh(x) / (c * c)};
+  }
+  return nodes;
+}
+
+}  // namespace
+
+const std::array<RayNode, deep_ray_nodes>& deep_ray_rule() noexcept {
+  static const std::array<RayNode, deep_ray_nodes> rule = limb_map(numeric::gauss_legendre_12);
+  return rule;
+}
+
+const std::array<RayNode, outside_ray_nodes>& outside_ray_rule() noexcept {
+  static const std::array<RayNode, outside_ray_nodes> rule = limb_map(numeric::gauss_legendre_16);
+  return rule;
+}
+
+const std::array<RayNode, limb_ray_nodes>& limb_ray_rule() noexcept {
+  static const std::array<RayNode, limb_ray_nodes> rule = limb_map(numeric::gauss_legendre_24);
+  return rule;
+}
+
+const std::array<RayNode, singular_ray_nodes>& singular_ray_rule() noexcept {
+  static const std::array<RayNode, singular_ray_nodes> rule = double_exponential<singular_ray_nodes>();
+  return rule;
+}
+
+const std::array<RayNode, short_singular_ray_nodes>& short_singular_ray_rule() noexcept {
+  static const std::array<RayNode, short_singular_ray_nodes> rule =
+      double_exponential<short_singular_ray_nodes>();
+  return rule;
+}
+
+const std::array<AngleNode, whole_angle_nodes>& whole_angle_rule() noexcept {
+  static const std::array<AngleNode, whole_angle_nodes> rule = angles(numeric::gauss_legendre_16, 0, pi);
+  return rule;
+}
+
+const std::array<AngleNode, quarter_angle_nodes>& quarter_angle_rule() noexcept {
+  static const std::array<AngleNode, quarter_angle_nodes> rule =
+      angles(numeric::gauss_legendre_12, 0, pi / 4);
+  return rule;
+}
+
+}  // namespace obrivane::models::large_source
