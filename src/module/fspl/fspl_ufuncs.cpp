@@ -39,16 +39,6 @@ inline double& element(char* base, npy_intp stride, std::size_t i) noexcept {
   return *reinterpret_cast<double*>(base + static_cast<npy_intp>(i) * stride);
 }
 
-// A kernel's outputs: the one magnification, or a gradient kernel's magnification and derivatives.
-template <class Kernel>
-constexpr std::size_t outputs_of() {
-  if constexpr (requires { Kernel::outputs; }) {
-    return Kernel::outputs;
-  } else {
-    return 1;
-  }
-}
-
 template <class Kernel, std::size_t... I>
 void evaluate_range(char* const* data, const npy_intp* strides, std::size_t begin, std::size_t end,
                     std::index_sequence<I...>) noexcept {

@@ -12,10 +12,20 @@
 
 namespace obrivane::module::fspl {
 
+// A kernel's outputs: the one magnification, or a gradient kernel's magnification and derivatives.
+template <class Kernel>
+constexpr std::size_t outputs_of() {
+  if constexpr (requires { Kernel::outputs; }) {
+    return Kernel::outputs;
+  } else {
+    return 1;
+  }
+}
+
 namespace gradient_detail {
 
 template <std::size_t Outputs>
-std::array<double, Outputs> outputs_of(const models::LawGradient& gradient) noexcept {
+std::array<double, Outputs> as_outputs(const models::LawGradient& gradient) noexcept {
   static_assert(Outputs >= 3 && Outputs <= 5);
   std::array<double, Outputs> outputs{gradient.magnification, gradient.d_u, gradient.d_rho};
   for (std::size_t i = 3; i < Outputs; ++i) outputs[i] = gradient.d_coefficients[i - 3];
@@ -37,7 +47,7 @@ struct UniformGradientKernel : UniformKernel {
   static constexpr const char* name = "uniform_and_gradient";
   static constexpr std::size_t outputs = 3;
   static std::array<double, 3> evaluate(double u, double rho) noexcept {
-    return gradient_detail::outputs_of<3>(models::uniform_law_gradient(u, rho));
+    return gradient_detail::as_outputs<3>(models::uniform_law_gradient(u, rho));
   }
 };
 
@@ -45,7 +55,7 @@ struct LinearGradientKernel : LinearKernel {
   static constexpr const char* name = "linear_and_gradient";
   static constexpr std::size_t outputs = 4;
   static std::array<double, 4> evaluate(double u, double rho, double u1) noexcept {
-    return gradient_detail::outputs_of<4>(models::linear_law_gradient(u, rho, u1));
+    return gradient_detail::as_outputs<4>(models::linear_law_gradient(u, rho, u1));
   }
 };
 
@@ -53,7 +63,7 @@ struct QuadraticGradientKernel : QuadraticKernel {
   static constexpr const char* name = "quadratic_and_gradient";
   static constexpr std::size_t outputs = 5;
   static std::array<double, 5> evaluate(double u, double rho, double a, double b) noexcept {
-    return gradient_detail::outputs_of<5>(models::quadratic_law_gradient(u, rho, a, b));
+    return gradient_detail::as_outputs<5>(models::quadratic_law_gradient(u, rho, a, b));
   }
 };
 
@@ -61,7 +71,7 @@ struct SquareRootGradientKernel : SquareRootKernel {
   static constexpr const char* name = "square_root_and_gradient";
   static constexpr std::size_t outputs = 5;
   static std::array<double, 5> evaluate(double u, double rho, double c, double d) noexcept {
-    return gradient_detail::outputs_of<5>(models::square_root_law_gradient(u, rho, c, d));
+    return gradient_detail::as_outputs<5>(models::square_root_law_gradient(u, rho, c, d));
   }
 };
 
@@ -69,7 +79,7 @@ struct LogarithmicGradientKernel : LogarithmicKernel {
   static constexpr const char* name = "logarithmic_and_gradient";
   static constexpr std::size_t outputs = 5;
   static std::array<double, 5> evaluate(double u, double rho, double e, double f) noexcept {
-    return gradient_detail::outputs_of<5>(models::logarithmic_law_gradient(u, rho, e, f));
+    return gradient_detail::as_outputs<5>(models::logarithmic_law_gradient(u, rho, e, f));
   }
 };
 
@@ -79,7 +89,7 @@ struct Power2GradientKernel : Power2Kernel {
   static std::array<double, 5> evaluate(double u, double rho, double c, double alpha) noexcept {
     // Per thread of work, as for the values (law_kernels.hpp): the rules depend on alpha alone.
     thread_local models::PowerLawRules rules;
-    return gradient_detail::outputs_of<5>(models::power2_law_gradient(u, rho, c, alpha, rules));
+    return gradient_detail::as_outputs<5>(models::power2_law_gradient(u, rho, c, alpha, rules));
   }
 };
 

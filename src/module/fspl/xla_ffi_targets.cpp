@@ -35,15 +35,6 @@ namespace {
 #if OBRIVANE_XLA_FFI
 constexpr std::size_t elements_per_chunk = 64;
 
-template <class Kernel>
-constexpr std::size_t outputs_of() {
-  if constexpr (requires { Kernel::outputs; }) {
-    return Kernel::outputs;
-  } else {
-    return 1;
-  }
-}
-
 XLA_FFI_Error* make_error(const XLA_FFI_Api* api, XLA_FFI_Error_Code code,
                           const std::string& message) noexcept {
   XLA_FFI_Error_Create_Args args{};
