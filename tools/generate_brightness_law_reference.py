@@ -34,6 +34,7 @@ import sys
 from concurrent.futures import ProcessPoolExecutor
 
 import mpmath
+from header_rendering import write_rendered_with_jobs
 
 DPS = 30
 KEPT_DIGITS = 25
@@ -141,18 +142,7 @@ def render(jobs: int = 1) -> str:
 
 
 def main(argv: list[str]) -> int:
-    jobs = 1
-    if "--jobs" in argv:
-        index = argv.index("--jobs")
-        jobs = int(argv[index + 1])
-        argv = argv[:index] + argv[index + 2 :]
-    text = render(jobs)
-    if len(argv) > 1:
-        with open(argv[1], "w", encoding="utf-8") as output:
-            output.write(text)
-    else:
-        sys.stdout.write(text)
-    return 0
+    return write_rendered_with_jobs(render, argv)
 
 
 if __name__ == "__main__":

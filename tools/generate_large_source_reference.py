@@ -19,6 +19,8 @@ import sys
 from concurrent.futures import ProcessPoolExecutor
 from pathlib import Path
 
+from header_rendering import write_rendered_with_jobs
+
 BASE = Path(__file__).resolve().parent / "generate_brightness_law_reference.py"
 _spec = importlib.util.spec_from_file_location("generate_brightness_law_reference", BASE)
 base = importlib.util.module_from_spec(_spec)
@@ -44,17 +46,7 @@ def render(jobs: int = 1) -> str:
 
 
 def main(argv: list[str]) -> int:
-    jobs = 1
-    if "--jobs" in argv:
-        index = argv.index("--jobs")
-        jobs = int(argv[index + 1])
-        argv = argv[:index] + argv[index + 2 :]
-    text = render(jobs)
-    if len(argv) > 1:
-        Path(argv[1]).write_text(text, encoding="utf-8")
-    else:
-        sys.stdout.write(text)
-    return 0
+    return write_rendered_with_jobs(render, argv)
 
 
 if __name__ == "__main__":

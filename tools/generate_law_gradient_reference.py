@@ -33,6 +33,7 @@ from concurrent.futures import ProcessPoolExecutor
 from pathlib import Path
 
 import mpmath
+from header_rendering import write_rendered_with_jobs
 
 DPS = 45
 KEPT_DIGITS = 25
@@ -154,18 +155,7 @@ def render(jobs: int = 1) -> str:
 
 
 def main(argv: list[str]) -> int:
-    jobs = 1
-    if "--jobs" in argv:
-        index = argv.index("--jobs")
-        jobs = int(argv[index + 1])
-        argv = argv[:index] + argv[index + 2 :]
-    text = render(jobs)
-    if len(argv) > 1:
-        with open(argv[1], "w", encoding="utf-8") as output:
-            output.write(text)
-    else:
-        sys.stdout.write(text)
-    return 0
+    return write_rendered_with_jobs(render, argv)
 
 
 if __name__ == "__main__":

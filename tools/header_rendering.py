@@ -3,6 +3,9 @@ hexadecimal literals) with their shortest decimal form in a trailing comment, al
 clang-format aligns trailing comments, and the command line that writes the rendered header.
 
     python tools/generate_X.py [OUTPUT]   # the header to OUTPUT, or to standard output
+
+The generators of reference integrals share the same command line with a number of worker
+processes, `--jobs N`.
 """
 
 import sys
@@ -26,3 +29,13 @@ def write_rendered(render: Callable[[], str], argv: list[str]) -> int:
     else:
         sys.stdout.write(text)
     return 0
+
+
+def write_rendered_with_jobs(render: Callable[[int], str], argv: list[str]) -> int:
+    """write_rendered for render(jobs), with `--jobs N` (default 1) taken out of argv."""
+    jobs = 1
+    if "--jobs" in argv:
+        index = argv.index("--jobs")
+        jobs = int(argv[index + 1])
+        argv = argv[:index] + argv[index + 2 :]
+    return write_rendered(lambda: render(jobs), argv)
