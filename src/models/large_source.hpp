@@ -221,9 +221,9 @@ double rays_outside(double u, double rho, double reference, const std::array<Ray
 
 // F (A - 1) for the brightness I(mu) (a callable, I(0) its value at the limb) over the disk of
 // radius rho > 0 centred u >= 0 from the lens, for u <= 4 rho (beyond, the far series serves).
-// Relative to the excess about 1e-12 for a polynomial profile and 1e-9 for a singular one, plus
-// the rounding of the uniform disk's closed form, a few ulps of A (checked against two-dimensional
-// integrals over the source, tests/models/test_large_sources.py).
+// Against two-dimensional integrals over the source for rho = 10.5 to 1000
+// (tests/models/test_large_sources.py): within 5.2e-15 of A and 2.7e-10 of A - 1, the latter at
+// rho = 1000, where one rounding of A is 5.5e-11 of the excess.
 template <class Brightness>
 double large_source_excess(double u, double rho, LimbProfile profile, const Brightness& brightness) noexcept {
   using namespace large_source;
