@@ -81,15 +81,21 @@ double ray_excess(double s_1, double s_2, double reference, double inverse_rho,
   const double t_start = s_1 < 0 ? std::sqrt(-start_tau) : 0.0;
   const double t_end = std::sqrt(end_tau - start_tau);
   const double span = t_end - t_start;
+  // The exponentials first, then the rest in a loop free of calls, which the compiler may run on
+  // pairs of nodes (the same operations in the same order, so the same bits).
+  std::array<double, N> t{};
+  std::array<double, N> decay{};  // exp(-tau)
+  for (std::size_t i = 0; i < N; ++i) {
+    t[i] = t_start + span * rule[i].position;
+    decay[i] = std::exp(-(start_tau + t[i] * t[i]));
+  }
   double sum = 0;
-  for (const RayNode& node : rule) {
-    const double t = t_start + span * node.position;
-    const double decay = std::exp(-(start_tau + t * t));  // exp(-tau)
-    const double s = 1 / decay - decay;
+  for (std::size_t i = 0; i < N; ++i) {
+    const double s = 1 / decay[i] - decay[i];
     const double mu_squared = ((s_2 - s) * (s - s_1)) * (inverse_rho * inverse_rho);
     const double mu = std::sqrt(std::max(mu_squared, 0.0));
     // g ds = 2 exp(-2 tau) d tau, d tau = 2 t dt.
-    sum += node.weight * ((decay * decay) * t) * (brightness(mu) - reference);
+    sum += rule[i].weight * ((decay[i] * decay[i]) * t[i]) * (brightness(mu) - reference);
   }
   return 4 * span * sum;
 }
