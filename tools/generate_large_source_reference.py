@@ -29,9 +29,10 @@ _spec.loader.exec_module(base)
 
 # Source radii either side of the switch to rays through the lens (10) and over the range of
 # large sources; separations in source radii over the centre, inside, at and about the limb (a
-# relative 1e-6 either side), outside and at three radii.
+# relative 1e-6 either side), outside and at three radii, and 0.9 and 1.1, a few Einstein radii
+# or more from the limb (the rays' middle rules from rho = 30 on).
 RADII = (10.0, 10.5, 30.0, 100.0, 300.0, 1000.0)
-SEPARATIONS = (0.0, 0.5, 1 - 1e-6, 1.0, 1 + 1e-6, 1.5, 3.0)
+SEPARATIONS = (0.0, 0.5, 0.9, 1 - 1e-6, 1.0, 1 + 1e-6, 1.1, 1.5, 3.0)
 CASES = [(s, rho) for rho in RADII for s in SEPARATIONS]
 
 

@@ -96,4 +96,9 @@ const std::array<AngleNode, quarter_angle_nodes>& quarter_angle_rule() noexcept 
   return rule;
 }
 
+const std::array<AngleNode, 10>& short_quarter_angle_rule() noexcept {
+  static const std::array<AngleNode, 10> rule = angles(numeric::gauss_legendre_10, 0, pi / 4);
+  return rule;
+}
+
 }  // namespace obrivane::models::large_source

@@ -55,5 +55,7 @@ inline constexpr std::size_t quarter_angle_nodes = 12;
 
 const std::array<AngleNode, whole_angle_nodes>& whole_angle_rule() noexcept;
 const std::array<AngleNode, quarter_angle_nodes>& quarter_angle_rule() noexcept;
+// 10 nodes over [0, pi/4], with the lens at least large_source::middle_distance from the limb.
+const std::array<AngleNode, 10>& short_quarter_angle_rule() noexcept;
 
 }  // namespace obrivane::models::large_source

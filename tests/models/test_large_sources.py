@@ -109,6 +109,7 @@ def test_reference_lists_the_generator_cases():
     assert [(c["s"], c["rho"]) for c in REFERENCE["cases"]] == list(generator.CASES)
     assert {c["rho"] for c in REFERENCE["cases"]} >= {10.0, 30.0, 100.0, 300.0, 1000.0}
     assert {c["s"] for c in REFERENCE["cases"]} >= {0.0, 0.5, 1 - 1e-6, 1.0, 1 + 1e-6, 1.5, 3.0}
+    assert {0.9, 1.1} <= {c["s"] for c in REFERENCE["cases"]}  # the middle rules
 
 
 def test_reference_case_with_the_lens_over_the_centre_regenerates():
