@@ -4,13 +4,14 @@ Separations ``u`` and source radii ``rho`` are in Einstein radii. Scalars give a
 float64 array of the broadcast shape.
 """
 
-from typing import Any, Final, Literal, Protocol, SupportsFloat, SupportsIndex, TypeAlias, overload
+from typing import Any, Final, Literal, Protocol, TypeAlias, overload
 
 import numpy as np
 from numpy.typing import ArrayLike, DTypeLike, NDArray
 
-# A scalar input: a Python or NumPy real number.
-_Scalar: TypeAlias = SupportsFloat | SupportsIndex
+# A scalar input: a Python or NumPy real number. (Not SupportsFloat: a NumPy array has __float__
+# too, and would then be taken for a scalar.)
+_Scalar: TypeAlias = float | np.floating[Any] | np.integer[Any] | np.bool_
 _Out: TypeAlias = NDArray[Any] | tuple[NDArray[Any] | None] | None
 _Casting: TypeAlias = Literal["no", "equiv", "safe", "same_kind", "unsafe"]
 _Order: TypeAlias = Literal["K", "A", "C", "F"]
