@@ -48,7 +48,7 @@ table = fspl.tabulated(np.linspace(0, 1, 3), 0.1, [0.0, 1.0], [1.0, 1.0])
 a, da_du, da_drho, da_du1 = fspl.linear_and_gradient(0.1, 0.05, 0.6)
 value: float = a + da_du + da_drho + da_du1
 arrays: tuple[np.ndarray, ...] = fspl.power2_and_gradient(np.ones(3), 0.05, 0.6, 0.5)
-from_array: np.ndarray = fspl.uniform(np.linspace(0.1, 1.0, 5), 0.05)
+magnified: np.ndarray = fspl.uniform(np.linspace(0.1, 1.0, 5), 0.05)
 """
 
 # Each line carries one mistake; the checkers must report every one of these lines.
