@@ -132,13 +132,27 @@ def case_integrals(case):
     return {"s": s, "rho": rho, "integrals": values}
 
 
-def render(jobs: int = 1) -> str:
+def reference_document(case_row, cases, dps, profiles, jobs: int = 1) -> str:
+    """The JSON of the rows case_row(case) of every case, computed by `jobs` worker processes,
+    with the working precision and the profiles' names; progress on standard error. The
+    generators of the other references of brightness profiles share it."""
     with ProcessPoolExecutor(max_workers=jobs) as pool:
         rows = []
-        for row in pool.map(case_integrals, CASES):
+        for row in pool.map(case_row, cases):
             rows.append(row)
-            print(f"{len(rows)}/{len(CASES)}", file=sys.stderr, flush=True)
-    return json.dumps({"dps": DPS, "profiles": list(PROFILES), "cases": rows}, indent=1) + "\n"
+            print(f"{len(rows)}/{len(cases)}", file=sys.stderr, flush=True)
+    return reference_json(dps, list(profiles), rows)
+
+
+def reference_json(dps, profiles, rows) -> str:
+    """The document, one case to a line."""
+    cases = ",\n".join("  " + json.dumps(row) for row in rows)
+    head = f'{{\n "dps": {json.dumps(dps)},\n "profiles": {json.dumps(profiles)},\n'
+    return head + f' "cases": [\n{cases}\n ]\n}}\n'
+
+
+def render(jobs: int = 1) -> str:
+    return reference_document(case_integrals, CASES, DPS, PROFILES, jobs)
 
 
 def main(argv: list[str]) -> int:

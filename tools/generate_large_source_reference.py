@@ -13,19 +13,10 @@ Usage: python3 tools/generate_large_source_reference.py [OUTPUT] [--jobs N]
 
 from __future__ import annotations
 
-import importlib.util
-import json
 import sys
-from concurrent.futures import ProcessPoolExecutor
-from pathlib import Path
 
+import generate_brightness_law_reference as base
 from header_rendering import write_rendered_with_jobs
-
-BASE = Path(__file__).resolve().parent / "generate_brightness_law_reference.py"
-_spec = importlib.util.spec_from_file_location("generate_brightness_law_reference", BASE)
-base = importlib.util.module_from_spec(_spec)
-sys.modules[_spec.name] = base  # so that worker processes find its functions by name
-_spec.loader.exec_module(base)
 
 # Source radii either side of the switch to rays through the lens (10) and over the range of
 # large sources; separations in source radii over the centre, inside, at and about the limb (a
@@ -37,13 +28,7 @@ CASES = [(s, rho) for rho in RADII for s in SEPARATIONS]
 
 
 def render(jobs: int = 1) -> str:
-    with ProcessPoolExecutor(max_workers=jobs) as pool:
-        rows = []
-        for row in pool.map(base.case_integrals, CASES):
-            rows.append(row)
-            print(f"{len(rows)}/{len(CASES)}", file=sys.stderr, flush=True)
-    document = {"dps": base.DPS, "profiles": list(base.PROFILES), "cases": rows}
-    return json.dumps(document, indent=1) + "\n"
+    return base.reference_document(base.case_integrals, CASES, base.DPS, base.PROFILES, jobs)
 
 
 def main(argv: list[str]) -> int:

@@ -26,12 +26,9 @@ Usage: python3 tools/generate_law_gradient_reference.py [OUTPUT] [--jobs N]
 
 from __future__ import annotations
 
-import importlib.util
-import json
 import sys
-from concurrent.futures import ProcessPoolExecutor
-from pathlib import Path
 
+import generate_brightness_law_reference as base
 import mpmath
 from header_rendering import write_rendered_with_jobs
 
@@ -68,17 +65,6 @@ CASES = (
 )
 
 
-def load_law_reference():
-    path = Path(__file__).resolve().parent / "generate_brightness_law_reference.py"
-    spec = importlib.util.spec_from_file_location("generate_brightness_law_reference", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
-
-
-RING = load_law_reference()
-
-
 def brightness(profile, x):
     power, logarithmic = profile
     mu = mpmath.sqrt((1 - x) * (1 + x))
@@ -95,7 +81,7 @@ def integrals(u, rho):
 
     def ring(x):
         if x not in cache:
-            cache[x] = RING.ring_mean(x, s, rho)
+            cache[x] = base.ring_mean(x, s, rho)
         return cache[x]
 
     points = [mpmath.mpf(0), mpmath.mpf(1)]
@@ -146,12 +132,7 @@ def _kept(values):
 
 
 def render(jobs: int = 1) -> str:
-    with ProcessPoolExecutor(max_workers=jobs) as pool:
-        rows = []
-        for row in pool.map(case_reference, CASES):
-            rows.append(row)
-            print(f"{len(rows)}/{len(CASES)}", file=sys.stderr, flush=True)
-    return json.dumps({"dps": DPS, "profiles": list(PROFILES), "cases": rows}, indent=1) + "\n"
+    return base.reference_document(case_reference, CASES, DPS, PROFILES, jobs)
 
 
 def main(argv: list[str]) -> int:
