@@ -23,6 +23,7 @@
 #include <numbers>
 
 #include "models/mu_weighted_disk.hpp"
+#include "models/point_lens_along_line.hpp"
 #include "numeric/gauss_rules.hpp"
 
 namespace obrivane::models {
@@ -30,11 +31,6 @@ namespace {
 
 constexpr double pi = std::numbers::pi;
 constexpr double half_pi = std::numbers::pi / 2;
-
-double point_lens_times_radius(double w) noexcept {
-  const double w_squared = w * w;
-  return (w_squared + 2) / std::sqrt(w_squared + 4);
-}
 
 template <std::size_t Lines, std::size_t Chords>
 DiskGradient by_lines(double u, double a, const std::array<numeric::GaussNode, Lines>& theta_rule,

@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <numbers>
 
+#include "models/point_lens_along_line.hpp"
 #include "numeric/gauss_jacobi_one_sided.hpp"
 #include "numeric/gauss_jacobi_symmetric.hpp"
 #include "numeric/gauss_rules.hpp"
@@ -44,11 +45,6 @@ constexpr double gauss_outside_ratio = 1.25;
 constexpr double limb_panel_ratio = 4;
 constexpr double limb_sigma_floor = 1e-8;
 constexpr double limb_epsilon_floor = 1e-16;
-
-double point_lens_times_radius(double w) noexcept {
-  const double w_squared = w * w;
-  return (w_squared + 2) / std::sqrt(w_squared + 4);
-}
 
 double chord_sum(double m, double h, std::span<const numeric::GaussNode> rule) noexcept {
   double sum = 0;

@@ -1,0 +1,17 @@
+// The point-lens magnification times the distance from the lens, along a line through it: with
+// w the signed position on the line, d^2r = |w| dw dtheta and
+//   F(w) = A(|w|) |w| = (w^2 + 2) / sqrt(w^2 + 4),
+// analytic on the whole real line (branch points at w = +-2i), the integrand of every integral
+// along lines through the lens.
+#pragma once
+
+#include <cmath>
+
+namespace obrivane::models {
+
+inline double point_lens_times_radius(double w) noexcept {
+  const double w_squared = w * w;
+  return (w_squared + 2) / std::sqrt(w_squared + 4);
+}
+
+}  // namespace obrivane::models
