@@ -193,7 +193,6 @@ LawGradient power2_law_gradient(double u, double rho, double c, double alpha, Po
                         {&uniform_moments, &power, &power_logarithm}};
   const double half_alpha = alpha * 0.5;
   const double exponent = 2 / alpha;
-  const double log_scale = 2 / alpha;
   return law_gradient(u, rho, magnification, law, [=](double u_near, double a) {
     const double split_v = std::pow(split_mu(u_near, a), half_alpha);
     const double mu_split = std::pow(split_v, exponent);
@@ -201,7 +200,7 @@ LawGradient power2_law_gradient(double u, double rho, double c, double alpha, Po
       // mu - mu_s = mu_s ((v/v_s)^(2/alpha) - 1).
       const double from_mu_split = mu_split * std::expm1(exponent * std::log1p(from_split / split_v));
       return ProfilePoint<2>{
-          std::pow(v, exponent), from_mu_split, {2 * v, (log_scale * v) * (2 * std::log(v) + 1)}};
+          std::pow(v, exponent), from_mu_split, {2 * v, (exponent * v) * (2 * std::log(v) + 1)}};
     });
   });
 }

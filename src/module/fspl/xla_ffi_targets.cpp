@@ -23,6 +23,7 @@
 #include <string>
 #include <utility>
 
+#include "module/fspl/elementwise_execution.hpp"
 #include "module/fspl/gradient_kernels.hpp"
 #include "module/fspl/law_kernels.hpp"
 #include "parallel/parallel_map.hpp"
@@ -33,7 +34,6 @@ namespace obrivane::module::fspl {
 namespace {
 
 #if OBRIVANE_XLA_FFI
-constexpr std::size_t elements_per_chunk = 64;
 
 XLA_FFI_Error* make_error(const XLA_FFI_Api* api, XLA_FFI_Error_Code code,
                           const std::string& message) noexcept {
