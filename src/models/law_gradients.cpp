@@ -17,6 +17,8 @@
 #include "models/law_profiles_by_parts.hpp"
 #include "models/mu_weighted_disk.hpp"
 #include "models/mu_weighted_disk_gradient.hpp"
+#include "models/power_weighted_disk.hpp"
+#include "models/power_weighted_disk_gradient.hpp"
 #include "models/uniform_disk.hpp"
 #include "models/uniform_disk_gradient.hpp"
 #include "numeric/integrate.hpp"
@@ -72,6 +74,51 @@ constexpr LawMoments power_logarithm_moments(const LawMoments& power, double alp
 // is integrated by parts.
 constexpr double lines_outer_band = 1e-3;
 
+// Whether the terms take their derivatives by lines through the lens: up to
+// largest_radius_by_lines, except just outside the limb (lines_outer_band) and, for a term mu^p
+// with p < 2 (`exact_limb_ok` false), with the lens exactly on the limb, where its slopes' angle
+// integrand has an end-point singularity the rules do not resolve.
+bool by_lines(double u, double a, bool exact_limb_ok) noexcept {
+  return a <= largest_radius_by_lines && !(u > a && u - a < lines_outer_band * a) &&
+         (exact_limb_ok || u != a);
+}
+
+// The uniform and mu-weighted disks' terms by lines (their excesses over the flux and derivatives).
+std::array<TermIntegral, 2> uniform_and_mu_terms(double u, double a) noexcept {
+  const UniformDiskGradient disk = uniform_disk_gradient(u, a);
+  const DiskGradient mu = mu_weighted_disk_gradient(u, a);
+  constexpr double flux = 2.0 / 3;
+  return {{{disk.magnification - 1, disk.d_u, disk.d_rho},
+           {flux * (mu.magnification - 1), flux * mu.d_u, flux * mu.d_radius}}};
+}
+
+// The term mu^p (flux 2/(p + 2)) by lines: its value with the rules of p, its derivatives with
+// those of p - 2.
+struct PowerTermRules {
+  double p;
+  PowerChordRules rules;
+  PowerChordRules lower_rules;
+
+  explicit PowerTermRules(double exponent) noexcept
+      : p(exponent), rules(exponent), lower_rules(exponent - 2) {}
+
+  TermIntegral term(double u, double a) const noexcept {
+    const double value = power_weighted_disk_integral(u, a, p, rules);
+    const PowerDiskSlopes slopes = power_weighted_disk_slopes(u, a, p, value, lower_rules);
+    return {value - 2 / (p + 2), slopes.d_u, slopes.d_radius};
+  }
+};
+
+const PowerTermRules& square_term() noexcept {
+  static const PowerTermRules rules(2);
+  return rules;
+}
+
+const PowerTermRules& root_term() noexcept {
+  static const PowerTermRules rules(0.5);
+  return rules;
+}
+
 constexpr LawMoments logarithm_moments_at_zero = power_logarithm_moments(uniform_moments, 0);
 
 // The excess X = M - f of ln mu (f = -1/2), the power-2 law's derivative in alpha at alpha = 0.
@@ -110,14 +157,7 @@ LawGradient linear_law_gradient(double u, double rho, double u1) noexcept {
   // too just outside the limb, where the lines' derivatives lose digits (see lines_outer_band).
   const LawTerms<2> law{{1 - u1, u1}, {{{-1, 0}, {1, 0}}}, {1, 2.0 / 3}, {&uniform_moments, &mu_moments}};
   return law_gradient(u, rho, linear_law_magnification(u, rho, u1), law, [](double u_near, double a) {
-    if (a <= largest_radius_by_lines && !(u_near > a && u_near - a < lines_outer_band * a)) {
-      const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
-      const DiskGradient mu = mu_weighted_disk_gradient(u_near, a);
-      constexpr double flux = 2.0 / 3;
-      return std::array<TermIntegral, 2>{
-          {{disk.magnification - 1, disk.d_u, disk.d_rho},
-           {flux * (mu.magnification - 1), flux * mu.d_u, flux * mu.d_radius}}};
-    }
+    if (by_lines(u_near, a, true)) return uniform_and_mu_terms(u_near, a);
     return near_terms<1>(u_near, a, split_mu(u_near, a),
                          [](double mu, double from_split) { return ProfilePoint<1>{mu, from_split, {1}}; });
   });
@@ -131,6 +171,10 @@ LawGradient quadratic_law_gradient(double u, double rho, double a, double b) noe
                         {&uniform_moments, &mu_moments, &square_moments}};
   return law_gradient(
       u, rho, quadratic_law_magnification(u, rho, a, b), law, [](double u_near, double radius) {
+        if (by_lines(u_near, radius, true)) {
+          const std::array<TermIntegral, 2> terms = uniform_and_mu_terms(u_near, radius);
+          return std::array<TermIntegral, 3>{{terms[0], terms[1], square_term().term(u_near, radius)}};
+        }
         return near_terms<2>(u_near, radius, split_mu(u_near, radius), [](double mu, double from_split) {
           return ProfilePoint<2>{mu, from_split, {1, 2 * mu}};
         });
@@ -144,6 +188,10 @@ LawGradient square_root_law_gradient(double u, double rho, double c, double d) n
                         {1, 2.0 / 3, 0.8},
                         {&uniform_moments, &mu_moments, &root_moments}};
   return law_gradient(u, rho, square_root_law_magnification(u, rho, c, d), law, [](double u_near, double a) {
+    if (by_lines(u_near, a, false)) {
+      const std::array<TermIntegral, 2> terms = uniform_and_mu_terms(u_near, a);
+      return std::array<TermIntegral, 3>{{terms[0], terms[1], root_term().term(u_near, a)}};
+    }
     const double split_v = std::sqrt(split_mu(u_near, a));
     return near_terms<2>(u_near, a, split_v, [split_v](double v, double from_split) {
       // mu - mu_s = (v - v_s)(v + v_s).

@@ -389,3 +389,33 @@ def test_coefficient_derivatives_are_continuous_on_the_limb(name, coefficients, 
         scale = max(abs(on[index]), abs(on[0] - 1) / 100)
         mean = (inside[index] + outside[index]) / 2
         assert abs(mean - on[index]) <= 1e-11 * scale + 16 * EPSILON * on[0]
+
+
+@pytest.mark.parametrize(
+    ("name", "coefficients"),
+    [
+        ("linear", (0.6,)),
+        ("quadratic", (0.4, 0.25)),
+        ("quadratic", (0.5, 0.5)),
+        ("square_root", (0.2, 0.8)),
+    ],
+)
+@pytest.mark.parametrize("rho", [1e-3, 0.5, 3.0, 10.0])
+@pytest.mark.parametrize(
+    "s",
+    # Near the source the derivatives come from lines through the lens, with their angle rules
+    # switching at 0.9 and 1.25 source radii, and by parts just outside the limb (to 1 + 1e-3).
+    [0.9, 1.001, 1.25],
+)
+def test_derivatives_meet_across_the_method_switches(name, coefficients, rho, s):
+    # Each side's values at 1e-10 and 2e-10 of s from the switch, extrapolated linearly to it,
+    # must meet: the extrapolation leaves the curvature's (1e-10 / 1e-3)^2 = 1e-14 at most.
+    def at(offset):
+        return LAWS[name].gradient(s * (1 + offset) * rho, rho, coefficients)
+
+    near_below, far_below, near_above, far_above = at(-1e-10), at(-2e-10), at(1e-10), at(2e-10)
+    for index in (1, 2):
+        below = 2 * near_below[index] - far_below[index]
+        above = 2 * near_above[index] - far_above[index]
+        scale = max(abs(below), near_below[0] / (s * rho))
+        assert abs(above - below) <= 1e-13 * scale, (index, below, above)

@@ -1,0 +1,104 @@
+// Derivatives of the mu^p-weighted disk by lines through the lens (notation of
+// power_weighted_disk.cpp). With the source centre c = (u, 0), mu^2 = 1 - |r - c|^2/a^2 and
+// T_p = (1/(pi a^2)) integral of mu^p A d^2r, the derivatives move onto the brightness, which
+// vanishes on the limb for p > 0 so that moving the limb adds nothing:
+//   dT_p/du = (p/a^2) (1/(pi a^2)) integral mu^(p-2) (x - u) A d^2r,
+//   a dT_p/da = p T_(p-2) - (p + 2) T_p,
+// since d(mu^p)/du = p mu^(p-2) (x - u)/a^2 and d(mu^p)/da = p mu^(p-2) (1 - mu^2)/a. On the line
+// at angle theta, x - u = -u sin^2(theta) + h s cos(theta) and mu^(p-2) dw =
+// (h/a)^(p-2) h (1 - s^2)^((p-2)/2) ds, so both integrals take the angle integrand (h/a)^(p-1)
+// times
+//   G_T                                      for T_(p-2),
+//   -u sin^2(theta) G_T + h cos(theta) G_S   for the slope in u,
+// G_T and G_S the integrals of F(m + h s) and s F(m + h s) against (1 - s^2)^((p-2)/2), from the
+// Gauss rules of PowerChordRules(p - 2). G_T is even in h and G_S odd, so both factors are
+// analytic in h^2, and the angle rules of power_weighted_lines.hpp with e = p - 1 take the power:
+// the outside and limb rules of PowerChordRules(p - 2) carry exactly (1 - t^2)^((p-1)/2). One pass
+// over the lines gives both integrals, each chord point serving G_T and G_S.
+#include "models/power_weighted_disk_gradient.hpp"
+
+#include <cmath>
+#include <span>
+
+#include "models/point_lens_along_line.hpp"
+#include "models/power_weighted_lines.hpp"
+#include "numeric/gauss_rules.hpp"
+
+namespace obrivane::models {
+namespace {
+
+// The two angle integrands (or their sums) of one line.
+struct LineSums {
+  double lower = 0;  // of T_(p-2)
+  double slope = 0;  // of the slope in u, without its factor p/a^2
+
+  LineSums& operator+=(const LineSums& other) noexcept {
+    lower += other.lower;
+    slope += other.slope;
+    return *this;
+  }
+  friend LineSums operator*(double factor, const LineSums& sums) noexcept {
+    return {factor * sums.lower, factor * sums.slope};
+  }
+  friend LineSums operator*(const LineSums& sums, double factor) noexcept { return factor * sums; }
+};
+
+struct ChordSums {
+  double plain = 0;   // G_T
+  double moment = 0;  // G_S
+};
+
+ChordSums chord_sums(double m, double h, std::span<const numeric::GaussNode> rule) noexcept {
+  ChordSums sums;
+  for (const numeric::GaussNode& point : rule) {
+    const double f = point.weight * point_lens_times_radius(m + h * point.abscissa);
+    sums.plain += f;
+    sums.moment += point.abscissa * f;
+  }
+  return sums;
+}
+
+// Outside, in t = (u/a) sin(theta): sin(theta) = a t/u, cos(theta) = m/u and dtheta = (a/m) dt,
+// so the line carries (a/m) G_T and (a/u) (h G_S - (a^2 t^2/m) G_T).
+LineSums outside_line(double u, double a, double m, double h, double t_squared,
+                      std::span<const numeric::GaussNode> rule) noexcept {
+  const ChordSums chord = chord_sums(m, h, rule);
+  return {(a / m) * chord.plain, (a / u) * (h * chord.moment - ((a * a) * t_squared / m) * chord.plain)};
+}
+
+}  // namespace
+
+PowerDiskSlopes power_weighted_disk_slopes(double u, double a, double p, double value,
+                                           const PowerChordRules& lower_rules) noexcept {
+  const std::span<const numeric::GaussNode> rule = lower_rules.for_radius(a);
+  const double e = p - 1;
+  LineSums integrals;
+  if (u >= power_lines::gauss_outside_ratio * a) {
+    integrals = power_lines::well_outside(a, lower_rules.outside_rule(a), [&](double t) {
+      const double at = a * t;
+      return outside_line(u, a, std::sqrt((u - at) * (u + at)), a * std::sqrt((1 - t) * (1 + t)), t * t,
+                          rule);
+    });
+  } else if (u > a) {
+    const double beyond = u - a;
+    integrals = power_lines::just_outside(u, a, e, lower_rules.limb_rule(), [&](double y) {
+      const double t = 1 - y;
+      const double m = std::sqrt((beyond + a * y) * (u + a * t));
+      return outside_line(u, a, m, a * std::sqrt(y * (2 - y)), t * t, rule);
+    });
+  } else {
+    // Inside, m = u cos(theta): cos(theta) = m/u and u sin^2(theta) = (u - m)(u + m)/u; with the
+    // lens over the centre (u = 0) the slope's integrand vanishes with its factors.
+    integrals = power_lines::over_lines(u, a, [&](double m, double h) {
+      const double q = h / a;
+      // The quadratic and square-root laws' exponents without pow.
+      const double power = e == 1 ? q : e == -0.5 ? 1 / std::sqrt(q) : std::pow(q, e);
+      const ChordSums chord = chord_sums(m, h, rule);
+      const double slope = u > 0 ? h * (m / u) * chord.moment - ((u - m) * (u + m) / u) * chord.plain : 0.0;
+      return LineSums{power * chord.plain, power * slope};
+    });
+  }
+  return {(p / (a * a)) * integrals.slope, (p * integrals.lower - (p + 2) * value) / a};
+}
+
+}  // namespace obrivane::models
