@@ -131,20 +131,51 @@ double uniform_law_magnification(double u, double rho) noexcept {
       LimbProfile::constant, [](double) { return 1.0; });
 }
 
+namespace {
+
+// The near integrals as the value functions compute them.
+class OwnNearTerms final : public NearTermValues {
+ public:
+  // The third term mu^p with the rules of p, or none.
+  OwnNearTerms(double p, const PowerChordRules* rules) noexcept : p_(p), rules_(rules) {}
+
+  std::array<double, 3> near_terms(double u, double a) noexcept override {
+    return {uniform_disk_magnification_accurate(u, a), mu_weighted_disk_magnification(u, a),
+            rules_ != nullptr ? power_term(u, a, p_, *rules_) : 0.0};
+  }
+
+ private:
+  double p_;
+  const PowerChordRules* rules_;
+};
+
+}  // namespace
+
 double linear_law_magnification(double u, double rho, double u1) noexcept {
+  OwnNearTerms terms(0, nullptr);
+  return linear_law_magnification_from(u, rho, u1, terms);
+}
+
+double linear_law_magnification_from(double u, double rho, double u1, NearTermValues& terms) noexcept {
   if (!all_finite({u1})) return quiet_nan;
   const double edge = 1 - u1;
   const LawSummary law = summarise<2>({edge, u1}, {&uniform_moments, &mu_moments}, edge >= 0);
   return law_magnification(
       u, rho, law,
-      [edge, u1](double u_near, double a) {
-        return edge * uniform_disk_magnification_accurate(u_near, a) +
-               (u1 * (2.0 / 3)) * mu_weighted_disk_magnification(u_near, a);
+      [edge, u1, &terms](double u_near, double a) {
+        const std::array<double, 3> near = terms.near_terms(u_near, a);
+        return edge * near[0] + (u1 * (2.0 / 3)) * near[1];
       },
       LimbProfile::polynomial, [edge, u1](double mu) { return edge + u1 * mu; });
 }
 
 double quadratic_law_magnification(double u, double rho, double a, double b) noexcept {
+  OwnNearTerms terms(2, &square_chords());
+  return quadratic_law_magnification_from(u, rho, a, b, terms);
+}
+
+double quadratic_law_magnification_from(double u, double rho, double a, double b,
+                                        NearTermValues& terms) noexcept {
   if (!all_finite({a, b})) return quiet_nan;
   // I = (1 - a - b) + (a + 2b) mu - b mu^2; in t = 1 - mu, 1 - a t - b t^2 has its minimum at
   // t = -a/(2b) when b < 0.
@@ -155,15 +186,20 @@ double quadratic_law_magnification(double u, double rho, double a, double b) noe
       summarise<3>({edge, a + 2 * b, -b}, {&uniform_moments, &mu_moments, &square_moments}, non_negative);
   return law_magnification(
       u, rho, law,
-      [edge, a, b](double u_near, double radius) {
-        const double uniform = uniform_disk_magnification_accurate(u_near, radius);
-        return (edge * uniform + ((a + 2 * b) * (2.0 / 3)) * mu_weighted_disk_magnification(u_near, radius)) -
-               b * power_term(u_near, radius, 2, square_chords());
+      [edge, a, b, &terms](double u_near, double radius) {
+        const std::array<double, 3> near = terms.near_terms(u_near, radius);
+        return (edge * near[0] + ((a + 2 * b) * (2.0 / 3)) * near[1]) - b * near[2];
       },
       LimbProfile::polynomial, [edge, a, b](double mu) { return edge + ((a + 2 * b) - b * mu) * mu; });
 }
 
 double square_root_law_magnification(double u, double rho, double c, double d) noexcept {
+  OwnNearTerms terms(0.5, &root_chords());
+  return square_root_law_magnification_from(u, rho, c, d, terms);
+}
+
+double square_root_law_magnification_from(double u, double rho, double c, double d,
+                                          NearTermValues& terms) noexcept {
   if (!all_finite({c, d})) return quiet_nan;
   // I = (1 - c - d) + c q^2 + d q with q = sqrt(mu); when c > 0 its minimum over q lies at
   // q = -d/(2c).
@@ -175,10 +211,9 @@ double square_root_law_magnification(double u, double rho, double c, double d) n
       summarise<3>({edge, c, d}, {&uniform_moments, &mu_moments, &root_moments}, non_negative);
   return law_magnification(
       u, rho, law,
-      [edge, c, d](double u_near, double radius) {
-        const double uniform = uniform_disk_magnification_accurate(u_near, radius);
-        return (edge * uniform + (c * (2.0 / 3)) * mu_weighted_disk_magnification(u_near, radius)) +
-               d * power_term(u_near, radius, 0.5, root_chords());
+      [edge, c, d, &terms](double u_near, double radius) {
+        const std::array<double, 3> near = terms.near_terms(u_near, radius);
+        return (edge * near[0] + (c * (2.0 / 3)) * near[1]) + d * near[2];
       },
       LimbProfile::singular, [edge, c, d](double mu) { return edge + c * mu + d * std::sqrt(mu); });
 }

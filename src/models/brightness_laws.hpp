@@ -32,6 +32,28 @@ double quadratic_law_magnification(double u, double rho, double a, double b) noe
 // I = 1 - c (1 - mu) - d (1 - sqrt(mu)).
 double square_root_law_magnification(double u, double rho, double c, double d) noexcept;
 
+// The integrals a law combines near the source (u within four radii, 0 < a <= 10, or the tiniest
+// sizes rescaled): the uniform disk's magnification, the mu-weighted disk's, and the law's third
+// term's T_p (power_weighted_disk.hpp): mu^2 for the quadratic law, sqrt(mu) for the square-root
+// one (0 for the linear law). A caller that computes them anyway, with their derivatives, passes
+// them to the value functions below; they must be the very numbers those functions compute
+// (uniform_disk_magnification_accurate, mu_weighted_disk_magnification,
+// power_weighted_disk_integral), so that the value is the same to the last bit.
+class NearTermValues {
+ public:
+  virtual std::array<double, 3> near_terms(double u, double a) noexcept = 0;
+
+ protected:
+  ~NearTermValues() = default;
+};
+
+// The three laws above with their near integrals from `terms`.
+double linear_law_magnification_from(double u, double rho, double u1, NearTermValues& terms) noexcept;
+double quadratic_law_magnification_from(double u, double rho, double a, double b,
+                                        NearTermValues& terms) noexcept;
+double square_root_law_magnification_from(double u, double rho, double c, double d,
+                                          NearTermValues& terms) noexcept;
+
 // I = 1 - e (1 - mu) - f mu ln mu.
 double logarithmic_law_magnification(double u, double rho, double e, double f) noexcept;
 

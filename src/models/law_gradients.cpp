@@ -83,17 +83,8 @@ bool by_lines(double u, double a, bool exact_limb_ok) noexcept {
          (exact_limb_ok || u != a);
 }
 
-// The uniform and mu-weighted disks' terms by lines (their excesses over the flux and derivatives).
-std::array<TermIntegral, 2> uniform_and_mu_terms(double u, double a) noexcept {
-  const UniformDiskGradient disk = uniform_disk_gradient(u, a);
-  const DiskGradient mu = mu_weighted_disk_gradient(u, a);
-  constexpr double flux = 2.0 / 3;
-  return {{{disk.magnification - 1, disk.d_u, disk.d_rho},
-           {flux * (mu.magnification - 1), flux * mu.d_u, flux * mu.d_radius}}};
-}
-
-// The term mu^p (flux 2/(p + 2)) by lines: its value with the rules of p, its derivatives with
-// those of p - 2.
+// The term mu^p (flux 2/(p + 2)): its value with the rules of p, its derivatives with those of
+// p - 2.
 struct PowerTermRules {
   double p;
   PowerChordRules rules;
@@ -101,12 +92,6 @@ struct PowerTermRules {
 
   explicit PowerTermRules(double exponent) noexcept
       : p(exponent), rules(exponent), lower_rules(exponent - 2) {}
-
-  TermIntegral term(double u, double a) const noexcept {
-    const double value = power_weighted_disk_integral(u, a, p, rules);
-    const PowerDiskSlopes slopes = power_weighted_disk_slopes(u, a, p, value, lower_rules);
-    return {value - 2 / (p + 2), slopes.d_u, slopes.d_radius};
-  }
 };
 
 const PowerTermRules& square_term() noexcept {
@@ -118,6 +103,65 @@ const PowerTermRules& root_term() noexcept {
   static const PowerTermRules rules(0.5);
   return rules;
 }
+
+// The near terms of the linear, quadratic and square-root laws by lines through the lens, computed
+// once for the value and the derivatives: the value function asks for the terms' integrals
+// (NearTermValues), which come with their derivatives here and are kept for the gradient, whose
+// driver asks for the terms at the same geometry (except for the tiniest sources, which the two
+// rescale differently). The integrals handed to the value are the value functions' own numbers:
+// the mu-weighted disk's and mu^p's from the same routines, the uniform disk's from its value
+// routine (the derivatives' dual numbers carry it too, but not on the limb).
+class SharedNearTerms final : public NearTermValues {
+ public:
+  // The third term mu^p, or none; `exact_limb_ok` as by_lines.
+  SharedNearTerms(const PowerTermRules* third, bool exact_limb_ok) noexcept
+      : third_(third), exact_limb_ok_(exact_limb_ok) {}
+
+  std::array<double, 3> near_terms(double u, double a) noexcept override {
+    const double uniform = uniform_disk_magnification_accurate(u, a);
+    if (!by_lines(u, a, exact_limb_ok_)) {
+      return {uniform, mu_weighted_disk_magnification(u, a),
+              third_ != nullptr ? power_weighted_disk_integral(u, a, third_->p, third_->rules) : 0.0};
+    }
+    const UniformDiskGradient disk = uniform_disk_gradient(u, a);
+    const DiskGradient mu = mu_weighted_disk_gradient(u, a);
+    constexpr double mu_flux = 2.0 / 3;
+    terms_[0] = {disk.magnification - 1, disk.d_u, disk.d_rho};
+    terms_[1] = {mu_flux * (mu.magnification - 1), mu_flux * mu.d_u, mu_flux * mu.d_radius};
+    double third_value = 0;
+    if (third_ != nullptr) {
+      third_value = power_weighted_disk_integral(u, a, third_->p, third_->rules);
+      const PowerDiskSlopes slopes =
+          power_weighted_disk_slopes(u, a, third_->p, third_value, third_->lower_rules);
+      terms_[2] = {third_value - 2 / (third_->p + 2), slopes.d_u, slopes.d_radius};
+    }
+    u_ = u;
+    a_ = a;
+    kept_ = true;
+    return {uniform, mu.magnification, third_value};
+  }
+
+  // The first Terms terms at (u, a): those kept, else computed afresh by lines, else (just
+  // outside the limb, and on it for a third term of p < 2) by parts through `by_parts(u, a)`.
+  template <std::size_t Terms, class ByParts>
+  std::array<TermIntegral, Terms> terms(double u, double a, ByParts&& by_parts) noexcept {
+    if (!(kept_ && u == u_ && a == a_)) {
+      if (!by_lines(u, a, exact_limb_ok_)) return by_parts(u, a);
+      near_terms(u, a);
+    }
+    std::array<TermIntegral, Terms> first{};
+    for (std::size_t k = 0; k < Terms; ++k) first[k] = terms_[k];
+    return first;
+  }
+
+ private:
+  const PowerTermRules* third_;
+  bool exact_limb_ok_;
+  bool kept_ = false;
+  double u_ = 0;
+  double a_ = 0;
+  std::array<TermIntegral, 3> terms_{};
+};
 
 constexpr LawMoments logarithm_moments_at_zero = power_logarithm_moments(uniform_moments, 0);
 
@@ -156,10 +200,13 @@ LawGradient linear_law_gradient(double u, double rho, double u1) noexcept {
   // come from lines through the lens (mu_weighted_disk_gradient.hpp), beyond by parts; by parts
   // too just outside the limb, where the lines' derivatives lose digits (see lines_outer_band).
   const LawTerms<2> law{{1 - u1, u1}, {{{-1, 0}, {1, 0}}}, {1, 2.0 / 3}, {&uniform_moments, &mu_moments}};
-  return law_gradient(u, rho, linear_law_magnification(u, rho, u1), law, [](double u_near, double a) {
-    if (by_lines(u_near, a, true)) return uniform_and_mu_terms(u_near, a);
-    return near_terms<1>(u_near, a, split_mu(u_near, a),
-                         [](double mu, double from_split) { return ProfilePoint<1>{mu, from_split, {1}}; });
+  SharedNearTerms shared(nullptr, true);
+  const double magnification = linear_law_magnification_from(u, rho, u1, shared);
+  return law_gradient(u, rho, magnification, law, [&shared](double u_near, double a) {
+    return shared.terms<2>(u_near, a, [](double u_parts, double a_parts) {
+      return near_terms<1>(u_parts, a_parts, split_mu(u_parts, a_parts),
+                           [](double mu, double from_split) { return ProfilePoint<1>{mu, from_split, {1}}; });
+    });
   });
 }
 
@@ -169,16 +216,15 @@ LawGradient quadratic_law_gradient(double u, double rho, double a, double b) noe
                         {{{-1, -1}, {1, 2}, {0, -1}}},
                         {1, 2.0 / 3, 0.5},
                         {&uniform_moments, &mu_moments, &square_moments}};
-  return law_gradient(
-      u, rho, quadratic_law_magnification(u, rho, a, b), law, [](double u_near, double radius) {
-        if (by_lines(u_near, radius, true)) {
-          const std::array<TermIntegral, 2> terms = uniform_and_mu_terms(u_near, radius);
-          return std::array<TermIntegral, 3>{{terms[0], terms[1], square_term().term(u_near, radius)}};
-        }
-        return near_terms<2>(u_near, radius, split_mu(u_near, radius), [](double mu, double from_split) {
-          return ProfilePoint<2>{mu, from_split, {1, 2 * mu}};
-        });
+  SharedNearTerms shared(&square_term(), true);
+  const double magnification = quadratic_law_magnification_from(u, rho, a, b, shared);
+  return law_gradient(u, rho, magnification, law, [&shared](double u_near, double radius) {
+    return shared.terms<3>(u_near, radius, [](double u_parts, double a_parts) {
+      return near_terms<2>(u_parts, a_parts, split_mu(u_parts, a_parts), [](double mu, double from_split) {
+        return ProfilePoint<2>{mu, from_split, {1, 2 * mu}};
       });
+    });
+  });
 }
 
 LawGradient square_root_law_gradient(double u, double rho, double c, double d) noexcept {
@@ -187,15 +233,15 @@ LawGradient square_root_law_gradient(double u, double rho, double c, double d) n
                         {{{-1, -1}, {1, 0}, {0, 1}}},
                         {1, 2.0 / 3, 0.8},
                         {&uniform_moments, &mu_moments, &root_moments}};
-  return law_gradient(u, rho, square_root_law_magnification(u, rho, c, d), law, [](double u_near, double a) {
-    if (by_lines(u_near, a, false)) {
-      const std::array<TermIntegral, 2> terms = uniform_and_mu_terms(u_near, a);
-      return std::array<TermIntegral, 3>{{terms[0], terms[1], root_term().term(u_near, a)}};
-    }
-    const double split_v = std::sqrt(split_mu(u_near, a));
-    return near_terms<2>(u_near, a, split_v, [split_v](double v, double from_split) {
-      // mu - mu_s = (v - v_s)(v + v_s).
-      return ProfilePoint<2>{v * v, from_split * (v + split_v), {2 * v, 1}};
+  SharedNearTerms shared(&root_term(), false);
+  const double magnification = square_root_law_magnification_from(u, rho, c, d, shared);
+  return law_gradient(u, rho, magnification, law, [&shared](double u_near, double a) {
+    return shared.terms<3>(u_near, a, [](double u_parts, double a_parts) {
+      const double split_v = std::sqrt(split_mu(u_parts, a_parts));
+      return near_terms<2>(u_parts, a_parts, split_v, [split_v](double v, double from_split) {
+        // mu - mu_s = (v - v_s)(v + v_s).
+        return ProfilePoint<2>{v * v, from_split * (v + split_v), {2 * v, 1}};
+      });
     });
   });
 }

@@ -20,6 +20,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <numbers>
 
 #include "models/mu_weighted_disk.hpp"
@@ -32,10 +33,13 @@ namespace {
 constexpr double pi = std::numbers::pi;
 constexpr double half_pi = std::numbers::pi / 2;
 
+// With `given` the magnification (NaN for none, when the value's own rule is also the
+// derivatives'), the value rule is not summed.
 template <std::size_t Lines, std::size_t Chords>
 DiskGradient by_lines(double u, double a, const std::array<numeric::GaussNode, Lines>& theta_rule,
                       const std::array<numeric::GaussNode, Chords>& value_rule,
-                      const std::array<numeric::GaussNode, Chords>& inverse_rule) noexcept {
+                      const std::array<numeric::GaussNode, Chords>& inverse_rule, double given) noexcept {
+  const bool with_value = std::isnan(given);
   const double theta_max = u <= a ? half_pi : std::asin(a / u);
   const double half_range = theta_max * 0.5;
   double value = 0;
@@ -50,8 +54,10 @@ DiskGradient by_lines(double u, double a, const std::array<numeric::GaussNode, L
     const double cos_theta = std::cos(theta);
     const double m = u * cos_theta;
     double chord_u = 0;
-    for (const numeric::GaussNode& point : value_rule) {
-      chord_u += point.weight * point_lens_times_radius(m + h * point.abscissa);
+    if (with_value) {
+      for (const numeric::GaussNode& point : value_rule) {
+        chord_u += point.weight * point_lens_times_radius(m + h * point.abscissa);
+      }
     }
     double chord_t = 0;
     double chord_s = 0;
@@ -67,7 +73,7 @@ DiskGradient by_lines(double u, double a, const std::array<numeric::GaussNode, L
   // T_1 = (2/a) half_range value / (pi a^2), the magnification 3 T_1 / 2 (mu_weighted_disk.cpp);
   // T_-1 = 2a half_range inverse / (pi a^2); dT_1/du = 2a half_range moment / (pi a^4).
   const double area = pi * (a * a);
-  const double magnification = ((3 * half_range) * value) / (pi * (a * (a * a)));
+  const double magnification = with_value ? ((3 * half_range) * value) / (pi * (a * (a * a))) : given;
   const double t_one = magnification * (2.0 / 3);
   const double t_inverse = ((2 * a) * (half_range * inverse)) / area;
   const double d_u = ((2 * a) * (half_range * moment)) / (area * (a * a));
@@ -80,15 +86,15 @@ DiskGradient by_lines(double u, double a, const std::array<numeric::GaussNode, L
 DiskGradient mu_weighted_disk_gradient(double u, double a) noexcept {
   // The node counts of mu_weighted_disk.cpp.
   using namespace numeric;
-  if (a <= 0.01) return by_lines(u, a, gauss_legendre_10, gauss_chebyshev_u_4, gauss_chebyshev_t_4);
-  if (a <= 0.1) return by_lines(u, a, gauss_legendre_12, gauss_chebyshev_u_6, gauss_chebyshev_t_6);
-  if (a <= 0.3) return by_lines(u, a, gauss_legendre_12, gauss_chebyshev_u_8, gauss_chebyshev_t_8);
-  if (a <= 1) return by_lines(u, a, gauss_legendre_16, gauss_chebyshev_u_12, gauss_chebyshev_t_12);
-  if (a <= 3) return by_lines(u, a, gauss_legendre_24, gauss_chebyshev_u_28, gauss_chebyshev_t_28);
-  // The magnification keeps its own 32 points in theta.
-  DiskGradient gradient = by_lines(u, a, gauss_legendre_40, gauss_chebyshev_u_80, gauss_chebyshev_t_80);
-  gradient.magnification = mu_weighted_disk_magnification(u, a);
-  return gradient;
+  constexpr double none = std::numeric_limits<double>::quiet_NaN();
+  if (a <= 0.01) return by_lines(u, a, gauss_legendre_10, gauss_chebyshev_u_4, gauss_chebyshev_t_4, none);
+  if (a <= 0.1) return by_lines(u, a, gauss_legendre_12, gauss_chebyshev_u_6, gauss_chebyshev_t_6, none);
+  if (a <= 0.3) return by_lines(u, a, gauss_legendre_12, gauss_chebyshev_u_8, gauss_chebyshev_t_8, none);
+  if (a <= 1) return by_lines(u, a, gauss_legendre_16, gauss_chebyshev_u_12, gauss_chebyshev_t_12, none);
+  if (a <= 3) return by_lines(u, a, gauss_legendre_24, gauss_chebyshev_u_28, gauss_chebyshev_t_28, none);
+  // The magnification keeps its own 32 points in theta, and the derivatives take it.
+  return by_lines(u, a, gauss_legendre_40, gauss_chebyshev_u_80, gauss_chebyshev_t_80,
+                  mu_weighted_disk_magnification(u, a));
 }
 
 }  // namespace obrivane::models
