@@ -26,6 +26,12 @@ the source, in t = (u/a) sin(theta)), by the same construction from the moments 
 points (the panel of that angle integral by the tangent line, with the lens just outside), from
 the moments 1/(j + 2) and 1/(j + 2)^2.
 
+The derivatives of the mu ln mu term take the rules of its derivative weights: logarithmic
+Gauss-Chebyshev of the first kind, -ln(1 - s^2) / sqrt(1 - s^2) along the chord (moments
+-B(k + 1/2, 1/2) (psi(1/2) - psi(k + 1))), at the sizes of the Chebyshev rules; logarithmic
+Gauss-Legendre, -ln(1 - t^2), 24 and 32 points, for the angle with the lens outside; and the
+one-sided rules of 1 and -ln z on [0, 1], 16 points (moments 1/(j + 1) and 1/(j + 1)^2).
+
 The zeros are found by Newton's method on the three-term recurrence at 400 bits, and every stored
 value is the double nearest to the exact value, rounded once from that precision.
 
@@ -206,7 +212,10 @@ def render() -> str:
         "// abscissae the zeros of the weight's orthogonal polynomials, from its moments); each",
         "// n-point rule exact for degree 2n - 1. Gauss-Jacobi rules of 1 - t^2 and",
         "// -(1 - t^2) ln(1 - t^2), and the rules of z and -z ln z on [0, 1] (gauss_end_1_16,",
-        "// gauss_log_end_1_16), built the same way.",
+        "// gauss_log_end_1_16), built the same way; for the derivatives of the mu ln mu term,",
+        "// the rules of -ln(1 - s^2) / sqrt(1 - s^2) (gauss_log_chebyshev_t_n), of -ln(1 - t^2)",
+        "// (gauss_log_legendre_n), and of 1 and -ln z on [0, 1] (gauss_end_0_16,",
+        "// gauss_log_end_0_16).",
         "// Every value is the double nearest to the exact one, rounded once from a 400-bit",
         "// evaluation; abscissae in decreasing order.",
         "#pragma once",
@@ -235,6 +244,12 @@ def render() -> str:
         lines += render_rule(f"gauss_log_jacobi_1_{n}", gauss_from_moments(n, 1, True))
     lines += render_rule("gauss_end_1_16", gauss_from_moments(16, 1, False, True))
     lines += render_rule("gauss_log_end_1_16", gauss_from_moments(16, 1, True, True))
+    for n in LOG_CHEBYSHEV_SIZES:
+        lines += render_rule(f"gauss_log_chebyshev_t_{n}", gauss_from_moments(n, -0.5, True))
+    for n in ANGLE_SIZES:
+        lines += render_rule(f"gauss_log_legendre_{n}", gauss_from_moments(n, 0, True))
+    lines += render_rule("gauss_end_0_16", gauss_from_moments(16, 0, False, True))
+    lines += render_rule("gauss_log_end_0_16", gauss_from_moments(16, 0, True, True))
     lines += ["}  // namespace obrivane::numeric", ""]
     return "\n".join(lines)
 

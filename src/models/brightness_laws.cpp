@@ -133,26 +133,28 @@ double uniform_law_magnification(double u, double rho) noexcept {
 
 namespace {
 
-// The near integrals as the value functions compute them.
+// The near integrals as the value functions compute them, the third term's by `third` (none
+// for a null one).
 class OwnNearTerms final : public NearTermValues {
  public:
-  // The third term mu^p with the rules of p, or none.
-  OwnNearTerms(double p, const PowerChordRules* rules) noexcept : p_(p), rules_(rules) {}
+  explicit OwnNearTerms(double (*third)(double u, double a) noexcept) noexcept : third_(third) {}
 
   std::array<double, 3> near_terms(double u, double a) noexcept override {
     return {uniform_disk_magnification_accurate(u, a), mu_weighted_disk_magnification(u, a),
-            rules_ != nullptr ? power_term(u, a, p_, *rules_) : 0.0};
+            third_ != nullptr ? third_(u, a) : 0.0};
   }
 
  private:
-  double p_;
-  const PowerChordRules* rules_;
+  double (*third_)(double u, double a) noexcept;
 };
+
+double square_term(double u, double a) noexcept { return power_term(u, a, 2, square_chords()); }
+double root_term(double u, double a) noexcept { return power_term(u, a, 0.5, root_chords()); }
 
 }  // namespace
 
 double linear_law_magnification(double u, double rho, double u1) noexcept {
-  OwnNearTerms terms(0, nullptr);
+  OwnNearTerms terms(nullptr);
   return linear_law_magnification_from(u, rho, u1, terms);
 }
 
@@ -170,7 +172,7 @@ double linear_law_magnification_from(double u, double rho, double u1, NearTermVa
 }
 
 double quadratic_law_magnification(double u, double rho, double a, double b) noexcept {
-  OwnNearTerms terms(2, &square_chords());
+  OwnNearTerms terms(square_term);
   return quadratic_law_magnification_from(u, rho, a, b, terms);
 }
 
@@ -194,7 +196,7 @@ double quadratic_law_magnification_from(double u, double rho, double a, double b
 }
 
 double square_root_law_magnification(double u, double rho, double c, double d) noexcept {
-  OwnNearTerms terms(0.5, &root_chords());
+  OwnNearTerms terms(root_term);
   return square_root_law_magnification_from(u, rho, c, d, terms);
 }
 
@@ -219,6 +221,12 @@ double square_root_law_magnification_from(double u, double rho, double c, double
 }
 
 double logarithmic_law_magnification(double u, double rho, double e, double f) noexcept {
+  OwnNearTerms terms(log_weighted_disk_integral);
+  return logarithmic_law_magnification_from(u, rho, e, f, terms);
+}
+
+double logarithmic_law_magnification_from(double u, double rho, double e, double f,
+                                          NearTermValues& terms) noexcept {
   if (!all_finite({e, f})) return quiet_nan;
   // I = 1 - e (1 - mu) - f mu ln mu; for f < 0 it is convex with its minimum where
   // e - f (ln mu + 1) = 0, mu = exp(e/f - 1), worth 1 - e + f mu there.
@@ -229,10 +237,9 @@ double logarithmic_law_magnification(double u, double rho, double e, double f) n
       summarise<3>({edge, e, -f}, {&uniform_moments, &mu_moments, &log_moments}, non_negative);
   return law_magnification(
       u, rho, law,
-      [edge, e, f](double u_near, double radius) {
-        const double uniform = uniform_disk_magnification_accurate(u_near, radius);
-        return (edge * uniform + (e * (2.0 / 3)) * mu_weighted_disk_magnification(u_near, radius)) -
-               f * log_weighted_disk_integral(u_near, radius);
+      [edge, e, f, &terms](double u_near, double radius) {
+        const std::array<double, 3> near = terms.near_terms(u_near, radius);
+        return (edge * near[0] + (e * (2.0 / 3)) * near[1]) - f * near[2];
       },
       // mu ln mu -> 0 at the limb.
       LimbProfile::singular,

@@ -34,11 +34,12 @@ double square_root_law_magnification(double u, double rho, double c, double d) n
 
 // The integrals a law combines near the source (u within four radii, 0 < a <= 10, or the tiniest
 // sizes rescaled): the uniform disk's magnification, the mu-weighted disk's, and the law's third
-// term's T_p (power_weighted_disk.hpp): mu^2 for the quadratic law, sqrt(mu) for the square-root
-// one (0 for the linear law). A caller that computes them anyway, with their derivatives, passes
-// them to the value functions below; they must be the very numbers those functions compute
-// (uniform_disk_magnification_accurate, mu_weighted_disk_magnification,
-// power_weighted_disk_integral), so that the value is the same to the last bit.
+// term's integral (power_weighted_disk.hpp): T_p of mu^2 for the quadratic law and of sqrt(mu) for
+// the square-root one, that of mu ln mu for the logarithmic one (0 for the linear law). A caller
+// that computes them anyway, with their derivatives, passes them to the value functions below;
+// they must be the very numbers those functions compute (uniform_disk_magnification_accurate,
+// mu_weighted_disk_magnification, power_weighted_disk_integral, log_weighted_disk_integral), so
+// that the value is the same to the last bit.
 class NearTermValues {
  public:
   virtual std::array<double, 3> near_terms(double u, double a) noexcept = 0;
@@ -47,15 +48,17 @@ class NearTermValues {
   ~NearTermValues() = default;
 };
 
-// The three laws above with their near integrals from `terms`.
+// I = 1 - e (1 - mu) - f mu ln mu.
+double logarithmic_law_magnification(double u, double rho, double e, double f) noexcept;
+
+// The four laws above with their near integrals from `terms`.
 double linear_law_magnification_from(double u, double rho, double u1, NearTermValues& terms) noexcept;
 double quadratic_law_magnification_from(double u, double rho, double a, double b,
                                         NearTermValues& terms) noexcept;
 double square_root_law_magnification_from(double u, double rho, double c, double d,
                                           NearTermValues& terms) noexcept;
-
-// I = 1 - e (1 - mu) - f mu ln mu.
-double logarithmic_law_magnification(double u, double rho, double e, double f) noexcept;
+double logarithmic_law_magnification_from(double u, double rho, double e, double f,
+                                          NearTermValues& terms) noexcept;
 
 // What the power-2 law needs for one exponent: the Gauss rules of the chord weight
 // (1 - s^2)^(alpha/2) and of the outside angle weight (1 - t^2)^((alpha+1)/2)

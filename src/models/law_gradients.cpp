@@ -15,6 +15,7 @@
 #include "models/law_gradient_driver.hpp"
 #include "models/law_gradient_terms.hpp"
 #include "models/law_profiles_by_parts.hpp"
+#include "models/log_weighted_disk_gradient.hpp"
 #include "models/mu_weighted_disk.hpp"
 #include "models/mu_weighted_disk_gradient.hpp"
 #include "models/power_weighted_disk.hpp"
@@ -117,28 +118,34 @@ class SharedNearTerms final : public NearTermValues {
   SharedNearTerms(const PowerTermRules* third, bool exact_limb_ok) noexcept
       : third_(third), exact_limb_ok_(exact_limb_ok) {}
 
+  // The third term mu ln mu, taken on the limb by parts.
+  struct Logarithmic {};
+  explicit SharedNearTerms(Logarithmic) noexcept
+      : third_(nullptr), logarithmic_(true), exact_limb_ok_(false) {}
+
   std::array<double, 3> near_terms(double u, double a) noexcept override {
     const double uniform = uniform_disk_magnification_accurate(u, a);
     if (!by_lines(u, a, exact_limb_ok_)) {
-      return {uniform, mu_weighted_disk_magnification(u, a),
-              third_ != nullptr ? power_weighted_disk_integral(u, a, third_->p, third_->rules) : 0.0};
+      return {uniform, mu_weighted_disk_magnification(u, a), third_value(u, a)};
     }
     const UniformDiskGradient disk = uniform_disk_gradient(u, a);
     const DiskGradient mu = mu_weighted_disk_gradient(u, a);
     constexpr double mu_flux = 2.0 / 3;
     terms_[0] = {disk.magnification - 1, disk.d_u, disk.d_rho};
     terms_[1] = {mu_flux * (mu.magnification - 1), mu_flux * mu.d_u, mu_flux * mu.d_radius};
-    double third_value = 0;
+    const double third = third_value(u, a);
     if (third_ != nullptr) {
-      third_value = power_weighted_disk_integral(u, a, third_->p, third_->rules);
-      const PowerDiskSlopes slopes =
-          power_weighted_disk_slopes(u, a, third_->p, third_value, third_->lower_rules);
-      terms_[2] = {third_value - 2 / (third_->p + 2), slopes.d_u, slopes.d_radius};
+      const PowerDiskSlopes slopes = power_weighted_disk_slopes(u, a, third_->p, third, third_->lower_rules);
+      terms_[2] = {third - 2 / (third_->p + 2), slopes.d_u, slopes.d_radius};
+    } else if (logarithmic_) {
+      // The flux of mu ln mu is -2/9.
+      const PowerDiskSlopes slopes = log_weighted_disk_slopes(u, a, third, mu);
+      terms_[2] = {third + 2.0 / 9, slopes.d_u, slopes.d_radius};
     }
     u_ = u;
     a_ = a;
     kept_ = true;
-    return {uniform, mu.magnification, third_value};
+    return {uniform, mu.magnification, third};
   }
 
   // The first Terms terms at (u, a): those kept, else computed afresh by lines, else (just
@@ -155,7 +162,13 @@ class SharedNearTerms final : public NearTermValues {
   }
 
  private:
+  double third_value(double u, double a) const noexcept {
+    if (third_ != nullptr) return power_weighted_disk_integral(u, a, third_->p, third_->rules);
+    return logarithmic_ ? log_weighted_disk_integral(u, a) : 0.0;
+  }
+
   const PowerTermRules* third_;
+  bool logarithmic_ = false;
   bool exact_limb_ok_;
   bool kept_ = false;
   double u_ = 0;
@@ -247,16 +260,20 @@ LawGradient square_root_law_gradient(double u, double rho, double c, double d) n
 }
 
 LawGradient logarithmic_law_gradient(double u, double rho, double e, double f) noexcept {
-  // I = (1 - e) + e mu - f mu ln mu; in v = sqrt(mu) the profiles are v^2 and 2 v^2 ln v, of
-  // slopes 2v and 2v (2 ln v + 1).
+  // I = (1 - e) + e mu - f mu ln mu; by parts, in v = sqrt(mu) the profiles are v^2 and
+  // 2 v^2 ln v, of slopes 2v and 2v (2 ln v + 1).
   const LawTerms<3> law{{1 - e, e, -f},
                         {{{-1, 0}, {1, 0}, {0, -1}}},
                         {1, 2.0 / 3, -2.0 / 9},
                         {&uniform_moments, &mu_moments, &log_moments}};
-  return law_gradient(u, rho, logarithmic_law_magnification(u, rho, e, f), law, [](double u_near, double a) {
-    const double split_v = std::sqrt(split_mu(u_near, a));
-    return near_terms<2>(u_near, a, split_v, [split_v](double v, double from_split) {
-      return ProfilePoint<2>{v * v, from_split * (v + split_v), {2 * v, (2 * v) * (2 * std::log(v) + 1)}};
+  SharedNearTerms shared{SharedNearTerms::Logarithmic{}};
+  const double magnification = logarithmic_law_magnification_from(u, rho, e, f, shared);
+  return law_gradient(u, rho, magnification, law, [&shared](double u_near, double a) {
+    return shared.terms<3>(u_near, a, [](double u_parts, double a_parts) {
+      const double split_v = std::sqrt(split_mu(u_parts, a_parts));
+      return near_terms<2>(u_parts, a_parts, split_v, [split_v](double v, double from_split) {
+        return ProfilePoint<2>{v * v, from_split * (v + split_v), {2 * v, (2 * v) * (2 * std::log(v) + 1)}};
+      });
     });
   });
 }

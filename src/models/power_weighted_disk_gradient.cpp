@@ -20,82 +20,42 @@
 #include <cmath>
 #include <span>
 
-#include "models/point_lens_along_line.hpp"
+#include "models/disk_slope_lines.hpp"
 #include "models/power_weighted_lines.hpp"
 #include "numeric/gauss_rules.hpp"
 
 namespace obrivane::models {
-namespace {
-
-// The two angle integrands (or their sums) of one line.
-struct LineSums {
-  double lower = 0;  // of T_(p-2)
-  double slope = 0;  // of the slope in u, without its factor p/a^2
-
-  LineSums& operator+=(const LineSums& other) noexcept {
-    lower += other.lower;
-    slope += other.slope;
-    return *this;
-  }
-  friend LineSums operator*(double factor, const LineSums& sums) noexcept {
-    return {factor * sums.lower, factor * sums.slope};
-  }
-  friend LineSums operator*(const LineSums& sums, double factor) noexcept { return factor * sums; }
-};
-
-struct ChordSums {
-  double plain = 0;   // G_T
-  double moment = 0;  // G_S
-};
-
-ChordSums chord_sums(double m, double h, std::span<const numeric::GaussNode> rule) noexcept {
-  ChordSums sums;
-  for (const numeric::GaussNode& point : rule) {
-    const double f = point.weight * point_lens_times_radius(m + h * point.abscissa);
-    sums.plain += f;
-    sums.moment += point.abscissa * f;
-  }
-  return sums;
-}
-
-// Outside, in t = (u/a) sin(theta): sin(theta) = a t/u, cos(theta) = m/u and dtheta = (a/m) dt,
-// so the line carries (a/m) G_T and (a/u) (h G_S - (a^2 t^2/m) G_T).
-LineSums outside_line(double u, double a, double m, double h, double t_squared,
-                      std::span<const numeric::GaussNode> rule) noexcept {
-  const ChordSums chord = chord_sums(m, h, rule);
-  return {(a / m) * chord.plain, (a / u) * (h * chord.moment - ((a * a) * t_squared / m) * chord.plain)};
-}
-
-}  // namespace
 
 PowerDiskSlopes power_weighted_disk_slopes(double u, double a, double p, double value,
                                            const PowerChordRules& lower_rules) noexcept {
+  using slope_lines::chord_sums;
+  using slope_lines::ChordSums;
+  using slope_lines::LineSums;
   const std::span<const numeric::GaussNode> rule = lower_rules.for_radius(a);
   const double e = p - 1;
   LineSums integrals;
   if (u >= power_lines::gauss_outside_ratio * a) {
     integrals = power_lines::well_outside(a, lower_rules.outside_rule(a), [&](double t) {
       const double at = a * t;
-      return outside_line(u, a, std::sqrt((u - at) * (u + at)), a * std::sqrt((1 - t) * (1 + t)), t * t,
-                          rule);
+      const double m = std::sqrt((u - at) * (u + at));
+      const double h = a * std::sqrt((1 - t) * (1 + t));
+      return slope_lines::outside_line(u, a, m, h, t * t, chord_sums(m, h, rule));
     });
   } else if (u > a) {
     const double beyond = u - a;
     integrals = power_lines::just_outside(u, a, e, lower_rules.limb_rule(), [&](double y) {
       const double t = 1 - y;
       const double m = std::sqrt((beyond + a * y) * (u + a * t));
-      return outside_line(u, a, m, a * std::sqrt(y * (2 - y)), t * t, rule);
+      const double h = a * std::sqrt(y * (2 - y));
+      return slope_lines::outside_line(u, a, m, h, t * t, chord_sums(m, h, rule));
     });
   } else {
-    // Inside, m = u cos(theta): cos(theta) = m/u and u sin^2(theta) = (u - m)(u + m)/u; with the
-    // lens over the centre (u = 0) the slope's integrand vanishes with its factors.
     integrals = power_lines::over_lines(u, a, [&](double m, double h) {
       const double q = h / a;
       // The quadratic and square-root laws' exponents without pow.
       const double power = e == 1 ? q : e == -0.5 ? 1 / std::sqrt(q) : std::pow(q, e);
       const ChordSums chord = chord_sums(m, h, rule);
-      const double slope = u > 0 ? h * (m / u) * chord.moment - ((u - m) * (u + m) / u) * chord.plain : 0.0;
-      return LineSums{power * chord.plain, power * slope};
+      return LineSums{power * chord.plain, power * slope_lines::inside_slope(u, m, h, chord)};
     });
   }
   return {(p / (a * a)) * integrals.slope, (p * integrals.lower - (p + 2) * value) / a};

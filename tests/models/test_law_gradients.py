@@ -398,6 +398,8 @@ def test_coefficient_derivatives_are_continuous_on_the_limb(name, coefficients, 
         ("quadratic", (0.4, 0.25)),
         ("quadratic", (0.5, 0.5)),
         ("square_root", (0.2, 0.8)),
+        ("logarithmic", (0.6, 0.2)),
+        ("logarithmic", (1.0, 0.7)),
     ],
 )
 @pytest.mark.parametrize("rho", [1e-3, 0.5, 3.0, 10.0])

@@ -35,7 +35,12 @@ CHEBYSHEV_T = {
     name: nodes for name, nodes in RULES.items() if name.startswith("gauss_chebyshev_t_")
 }
 LOG_CHEBYSHEV = {
-    name: nodes for name, nodes in RULES.items() if name.startswith("gauss_log_chebyshev_")
+    name: nodes
+    for name, nodes in RULES.items()
+    if name.startswith("gauss_log_chebyshev_") and not name.startswith("gauss_log_chebyshev_t_")
+}
+LOG_CHEBYSHEV_T = {
+    name: nodes for name, nodes in RULES.items() if name.startswith("gauss_log_chebyshev_t_")
 }
 ANGLE = {
     name: nodes
@@ -49,6 +54,7 @@ def test_every_rule_is_there():
     assert sorted(len(nodes) for nodes in CHEBYSHEV.values()) == [4, 6, 8, 12, 28, 80]
     assert sorted(len(nodes) for nodes in CHEBYSHEV_T.values()) == [4, 6, 8, 12, 28, 80]
     assert sorted(len(nodes) for nodes in LOG_CHEBYSHEV.values()) == [4, 6, 8, 12, 28, 80]
+    assert sorted(len(nodes) for nodes in LOG_CHEBYSHEV_T.values()) == [4, 6, 8, 12, 28, 80]
     for name, nodes in RULES.items():
         assert len(nodes) == int(name.rsplit("_", 1)[1])
 
@@ -130,9 +136,17 @@ def test_angle_rules_exact_for_degree_2n_minus_1(name):
             assert abs(rule - exact) < 2e-15, k
 
 
-@pytest.mark.parametrize("name", ["gauss_end_1_16", "gauss_log_end_1_16"])
-def test_end_rules_exact_for_degree_2n_minus_1(name):
-    # z and -z ln z on [0, 1] against mpmath quadrature, every power up to z^31.
+@pytest.mark.parametrize(
+    ("name", "power"),
+    [
+        ("gauss_end_1_16", 1),
+        ("gauss_log_end_1_16", 1),
+        ("gauss_end_0_16", 0),
+        ("gauss_log_end_0_16", 0),
+    ],
+)
+def test_end_rules_exact_for_degree_2n_minus_1(name, power):
+    # z^power and -z^power ln z on [0, 1] against mpmath quadrature, every power up to z^31.
     nodes = RULES[name]
     logarithmic = name.startswith("gauss_log_")
     assert all(0 < x < 1 for x, _ in nodes) and all(w > 0 for _, w in nodes)
@@ -140,7 +154,28 @@ def test_end_rules_exact_for_degree_2n_minus_1(name):
         for k in range(2 * len(nodes)):
             rule = mpmath.fsum(mpmath.mpf(w) * mpmath.mpf(x) ** k for x, w in nodes)
             if logarithmic:
-                exact = mpmath.quad(lambda z, k=k: -(z ** (k + 1)) * mpmath.log(z), [0, 1])
+                exact = mpmath.quad(lambda z, k=k: -(z ** (k + power)) * mpmath.log(z), [0, 1])
             else:
-                exact = mpmath.quad(lambda z, k=k: z ** (k + 1), [0, 1])
+                exact = mpmath.quad(lambda z, k=k: z ** (k + power), [0, 1])
             assert abs(rule / exact - 1) < 1e-14, k
+
+
+@pytest.mark.parametrize(
+    "name", sorted(LOG_CHEBYSHEV_T) + ["gauss_log_legendre_24", "gauss_log_legendre_32"]
+)
+def test_logarithmic_derivative_rules_exact_for_degree_2n_minus_1(name):
+    # -ln(1 - s^2) / sqrt(1 - s^2) (chord) and -ln(1 - s^2) (angle) against mpmath quadrature,
+    # even powers up to s^40 (odd ones vanish by symmetry, as the rules' symmetric nodes give).
+    nodes = RULES[name]
+    chebyshev = name.startswith("gauss_log_chebyshev_t_")
+    degree = 2 * len(nodes) - 1
+
+    def weight(s):
+        w = 1 - s * s
+        return -mpmath.log(w) / mpmath.sqrt(w) if chebyshev else -mpmath.log(w)
+
+    with mpmath.workdps(30):
+        for k in range(0, min(degree, 40) + 1, 2):
+            rule = mpmath.fsum(mpmath.mpf(w) * mpmath.mpf(x) ** k for x, w in nodes)
+            exact = mpmath.quad(lambda s, k=k: weight(s) * s**k, [-1, 0, 1])
+            assert abs(rule / exact - 1) < 2e-15, k
