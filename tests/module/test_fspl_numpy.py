@@ -11,7 +11,7 @@ import numpy as np
 import obrivane
 import pytest
 from obrivane import fspl
-from pool_runs import outputs_with_pool_sizes
+from pool_runs import output_with_pool_size, outputs_with_pool_sizes
 
 # name, number of inputs, valid coefficients (after u and rho)
 LAWS = [
@@ -276,6 +276,39 @@ def test_ctrl_c_stops_a_long_call():
         fspl.linear(u, 0.1, 0.6)
     assert time.perf_counter() - sent[0] < LIVENESS_BOUND
     assert fspl.linear(0.05, 0.1, 0.6) > 1
+
+
+@pytest.mark.parametrize("pool_size", [1, 2])
+def test_a_long_call_releases_the_lock_and_stops_on_ctrl_c_whatever_the_pool(pool_size):
+    # A single worker runs the chunks on the calling thread; it must still give the lock up and
+    # consult the signal handlers between chunks, as the pool's workers do.
+    program = """
+import signal, threading, time
+import numpy as np
+from obrivane import fspl
+u = np.linspace(0.0, 0.3, 30_000_000)
+counted, stop = [0], threading.Event()
+def count():
+    while not stop.is_set():
+        counted[0] += 1
+worker = threading.Thread(target=count)
+worker.start()
+main = threading.main_thread().ident
+threading.Timer(0.3, lambda: signal.pthread_kill(main, signal.SIGINT)).start()
+started = time.perf_counter()
+try:
+    fspl.linear(u, 0.1, 0.6)
+    outcome = "finished"
+except KeyboardInterrupt:
+    outcome = "interrupted"
+elapsed = time.perf_counter() - started
+stop.set()
+worker.join()
+print(outcome, elapsed, counted[0], fspl.linear(0.05, 0.1, 0.6) > 1)
+"""
+    outcome, elapsed, counted, works = output_with_pool_size(program, pool_size).split()
+    assert outcome == "interrupted" and float(elapsed) < 3.3 and works == "True"
+    assert int(counted) > 1000
 
 
 def test_dask_arrays_go_through_array_ufunc():
