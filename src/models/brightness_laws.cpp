@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <limits>
 
@@ -39,6 +41,7 @@ constexpr LawMoments log_moments = logarithm_moments();
 // mean of the point-lens magnification, is at least 1, and rounding must not take it below).
 struct LawSummary {
   LawMoments moments;
+  FarWeights far;
   double scale;
   bool non_negative;
 };
@@ -46,12 +49,45 @@ struct LawSummary {
 template <std::size_t N>
 LawSummary summarise(const std::array<double, N>& coefficients, const std::array<const LawMoments*, N>& terms,
                      bool non_negative) noexcept {
-  LawSummary law{combined_moments(coefficients, terms), 0, non_negative};
+  LawSummary law{combined_moments(coefficients, terms), {}, 0, non_negative};
+  law.far = far_weights(law.moments);
   double total = 0;
   for (std::size_t j = 0; j < N; ++j) total += std::fabs(coefficients[j] * (*terms[j])[0]);
   law.scale = std::max(1.0, total / std::fabs(law.moments[0]));
   return law;
 }
+
+// The summary of the law last evaluated on this thread, by its coefficients: a light curve
+// evaluates many separations with one law, and summarising it (fourteen moments, the series'
+// weights, the flux) costs about as much as a point far from the source. The summary depends on
+// the coefficients alone (compared bit for bit), so keeping it changes no result.
+template <std::size_t Inputs>
+class LastSummary {
+ public:
+  // The summary of `inputs`, made by `make()` unless it is the last one's.
+  template <class Make>
+  const LawSummary& of(const std::array<double, Inputs>& inputs, Make&& make) noexcept {
+    if (!(valid_ && same_bits(inputs, inputs_))) {
+      law_ = make();
+      inputs_ = inputs;
+      valid_ = true;
+    }
+    return law_;
+  }
+
+ private:
+  static bool same_bits(const std::array<double, Inputs>& left,
+                        const std::array<double, Inputs>& right) noexcept {
+    for (std::size_t i = 0; i < Inputs; ++i) {
+      if (std::bit_cast<std::uint64_t>(left[i]) != std::bit_cast<std::uint64_t>(right[i])) return false;
+    }
+    return true;
+  }
+
+  std::array<double, Inputs> inputs_{};
+  LawSummary law_{};
+  bool valid_ = false;
+};
 
 bool all_finite(std::initializer_list<double> values) noexcept {
   return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
@@ -72,11 +108,11 @@ double law_magnification(double u, double rho, const LawSummary& law, Near&& nea
     // An overflowing separation: the point-lens magnification is 1 to all digits there.
     if (!std::isfinite(u)) return 1;
     if (u < small_separation_scale) {
-      const double rescaled = law_magnification_far(
-          small_separation_scale, small_separation_scale * (rho / u), law.moments, law.scale);
+      const double rescaled = law_magnification_far(small_separation_scale,
+                                                    small_separation_scale * (rho / u), law.far, law.scale);
       return (rescaled * small_separation_scale) / u;
     }
-    return bounded(law_magnification_far(u, rho, law.moments, law.scale));
+    return bounded(law_magnification_far(u, rho, law.far, law.scale));
   }
   if (rho > largest_radius_by_lines) {
     return bounded(1 + large_source_excess(u, rho, profile, brightness) / law.moments[0]);
@@ -125,7 +161,7 @@ double point_source_magnification(double u) noexcept {
 }
 
 double uniform_law_magnification(double u, double rho) noexcept {
-  static constexpr LawSummary uniform{uniform_moments, 1, true};
+  static constexpr LawSummary uniform{uniform_moments, far_weights(uniform_moments), 1, true};
   return law_magnification(
       u, rho, uniform, [](double u_near, double a) { return uniform_disk_magnification_accurate(u_near, a); },
       LimbProfile::constant, [](double) { return 1.0; });
@@ -161,7 +197,9 @@ double linear_law_magnification(double u, double rho, double u1) noexcept {
 double linear_law_magnification_from(double u, double rho, double u1, NearTermValues& terms) noexcept {
   if (!all_finite({u1})) return quiet_nan;
   const double edge = 1 - u1;
-  const LawSummary law = summarise<2>({edge, u1}, {&uniform_moments, &mu_moments}, edge >= 0);
+  thread_local LastSummary<1> last;
+  const LawSummary& law =
+      last.of({u1}, [&] { return summarise<2>({edge, u1}, {&uniform_moments, &mu_moments}, edge >= 0); });
   return law_magnification(
       u, rho, law,
       [edge, u1, &terms](double u_near, double a) {
@@ -182,10 +220,13 @@ double quadratic_law_magnification_from(double u, double rho, double a, double b
   // I = (1 - a - b) + (a + 2b) mu - b mu^2; in t = 1 - mu, 1 - a t - b t^2 has its minimum at
   // t = -a/(2b) when b < 0.
   const double edge = 1 - a - b;
-  const double vertex = -a / (2 * b);
-  const bool non_negative = not_negative(edge, 1, 1 - a * vertex * 0.5, b < 0 && vertex > 0 && vertex < 1);
-  const LawSummary law =
-      summarise<3>({edge, a + 2 * b, -b}, {&uniform_moments, &mu_moments, &square_moments}, non_negative);
+  thread_local LastSummary<2> last;
+  const LawSummary& law = last.of({a, b}, [&] {
+    const double vertex = -a / (2 * b);
+    const bool non_negative = not_negative(edge, 1, 1 - a * vertex * 0.5, b < 0 && vertex > 0 && vertex < 1);
+    return summarise<3>({edge, a + 2 * b, -b}, {&uniform_moments, &mu_moments, &square_moments},
+                        non_negative);
+  });
   return law_magnification(
       u, rho, law,
       [edge, a, b, &terms](double u_near, double radius) {
@@ -206,11 +247,13 @@ double square_root_law_magnification_from(double u, double rho, double c, double
   // I = (1 - c - d) + c q^2 + d q with q = sqrt(mu); when c > 0 its minimum over q lies at
   // q = -d/(2c).
   const double edge = 1 - c - d;
-  const double vertex = -d / (2 * c);
-  const bool non_negative =
-      not_negative(edge, 1, edge + vertex * (d + c * vertex), c > 0 && vertex > 0 && vertex < 1);
-  const LawSummary law =
-      summarise<3>({edge, c, d}, {&uniform_moments, &mu_moments, &root_moments}, non_negative);
+  thread_local LastSummary<2> last;
+  const LawSummary& law = last.of({c, d}, [&] {
+    const double vertex = -d / (2 * c);
+    const bool non_negative =
+        not_negative(edge, 1, edge + vertex * (d + c * vertex), c > 0 && vertex > 0 && vertex < 1);
+    return summarise<3>({edge, c, d}, {&uniform_moments, &mu_moments, &root_moments}, non_negative);
+  });
   return law_magnification(
       u, rho, law,
       [edge, c, d, &terms](double u_near, double radius) {
@@ -231,10 +274,12 @@ double logarithmic_law_magnification_from(double u, double rho, double e, double
   // I = 1 - e (1 - mu) - f mu ln mu; for f < 0 it is convex with its minimum where
   // e - f (ln mu + 1) = 0, mu = exp(e/f - 1), worth 1 - e + f mu there.
   const double edge = 1 - e;
-  const double lowest_mu = std::exp(e / f - 1);
-  const bool non_negative = not_negative(edge, 1, edge + f * lowest_mu, f < 0 && lowest_mu < 1);
-  const LawSummary law =
-      summarise<3>({edge, e, -f}, {&uniform_moments, &mu_moments, &log_moments}, non_negative);
+  thread_local LastSummary<2> last;
+  const LawSummary& law = last.of({e, f}, [&] {
+    const double lowest_mu = std::exp(e / f - 1);
+    const bool non_negative = not_negative(edge, 1, edge + f * lowest_mu, f < 0 && lowest_mu < 1);
+    return summarise<3>({edge, e, -f}, {&uniform_moments, &mu_moments, &log_moments}, non_negative);
+  });
   return law_magnification(
       u, rho, law,
       [edge, e, f, &terms](double u_near, double radius) {
@@ -265,7 +310,9 @@ double power2_law_magnification(double u, double rho, double c, double alpha, Po
   // I = (1 - c) + c mu^alpha, monotonic in mu.
   const double edge = 1 - c;
   const PowerLawRules::Exponent& exponent = rules.rules(alpha);
-  const LawSummary law = summarise<2>({edge, c}, {&uniform_moments, &exponent.moments}, edge >= 0);
+  thread_local LastSummary<2> last;
+  const LawSummary& law = last.of(
+      {c, alpha}, [&] { return summarise<2>({edge, c}, {&uniform_moments, &exponent.moments}, edge >= 0); });
   // An integer exponent makes mu^alpha a polynomial in mu.
   const LimbProfile profile = alpha == std::floor(alpha) ? LimbProfile::polynomial : LimbProfile::singular;
   return law_magnification(

@@ -10,22 +10,17 @@
 
 namespace obrivane::models {
 
-double law_magnification_far(double u, double a, const LawMoments& moments, double scale) noexcept {
+double law_magnification_far(double u, double a, const FarWeights& weights, double scale) noexcept {
   const double a_over_u = a / u;
   const double ratio = a_over_u * a_over_u;
   // As for the linear law (limb_darkened_far.cpp): term k is at most 0.125 ratio^k of the
   // point-lens magnification for weights up to k + 1, here times the law's scale; the series
-  // stops once the first omitted term is below 2^-61.
+  // stops once the first omitted term is below 2^-61. Far from the source, where most points of a
+  // light curve lie, that is one or two terms.
   std::size_t terms = 1;
   for (double omitted = 0.125 * scale * (ratio * ratio); terms < disk_mean_value_terms && omitted > 4e-19;
        omitted *= ratio) {
     ++terms;
-  }
-  // Only the weights of the terms summed: far from the source, where most points of a light
-  // curve lie, one or two, and their divisions are much of the cost of a point.
-  std::array<double, disk_mean_value_terms> weights{};
-  for (std::size_t k = 1; k <= terms; ++k) {
-    weights[k - 1] = static_cast<double>(k + 1) * moments[k] / moments[0];
   }
   return weighted_disk_magnification_far(u, a, std::span<const double>(weights).first(terms));
 }

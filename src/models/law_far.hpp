@@ -54,9 +54,21 @@ LawMoments combined_moments(const std::array<double, N>& coefficients,
   return sum;
 }
 
+// The series' weights of a law, (k + 1) c_k for k = 1 .. disk_mean_value_terms, c_k its moment k
+// over its moment 0: made once for a law's many separations.
+using FarWeights = std::array<double, disk_mean_value_terms>;
+constexpr FarWeights far_weights(const LawMoments& moments) noexcept {
+  FarWeights weights{};
+  for (std::size_t k = 1; k <= weights.size(); ++k) {
+    weights[k - 1] = static_cast<double>(k + 1) * moments[k] / moments[0];
+  }
+  return weights;
+}
+
 // The law's magnification for a disk of radius a (Einstein radii) whose centre lies u > 0 from
-// the lens, a <= far_disk_ratio * u. `scale` bounds the size of the law's moments against its
-// flux (sum of |coefficient * flux of the term| over the flux, 1 for a non-negative law).
-double law_magnification_far(double u, double a, const LawMoments& moments, double scale) noexcept;
+// the lens, a <= far_disk_ratio * u, from the law's far_weights. `scale` bounds the size of the
+// law's moments against its flux (sum of |coefficient * flux of the term| over the flux, 1 for a
+// non-negative law).
+double law_magnification_far(double u, double a, const FarWeights& weights, double scale) noexcept;
 
 }  // namespace obrivane::models

@@ -83,6 +83,28 @@ def test_coefficients_broadcast_like_any_argument():
     assert together.tolist() == [fspl.linear(0.05, 0.1, c) for c in u1]
 
 
+@pytest.mark.parametrize(
+    ("name", "first", "second"),
+    [
+        ("linear", (0.3,), (0.9,)),
+        ("quadratic", (0.4, 0.0), (0.4, -0.0)),
+        ("quadratic", (0.4, 0.25), (0.1, 0.5)),
+        ("square_root", (0.3, 0.4), (0.6, 0.1)),
+        ("logarithmic", (0.5, 0.2), (0.7, -0.1)),
+        ("power2", (0.6, 0.7), (0.6, 0.35)),
+    ],
+)
+def test_interleaved_coefficients_give_each_element_its_own_law(name, first, second):
+    # Elements whose laws alternate, near the source and far from it (where the law's series
+    # weights serve many points), are each the value of their own law.
+    law = getattr(fspl, name)
+    u = np.array([0.05, 0.5, 3.0, 40.0, 0.05, 0.5, 3.0, 40.0])
+    coefficients = [np.array([c, d] * 4) for c, d in zip(first, second, strict=True)]
+    together = law(u, 0.1, *coefficients)
+    alone = [law(x, 0.1, *(c[i] for c in coefficients)) for i, x in enumerate(u)]
+    assert together.tolist() == alone
+
+
 @pytest.mark.parametrize("dtype", [np.float32, np.int64, np.int8, np.float64])
 def test_inputs_are_cast_to_float64(dtype):
     u = np.array([0, 1, 2], dtype=dtype)
