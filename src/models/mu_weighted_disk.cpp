@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <numbers>
 
+#include "models/line_angles.hpp"
 #include "models/point_lens_along_line.hpp"
 #include "numeric/gauss_rules.hpp"
 
@@ -26,19 +27,25 @@ namespace {
 constexpr double pi = std::numbers::pi;
 constexpr double half_pi = std::numbers::pi / 2;
 
-template <std::size_t Lines, std::size_t Chords>
-double by_lines(double u, double a, const std::array<numeric::GaussNode, Lines>& theta_rule,
-                const std::array<numeric::GaussNode, Chords>& chord_rule) noexcept {
-  const double theta_max = u <= a ? half_pi : std::asin(a / u);
+template <const auto& ThetaRule, std::size_t Chords>
+double by_lines(double u, double a, const std::array<numeric::GaussNode, Chords>& chord_rule) noexcept {
+  constexpr std::size_t Lines = ThetaRule.size();
+  const auto& theta_rule = ThetaRule;
+  const bool inside = u <= a;
+  const double theta_max = inside ? half_pi : std::asin(a / u);
   const double half_range = theta_max * 0.5;
   double outer = 0;
-  for (const numeric::GaussNode& line : theta_rule) {
+  for (std::size_t i = 0; i < Lines; ++i) {
+    const numeric::GaussNode& line = theta_rule[i];
     const double theta = half_range + half_range * line.abscissa;
-    const double across = u * std::sin(theta);
+    // With the lens inside the angles are the rule's own, their sines and cosines made once.
+    const LineAngle angle =
+        inside ? quarter_circle_angles<ThetaRule>()[i] : LineAngle{std::sin(theta), std::cos(theta)};
+    const double across = u * angle.sine;
     // h^2 as a product: no cancellation near the tangent line.
     const double h_squared = (a - across) * (a + across);
     const double h = std::sqrt(h_squared);
-    const double m = u * std::cos(theta);
+    const double m = u * angle.cosine;
     double inner = 0;
     for (const numeric::GaussNode& point : chord_rule) {
       inner += point.weight * point_lens_times_radius(m + h * point.abscissa);
@@ -54,12 +61,12 @@ double by_lines(double u, double a, const std::array<numeric::GaussNode, Lines>&
 double mu_weighted_disk_magnification(double u, double a) noexcept {
   // Node counts that reach rounding level (checked against far larger rules) for every u up to
   // four radii, by the largest radius of each band.
-  if (a <= 0.01) return by_lines(u, a, numeric::gauss_legendre_10, numeric::gauss_chebyshev_u_4);
-  if (a <= 0.1) return by_lines(u, a, numeric::gauss_legendre_12, numeric::gauss_chebyshev_u_6);
-  if (a <= 0.3) return by_lines(u, a, numeric::gauss_legendre_12, numeric::gauss_chebyshev_u_8);
-  if (a <= 1) return by_lines(u, a, numeric::gauss_legendre_16, numeric::gauss_chebyshev_u_12);
-  if (a <= 3) return by_lines(u, a, numeric::gauss_legendre_24, numeric::gauss_chebyshev_u_28);
-  return by_lines(u, a, numeric::gauss_legendre_32, numeric::gauss_chebyshev_u_80);
+  if (a <= 0.01) return by_lines<numeric::gauss_legendre_10>(u, a, numeric::gauss_chebyshev_u_4);
+  if (a <= 0.1) return by_lines<numeric::gauss_legendre_12>(u, a, numeric::gauss_chebyshev_u_6);
+  if (a <= 0.3) return by_lines<numeric::gauss_legendre_12>(u, a, numeric::gauss_chebyshev_u_8);
+  if (a <= 1) return by_lines<numeric::gauss_legendre_16>(u, a, numeric::gauss_chebyshev_u_12);
+  if (a <= 3) return by_lines<numeric::gauss_legendre_24>(u, a, numeric::gauss_chebyshev_u_28);
+  return by_lines<numeric::gauss_legendre_32>(u, a, numeric::gauss_chebyshev_u_80);
 }
 
 }  // namespace obrivane::models

@@ -23,6 +23,7 @@
 #include <limits>
 #include <numbers>
 
+#include "models/line_angles.hpp"
 #include "models/mu_weighted_disk.hpp"
 #include "models/point_lens_along_line.hpp"
 #include "numeric/gauss_rules.hpp"
@@ -35,23 +36,27 @@ constexpr double half_pi = std::numbers::pi / 2;
 
 // With `given` the magnification (NaN for none, when the value's own rule is also the
 // derivatives'), the value rule is not summed.
-template <std::size_t Lines, std::size_t Chords>
-DiskGradient by_lines(double u, double a, const std::array<numeric::GaussNode, Lines>& theta_rule,
-                      const std::array<numeric::GaussNode, Chords>& value_rule,
+template <const auto& ThetaRule, std::size_t Chords>
+DiskGradient by_lines(double u, double a, const std::array<numeric::GaussNode, Chords>& value_rule,
                       const std::array<numeric::GaussNode, Chords>& inverse_rule, double given) noexcept {
   const bool with_value = std::isnan(given);
-  const double theta_max = u <= a ? half_pi : std::asin(a / u);
+  const bool inside = u <= a;
+  const double theta_max = inside ? half_pi : std::asin(a / u);
   const double half_range = theta_max * 0.5;
   double value = 0;
   double inverse = 0;
   double moment = 0;
-  for (const numeric::GaussNode& line : theta_rule) {
+  for (std::size_t i = 0; i < ThetaRule.size(); ++i) {
+    const numeric::GaussNode& line = ThetaRule[i];
     const double theta = half_range + half_range * line.abscissa;
-    const double sin_theta = std::sin(theta);
+    // With the lens inside the angles are the rule's own.
+    const LineAngle angle =
+        inside ? quarter_circle_angles<ThetaRule>()[i] : LineAngle{std::sin(theta), std::cos(theta)};
+    const double sin_theta = angle.sine;
     const double across = u * sin_theta;
     const double h_squared = (a - across) * (a + across);
     const double h = std::sqrt(h_squared);
-    const double cos_theta = std::cos(theta);
+    const double cos_theta = angle.cosine;
     const double m = u * cos_theta;
     double chord_u = 0;
     if (with_value) {
@@ -87,14 +92,14 @@ DiskGradient mu_weighted_disk_gradient(double u, double a) noexcept {
   // The node counts of mu_weighted_disk.cpp.
   using namespace numeric;
   constexpr double none = std::numeric_limits<double>::quiet_NaN();
-  if (a <= 0.01) return by_lines(u, a, gauss_legendre_10, gauss_chebyshev_u_4, gauss_chebyshev_t_4, none);
-  if (a <= 0.1) return by_lines(u, a, gauss_legendre_12, gauss_chebyshev_u_6, gauss_chebyshev_t_6, none);
-  if (a <= 0.3) return by_lines(u, a, gauss_legendre_12, gauss_chebyshev_u_8, gauss_chebyshev_t_8, none);
-  if (a <= 1) return by_lines(u, a, gauss_legendre_16, gauss_chebyshev_u_12, gauss_chebyshev_t_12, none);
-  if (a <= 3) return by_lines(u, a, gauss_legendre_24, gauss_chebyshev_u_28, gauss_chebyshev_t_28, none);
+  if (a <= 0.01) return by_lines<gauss_legendre_10>(u, a, gauss_chebyshev_u_4, gauss_chebyshev_t_4, none);
+  if (a <= 0.1) return by_lines<gauss_legendre_12>(u, a, gauss_chebyshev_u_6, gauss_chebyshev_t_6, none);
+  if (a <= 0.3) return by_lines<gauss_legendre_12>(u, a, gauss_chebyshev_u_8, gauss_chebyshev_t_8, none);
+  if (a <= 1) return by_lines<gauss_legendre_16>(u, a, gauss_chebyshev_u_12, gauss_chebyshev_t_12, none);
+  if (a <= 3) return by_lines<gauss_legendre_24>(u, a, gauss_chebyshev_u_28, gauss_chebyshev_t_28, none);
   // The magnification keeps its own 32 points in theta, and the derivatives take it.
-  return by_lines(u, a, gauss_legendre_40, gauss_chebyshev_u_80, gauss_chebyshev_t_80,
-                  mu_weighted_disk_magnification(u, a));
+  return by_lines<gauss_legendre_40>(u, a, gauss_chebyshev_u_80, gauss_chebyshev_t_80,
+                                     mu_weighted_disk_magnification(u, a));
 }
 
 }  // namespace obrivane::models

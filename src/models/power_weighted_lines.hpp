@@ -18,6 +18,7 @@
 #include <numbers>
 #include <span>
 
+#include "models/line_angles.hpp"
 #include "numeric/gauss_rules.hpp"
 
 namespace obrivane::models::power_lines {
@@ -68,15 +69,19 @@ auto over_lines(double u, double a, Line&& line) noexcept -> decltype(line(0.0, 
     // Well inside, the nearest singularities of (h/a)^e, psi = +-i acosh(a/u), lie far enough
     // from [0, pi/2] for a Gauss-Legendre rule.
     const double inside = (a - u) * (a + u);
-    const std::span<const numeric::GaussNode> rule =
-        a <= 3 ? std::span<const numeric::GaussNode>(numeric::gauss_legendre_24) : numeric::gauss_legendre_32;
     const double half_range = half_pi * 0.5;
-    Value sum{};
-    for (const numeric::GaussNode& node : rule) {
-      const double along = u * std::sin(half_range + half_range * node.abscissa);
-      sum += node.weight * line(along, std::sqrt(inside + along * along));
-    }
-    integral = half_range * sum;
+    const auto sum_over = [&](std::span<const numeric::GaussNode> rule, std::span<const LineAngle> angles) {
+      Value sum{};
+      for (std::size_t i = 0; i < rule.size(); ++i) {
+        const double along = u * angles[i].sine;
+        sum += rule[i].weight * line(along, std::sqrt(inside + along * along));
+      }
+      return sum;
+    };
+    integral =
+        half_range *
+        (a <= 3 ? sum_over(numeric::gauss_legendre_24, quarter_circle_angles<numeric::gauss_legendre_24>())
+                : sum_over(numeric::gauss_legendre_32, quarter_circle_angles<numeric::gauss_legendre_32>()));
   } else {
     // Just inside, (h/a)^e = ((c^2 + u^2 sin^2 psi)/a^2)^(e/2), c^2 = a^2 - u^2, has its branch
     // points at psi = +-i sigma, sigma = asinh(c/u), close to the end psi = 0. Panels graded
