@@ -1,9 +1,14 @@
 // Each law as its terms (law_gradient_terms.hpp): the uniform disk plus the law's profiles, with
-// their weights, the weights' derivatives in the coefficients, fluxes and moments. Near the source
-// the uniform term is uniform_disk_gradient and the profiles are integrated by parts over the
-// radius (law_profiles_by_parts.hpp), in the variable each law's value uses there: mu for the
-// linear and quadratic laws, sqrt(mu) for the square-root and logarithmic ones, and mu^(alpha/2)
-// for the power-2 law, whose derivative in alpha adds the profile mu^alpha ln mu.
+// their weights, the weights' derivatives in the coefficients, fluxes and moments. Near the source,
+// up to largest_radius_by_lines, the linear, quadratic, square-root and logarithmic laws take
+// their terms by lines through the lens (mu_weighted_disk_gradient.hpp,
+// power_weighted_disk_gradient.hpp, log_weighted_disk_gradient.hpp), computed once for the value
+// and the derivatives (SharedNearTerms). Elsewhere near the source (just outside the limb, on it
+// for a term of p < 2, the power-2 law, sources beyond largest_radius_by_lines) the profiles are
+// integrated by parts over the radius (law_profiles_by_parts.hpp), in the variable each law's value
+// uses there: mu for the linear and quadratic laws, sqrt(mu) for the square-root and logarithmic
+// ones, and mu^(alpha/2) for the power-2 law, whose derivative in alpha adds the profile
+// mu^alpha ln mu.
 #include "models/law_gradients.hpp"
 
 #include <array>
@@ -70,9 +75,10 @@ constexpr LawMoments power_logarithm_moments(const LawMoments& power, double alp
 }
 
 // Within this fraction of the radius outside the limb the mu-weighted disk's derivatives by lines
-// lose digits as the lens nears the limb (against the same law by parts: 3e-14 at 1e-5 of the
-// radius, 2e-13 at 1e-7, 2e-9 at 1e-15; at 1e-4 and beyond below 1e-14), so there the linear law
-// is integrated by parts.
+// (a Gauss-Legendre rule in the angle up to the tangent line, without the graded panels of the
+// other terms) lose digits as the lens nears the limb (against the same law by parts: 3e-14 at
+// 1e-5 of the radius, 2e-13 at 1e-7, 2e-9 at 1e-15; at 1e-4 and beyond below 1e-14), so there
+// every law is integrated by parts.
 constexpr double lines_outer_band = 1e-3;
 
 // Whether the terms take their derivatives by lines through the lens: up to
