@@ -295,6 +295,7 @@ const PowerLawRules::Exponent& PowerLawRules::rules(double alpha) noexcept {
   for (std::size_t i = 0; i < used_; ++i) {
     if (exponents_[i].alpha == alpha) return exponents_[i];
   }
+  has_lower_[next_] = false;
   Exponent& slot = exponents_[next_];
   next_ = (next_ + 1) % slots;
   used_ = std::min(used_ + 1, slots);
@@ -302,6 +303,16 @@ const PowerLawRules::Exponent& PowerLawRules::rules(double alpha) noexcept {
   slot.moments = power_moments(alpha);
   slot.chords = PowerChordRules(alpha);
   return slot;
+}
+
+const PowerChordRules& PowerLawRules::lower_rules(double alpha) noexcept {
+  const Exponent& exponent = rules(alpha);
+  const auto slot = static_cast<std::size_t>(&exponent - exponents_.data());
+  if (!has_lower_[slot]) {
+    lower_[slot] = PowerChordRules(alpha - 2);
+    has_lower_[slot] = true;
+  }
+  return lower_[slot];
 }
 
 double power2_law_magnification(double u, double rho, double c, double alpha, PowerLawRules& rules) noexcept {

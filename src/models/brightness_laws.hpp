@@ -78,9 +78,15 @@ class PowerLawRules {
   // The rules of alpha >= 0.
   const Exponent& rules(double alpha) noexcept;
 
+  // PowerChordRules(alpha - 2), for the derivatives of the term mu^alpha (alpha > 0), made on first
+  // use for each exponent kept.
+  const PowerChordRules& lower_rules(double alpha) noexcept;
+
  private:
   static constexpr std::size_t slots = 4;
   std::array<Exponent, slots> exponents_{};
+  std::array<PowerChordRules, slots> lower_{};
+  std::array<bool, slots> has_lower_{};
   std::size_t used_ = 0;
   std::size_t next_ = 0;
 };

@@ -87,7 +87,13 @@ void gauss_jacobi_symmetric(double beta, std::span<GaussNode> rule, std::array<d
     d[k] = 0;
     z[k] = k == 0 ? 1 : 0;
     const double j = static_cast<double>(k + 1);
-    e[k] = k + 1 < n ? std::sqrt(j * (j + 2 * beta) / ((2 * j + 2 * beta + 1) * (2 * j + 2 * beta - 1))) : 0;
+    // For j = 1 the factor 1 + 2 beta is in both numerator and denominator: at beta = -1/2 (the
+    // Chebyshev weight of the first kind) b_1^2 is their limit 1/(3 + 2 beta) = 1/2.
+    const bool chebyshev_first = k == 0 && 2 * beta + 1 == 0;
+    e[k] = k + 1 >= n ? 0
+           : chebyshev_first
+               ? std::sqrt(1 / (3 + 2 * beta))
+               : std::sqrt(j * (j + 2 * beta) / ((2 * j + 2 * beta + 1) * (2 * j + 2 * beta - 1)));
   }
   detail::tridiagonal_ql(n, d, e, z);
   // Gamma(x + 1)/Gamma(x + 3/2) by the recurrence x/(x + 1/2) down to x <= 100, where tgamma is

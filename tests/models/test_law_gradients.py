@@ -400,6 +400,9 @@ def test_coefficient_derivatives_are_continuous_on_the_limb(name, coefficients, 
         ("square_root", (0.2, 0.8)),
         ("logarithmic", (0.6, 0.2)),
         ("logarithmic", (1.0, 0.7)),
+        ("power2", (0.6, 0.3)),
+        ("power2", (1.0, 1.0)),
+        ("power2", (0.8, 2.7)),
     ],
 )
 @pytest.mark.parametrize("rho", [1e-3, 0.5, 3.0, 10.0])
