@@ -41,19 +41,33 @@ Real homogeneous_term(std::size_t k, const Real& p,
 
 }  // namespace detail
 
+// The series' variables: t = u^2, p = t/(t + 4), q = 4/(t + 4) and ratio = a^2/t.
+template <class Real>
+struct MeanValueVariables {
+  Real t;
+  Real p;
+  Real q;
+  Real ratio;
+};
+
+template <class Real>
+MeanValueVariables<Real> mean_value_variables(const Real& u, const Real& a) noexcept {
+  const Real t = u * u;
+  // p and q formed from 4/t so that an overflowing t gives the limit p = 1, q = 0 (magnification
+  // 1) rather than inf/inf.
+  const Real four_over_t = 4 / t;
+  const Real p = 1 / (1 + four_over_t);
+  const Real q = four_over_t * p;
+  const Real a_over_u = a / u;
+  return {t, p, q, a_over_u * a_over_u};
+}
+
 // The series with as many terms as there are weights (at most disk_mean_value_terms).
 template <class Real>
 MeanValueSum<Real> mean_value_sum(const Real& u, const Real& a, std::span<const double> weights) noexcept {
   using std::sqrt;
   const std::size_t terms = std::min(weights.size(), disk_mean_value_terms);
-  const Real t = u * u;
-  // p = t/(t+4) and q = 4/(t+4), formed from 4/t so that an overflowing t gives the limit
-  // p = 1, q = 0 (magnification 1) rather than inf/inf.
-  const Real four_over_t = 4 / t;
-  const Real p = 1 / (1 + four_over_t);
-  const Real q = four_over_t * p;
-  const Real a_over_u = a / u;
-  const Real ratio = a_over_u * a_over_u;
+  const auto [t, p, q, ratio] = mean_value_variables(u, a);
   std::array<Real, detail::highest_mean_value_degree + 1> q_powers{};
   q_powers[0] = 1;
   for (std::size_t i = 1; i < 2 * terms; ++i) q_powers[i] = q_powers[i - 1] * q;

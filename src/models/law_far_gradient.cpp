@@ -49,12 +49,7 @@ HomogeneousTerm homogeneous_term_with_slopes(
 double far_term_integrals(double u, double a, std::span<const LawMoments* const> moments,
                           std::span<TermIntegral> terms) noexcept {
   constexpr std::size_t count = disk_mean_value_terms;
-  const double t = u * u;
-  const double four_over_t = 4 / t;
-  const double p = 1 / (1 + four_over_t);
-  const double q = four_over_t * p;
-  const double a_over_u = a / u;
-  const double ratio = a_over_u * a_over_u;
+  const auto [t, p, q, ratio] = mean_value_variables(u, a);
   // The terms that matter: term l is at most 0.125 (l + 1) ratio^l of the point lens for moments
   // up to 1 (those of mu ln mu reach 2), and differentiating it in u or a brings a factor of at
   // most about 2l over that length, so term l is left out once 0.5 l (l + 1) ratio^l falls below
