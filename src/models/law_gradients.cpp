@@ -1,14 +1,14 @@
 // Each law as its terms (law_gradient_terms.hpp): the uniform disk plus the law's profiles, with
 // their weights, the weights' derivatives in the coefficients, fluxes and moments. Near the source,
-// up to largest_radius_by_lines, the linear, quadratic, square-root and logarithmic laws take
-// their terms by lines through the lens (mu_weighted_disk_gradient.hpp,
-// power_weighted_disk_gradient.hpp, log_weighted_disk_gradient.hpp), computed once for the value
-// and the derivatives (SharedNearTerms). Elsewhere near the source (just outside the limb, on it
-// for a term of p < 2, the power-2 law, sources beyond largest_radius_by_lines) the profiles are
+// up to largest_radius_by_lines, the terms mu^p and mu ln mu come by lines through the lens
+// (mu_weighted_disk_gradient.hpp, power_weighted_disk_gradient.hpp,
+// log_weighted_disk_gradient.hpp), for the linear, quadratic, square-root and logarithmic laws
+// computed once for the value and the derivatives (SharedNearTerms). Elsewhere near the source
+// (on the limb for a term of p < 2 or mu ln mu, sources beyond largest_radius_by_lines, and the
+// power-2 law's mu^alpha ln mu, whose value its derivative in alpha needs) the profiles are
 // integrated by parts over the radius (law_profiles_by_parts.hpp), in the variable each law's value
 // uses there: mu for the linear and quadratic laws, sqrt(mu) for the square-root and logarithmic
-// ones, and mu^(alpha/2) for the power-2 law, whose derivative in alpha adds the profile
-// mu^alpha ln mu.
+// ones, and mu^(alpha/2) for the power-2 law.
 #include "models/law_gradients.hpp"
 
 #include <array>
@@ -77,17 +77,19 @@ constexpr LawMoments power_logarithm_moments(const LawMoments& power, double alp
 // Within this fraction of the radius outside the limb the mu-weighted disk's derivatives by lines
 // (a Gauss-Legendre rule in the angle up to the tangent line, without the graded panels of the
 // other terms) lose digits as the lens nears the limb (against the same law by parts: 3e-14 at
-// 1e-5 of the radius, 2e-13 at 1e-7, 2e-9 at 1e-15; at 1e-4 and beyond below 1e-14), so there
-// every law is integrated by parts.
+// 1e-5 of the radius, 2e-13 at 1e-7, 2e-9 at 1e-15; at 1e-4 and beyond below 1e-14), so there the
+// term mu takes the general route of power_weighted_disk_slopes, whose angle rules are graded
+// towards the tangent line.
 constexpr double lines_outer_band = 1e-3;
 
+bool in_outer_band(double u, double a) noexcept { return u > a && u - a < lines_outer_band * a; }
+
 // Whether the terms take their derivatives by lines through the lens: up to
-// largest_radius_by_lines, except just outside the limb (lines_outer_band) and, for a term mu^p
-// with p < 2 (`exact_limb_ok` false), with the lens exactly on the limb, where its slopes' angle
-// integrand has an end-point singularity the rules do not resolve.
+// largest_radius_by_lines, except, for a term mu^p with p < 2 or mu ln mu (`exact_limb_ok`
+// false), with the lens exactly on the limb, where its slopes' angle integrand has an end-point
+// singularity the rules do not resolve.
 bool by_lines(double u, double a, bool exact_limb_ok) noexcept {
-  return a <= largest_radius_by_lines && !(u > a && u - a < lines_outer_band * a) &&
-         (exact_limb_ok || u != a);
+  return a <= largest_radius_by_lines && (exact_limb_ok || u != a);
 }
 
 // The term mu^p (flux 2/(p + 2)): its value with the rules of p, its derivatives with those of
@@ -135,7 +137,7 @@ class SharedNearTerms final : public NearTermValues {
       return {uniform, mu_weighted_disk_magnification(u, a), third_value(u, a)};
     }
     const UniformDiskGradient disk = uniform_disk_gradient(u, a);
-    const DiskGradient mu = mu_weighted_disk_gradient(u, a);
+    const DiskGradient mu = mu_term(u, a);
     constexpr double mu_flux = 2.0 / 3;
     terms_[0] = {disk.magnification - 1, disk.d_u, disk.d_rho};
     terms_[1] = {mu_flux * (mu.magnification - 1), mu_flux * mu.d_u, mu_flux * mu.d_radius};
@@ -154,8 +156,9 @@ class SharedNearTerms final : public NearTermValues {
     return {uniform, mu.magnification, third};
   }
 
-  // The first Terms terms at (u, a): those kept, else computed afresh by lines, else (just
-  // outside the limb, and on it for a third term of p < 2) by parts through `by_parts(u, a)`.
+  // The first Terms terms at (u, a): those kept, else computed afresh by lines, else (beyond
+  // largest_radius_by_lines, and on the limb for a third term of p < 2 or mu ln mu) by parts
+  // through `by_parts(u, a)`.
   template <std::size_t Terms, class ByParts>
   std::array<TermIntegral, Terms> terms(double u, double a, ByParts&& by_parts) noexcept {
     if (!(kept_ && u == u_ && a == a_)) {
@@ -168,6 +171,17 @@ class SharedNearTerms final : public NearTermValues {
   }
 
  private:
+  // The mu-weighted disk with its derivatives: by mu_weighted_disk_gradient, or just outside the
+  // limb by the route of any mu^p (p = 1, its value the mu-weighted disk's own).
+  static DiskGradient mu_term(double u, double a) noexcept {
+    if (!in_outer_band(u, a)) return mu_weighted_disk_gradient(u, a);
+    static const PowerTermRules rules(1);
+    const double magnification = mu_weighted_disk_magnification(u, a);
+    const PowerDiskSlopes slopes =
+        power_weighted_disk_slopes(u, a, 1, magnification * (2.0 / 3), rules.lower_rules);
+    return {magnification, 1.5 * slopes.d_u, 1.5 * slopes.d_radius};
+  }
+
   double third_value(double u, double a) const noexcept {
     if (third_ != nullptr) return power_weighted_disk_integral(u, a, third_->p, third_->rules);
     return logarithmic_ ? log_weighted_disk_integral(u, a) : 0.0;
@@ -238,8 +252,7 @@ LawGradient uniform_law_gradient(double u, double rho) noexcept {
 
 LawGradient linear_law_gradient(double u, double rho, double u1) noexcept {
   // I = (1 - u1) + u1 mu. Up to largest_radius_by_lines the mu-weighted disk and its derivatives
-  // come from lines through the lens (mu_weighted_disk_gradient.hpp), beyond by parts; by parts
-  // too just outside the limb, where the lines' derivatives lose digits (see lines_outer_band).
+  // come from lines through the lens (SharedNearTerms), beyond by parts.
   const LawTerms<2> law{{1 - u1, u1}, {{{-1, 0}, {1, 0}}}, {1, 2.0 / 3}, {&uniform_moments, &mu_moments}};
   SharedNearTerms shared(nullptr, true);
   const double magnification = linear_law_magnification_from(u, rho, u1, shared);

@@ -409,7 +409,8 @@ def test_coefficient_derivatives_are_continuous_on_the_limb(name, coefficients, 
 @pytest.mark.parametrize(
     "s",
     # Near the source the derivatives come from lines through the lens, with their angle rules
-    # switching at 0.9 and 1.25 source radii, and by parts just outside the limb (to 1 + 1e-3).
+    # switching at 0.9 and 1.25 source radii, and the mu term's to graded ones just outside the
+    # limb (to 1 + 1e-3).
     [0.9, 1.001, 1.25],
 )
 def test_derivatives_meet_across_the_method_switches(name, coefficients, rho, s):
