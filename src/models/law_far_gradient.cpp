@@ -20,28 +20,26 @@ namespace {
 
 struct HomogeneousTerm {
   double value;
-  double d_p;
-  double d_q;
+  double slope;  // dH/dp - dH/dq
 };
 
-// H_k(p, q) and its partial derivatives, nested from the highest power of p as
-// detail::homogeneous_term.
-HomogeneousTerm homogeneous_term_with_slopes(
+// H_k(p, q) and the difference of its partial derivatives, nested from the highest power of p as
+// detail::homogeneous_term: the chains of dH/dp (d <- d p + H) and of dH/dq
+// (d <- d p + (m - j) c_j q^(m-j-1)) share their recurrence, so their difference is one chain.
+HomogeneousTerm homogeneous_term_with_slope(
     std::size_t k, double p,
     const std::array<double, detail::highest_mean_value_degree + 1>& q_powers) noexcept {
   const std::size_t begin = disk_mean_value_offsets[k - 1];
   const std::size_t degree = 2 * k - 1;
   double sum = disk_mean_value_coefficients[begin + degree];
-  double d_p = 0;
-  double d_q = 0;
+  double slope = 0;
   for (std::size_t j = degree; j-- > 0;) {
     const double coefficient = disk_mean_value_coefficients[begin + j];
     const std::size_t power = degree - j;
-    d_p = d_p * p + sum;
-    d_q = d_q * p + (static_cast<double>(power) * coefficient) * q_powers[power - 1];
+    slope = slope * p + (sum - (static_cast<double>(power) * coefficient) * q_powers[power - 1]);
     sum = sum * p + coefficient * q_powers[power];
   }
-  return {sum, d_p, d_q};
+  return {sum, slope};
 }
 
 }  // namespace
@@ -74,10 +72,10 @@ double far_term_integrals(double u, double a, std::span<const LawMoments* const>
   const double two_pq = 2 * (p * q);
   double ratio_power = ratio;
   for (std::size_t l = 1; l <= kept; ++l) {
-    const HomogeneousTerm h = homogeneous_term_with_slopes(l, p, q_powers);
+    const HomogeneousTerm h = homogeneous_term_with_slope(l, p, q_powers);
     const double two_l = static_cast<double>(2 * l);
     values[l - 1] = ratio_power * h.value;
-    u_slopes[l - 1] = ratio_power * (h.value * (prefactor_log_slope - two_l) + two_pq * (h.d_p - h.d_q));
+    u_slopes[l - 1] = ratio_power * (h.value * (prefactor_log_slope - two_l) + two_pq * h.slope);
     a_slopes[l - 1] = two_l * values[l - 1];
     ratio_power *= ratio;
   }
