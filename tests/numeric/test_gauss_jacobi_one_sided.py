@@ -14,7 +14,8 @@ def rule(alpha, n):
     return flat[0::2], flat[1::2]
 
 
-@pytest.mark.parametrize("alpha", [0.0, 0.525, 0.75, 1.0, 1.5, 1.85, 4.0])
+# Negative exponents are the limb weights of the derivatives, (1 - x)^((p - 1)/2), p = 0.05 and 1/2.
+@pytest.mark.parametrize("alpha", [-0.475, -0.25, 0.0, 0.525, 0.75, 1.0, 1.5, 1.85, 4.0])
 @pytest.mark.parametrize("n", [4, 16, 32])
 def test_rule_integrates_powers_of_one_plus_x(alpha, n):
     abscissae, weights = rule(alpha, n)

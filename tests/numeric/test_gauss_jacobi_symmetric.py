@@ -15,7 +15,11 @@ def rule(beta, n):
     return flat[0::2], flat[1::2]
 
 
-@pytest.mark.parametrize("beta", [0.0, 0.15, 0.25, 0.5, 1.0, 1.35, 3.5, 60.0, 150.0])
+# Negative exponents are the chord weights of the derivatives, (1 - s^2)^((p - 2)/2): p = 0.05
+# (power-2), 1/2 (square root), 1 (the mu term, Chebyshev of the first kind), 1.6.
+@pytest.mark.parametrize(
+    "beta", [-0.975, -0.75, -0.5, -0.2, 0.0, 0.15, 0.25, 0.5, 1.0, 1.35, 3.5, 60.0, 150.0]
+)
 @pytest.mark.parametrize("n", [4, 6, 12, 28, 80])
 def test_rule_integrates_even_powers(beta, n):
     abscissae, weights = rule(beta, n)
@@ -54,3 +58,14 @@ def test_chebyshev_case_has_the_closed_form(n):
     angles = np.pi * np.arange(1, n + 1) / (n + 1)
     assert np.max(np.abs(np.array(abscissae) - np.cos(angles))) <= 1e-15
     assert np.max(np.abs(np.array(weights) / (np.pi / (n + 1) * np.sin(angles) ** 2) - 1)) <= 5e-13
+
+
+@pytest.mark.parametrize("n", [4, 12, 80])
+def test_chebyshev_first_kind_case_has_the_closed_form(n):
+    # beta = -1/2, where the recurrence's first coefficient is a limit 0/0: abscissae
+    # cos((2i - 1) pi/(2n)), weights pi/n.
+    abscissae, weights = rule(-0.5, n)
+    angles = np.pi * (2 * np.arange(1, n + 1) - 1) / (2 * n)
+    # Abscissae to a few ulps of 1, as every run-time rule's.
+    assert np.max(np.abs(np.array(abscissae) - np.cos(angles))) <= 2e-15
+    assert np.max(np.abs(np.array(weights) / (np.pi / n) - 1)) <= 5e-13
