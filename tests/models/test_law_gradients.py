@@ -425,3 +425,25 @@ def test_derivatives_meet_across_the_method_switches(name, coefficients, rho, s)
         above = 2 * near_above[index] - far_above[index]
         scale = max(abs(below), near_below[0] / (s * rho))
         assert abs(above - below) <= 1e-13 * scale, (index, below, above)
+
+
+@pytest.mark.parametrize(
+    ("power2", "other", "coefficients"),
+    [
+        # mu^1: the general route of mu^p (rules of the weight (1 - s^2)^(-1/2) made at run time)
+        # against the linear law's own (the committed Gauss-Chebyshev tables).
+        ((0.6, 1.0), "linear", (0.6,)),
+        ((1.0, 1.0), "linear", (1.0,)),
+        # 1 - c (1 - mu^2) = 1 - 2c (1 - mu) + c (1 - mu)^2.
+        ((0.4, 2.0), "quadratic", (0.8, -0.4)),
+    ],
+)
+@pytest.mark.parametrize("rho", [1e-3, 0.3, 2.0, 7.0])
+def test_laws_that_coincide_have_the_same_geometric_derivatives(power2, other, coefficients, rho):
+    for s in [0.0, 0.3, 0.95, 1 - 1e-9, 1 + 1e-9, 1.0005, 1.1, 2.0, 3.5, 6.0]:
+        first = LAWS["power2"].gradient(s * rho, rho, power2)
+        second = LAWS[other].gradient(s * rho, rho, coefficients)
+        assert first[0] == pytest.approx(second[0], rel=5e-15, abs=0)
+        for index in (1, 2):
+            scale = max(abs(second[index]), second[0] / max(s * rho, rho))
+            assert abs(first[index] - second[index]) <= 5e-14 * scale, (s, index, first, second)
