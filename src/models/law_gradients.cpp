@@ -113,13 +113,14 @@ const PowerTermRules& root_term() noexcept {
   return rules;
 }
 
-// The near terms of the linear, quadratic and square-root laws by lines through the lens, computed
-// once for the value and the derivatives: the value function asks for the terms' integrals
-// (NearTermValues), which come with their derivatives here and are kept for the gradient, whose
-// driver asks for the terms at the same geometry (except for the tiniest sources, which the two
-// rescale differently). The integrals handed to the value are the value functions' own numbers:
-// the mu-weighted disk's and mu^p's from the same routines, the uniform disk's from its value
-// routine (the derivatives' dual numbers carry it too, but not on the limb).
+// The near terms of the linear, quadratic, square-root and logarithmic laws by lines through the
+// lens, computed once for the value and the derivatives: the value function asks for the terms'
+// integrals (NearTermValues), which come with their derivatives here and are kept for the
+// gradient, whose driver asks for the terms at the same geometry (except for the tiniest sources,
+// which the two rescale differently). The integrals handed to the value are the value functions'
+// own numbers: the mu-weighted disk's, mu^p's and mu ln mu's from the same routines, the uniform
+// disk's from its value routine (the derivatives' dual numbers carry a value too, but not always
+// to the same last bit).
 class SharedNearTerms final : public NearTermValues {
  public:
   // The third term mu^p, or none; `exact_limb_ok` as by_lines.
@@ -224,13 +225,12 @@ double logarithm_excess(double u, double a, double disk_magnification) noexcept 
 // in v = mu^(alpha/2), where d(mu^alpha ln mu) = (2/alpha) v (2 ln v + 1) dv, split where the rim
 // of the concentric disk passes the lens (split_mu).
 double power_logarithm_excess(double u, double a, double alpha) noexcept {
-  const double exponent = 2 / alpha;
-  const double scale = 2 / alpha;
+  const double two_over_alpha = 2 / alpha;
   const auto integrand = [=](double v) {
-    const double mu = std::pow(v, exponent);
+    const double mu = std::pow(v, two_over_alpha);
     const double one_minus_mu_squared = (1 - mu) * (1 + mu);
     const double inner = uniform_disk_magnification_accurate(u, a * std::sqrt(one_minus_mu_squared));
-    return (one_minus_mu_squared * (inner - 1)) * ((scale * v) * (2 * std::log(v) + 1));
+    return (one_minus_mu_squared * (inner - 1)) * ((two_over_alpha * v) * (2 * std::log(v) + 1));
   };
   const double split = std::pow(split_mu(u, a), alpha * 0.5);
   if (u > 0 && split > 0 && split < 1) {
