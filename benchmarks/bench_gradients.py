@@ -1,18 +1,25 @@
-"""Cost of the laws' magnifications with their derivatives (models/law_gradients.hpp, through the
-test-only module) against the cost of the magnification alone, and their accuracy against the
-references of tests/law_gradient_reference.json.
+"""Cost of the laws' magnifications with their derivatives (the ufuncs obrivane.fspl.<law> and
+<law>_and_gradient) against the cost of the magnification alone, and the derivatives' accuracy
+(models/law_gradients.hpp, through the test-only module) against the references of
+tests/law_gradient_reference.json.
 
-    PYTHONPATH=build/dev python benchmarks/bench_gradients.py [--accuracy] [--repeats N]
+    PYTHONPATH=build/dev:python python benchmarks/bench_gradients.py [--accuracy] [--repeats N]
 
 1. Per law and region of s = u/rho (inside, about the limb 0.9 < s < 1.25, outside within four
-   radii, the far series beyond) and rho (0.01, 0.5, 30): the time of value and gradient over the
-   time of the value alone on the same 100 separations, one thread (min and median of the
-   repeats), and the gradient's own time per separation.
+   radii, the far series beyond) and rho (0.01, 0.5, 5, 30): the time of <law>_and_gradient over
+   the time of <law> on the same 200 separations, one thread (min and median of the repeats, the
+   two calls one after the other in each), and the gradient's own time per separation.
 2. With --accuracy: the worst error of each quantity per law and region, as the tests measure it
    (tests/models/test_law_gradients.py): derivatives in u and rho relative to the larger of their
    size and A/max(u, rho), derivatives in coefficients relative to the larger of their size and
    |A - 1|/100 beyond an absolute floor of 16 epsilon A.
 """
+
+import os
+
+# One worker thread, and NumPy's BLAS threads kept from spinning beside the timed calls.
+os.environ.setdefault("RAYON_NUM_THREADS", "1")
+os.environ.setdefault("OPENBLAS_NUM_THREADS", "1")
 
 import pathlib
 import statistics
@@ -22,7 +29,6 @@ import time
 HERE = pathlib.Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent / "tests" / "models"))
 
-import _obrivane_testing as testing  # noqa: E402
 
 LAWS = [
     ("uniform", 0, (0.0, 0.0)),
@@ -41,15 +47,22 @@ REGIONS = {
 }
 
 
-def ratios_and_times(arguments, repeats):
-    """Per repeat, the value's and the value-and-gradient's times, run one after the other so that
-    the machine's load weighs on both alike."""
+def ratios_and_times(name, u, rho, coefficients, repeats):
+    """Per repeat, the value's and the gradient's times, run one after the other so that the
+    machine's load weighs on both alike."""
+    from obrivane import fspl
+
+    value = getattr(fspl, name)
+    gradient = getattr(fspl, name + "_and_gradient")
+    # The first calls make what the laws keep (the power-2 law's rules for its exponent).
+    value(u, rho, *coefficients)
+    gradient(u, rho, *coefficients)
     ratios, times = [], []
     for _ in range(repeats):
         start = time.perf_counter()
-        testing.law_magnifications(*arguments)
+        value(u, rho, *coefficients)
         middle = time.perf_counter()
-        testing.law_gradients(*arguments)
+        gradient(u, rho, *coefficients)
         end = time.perf_counter()
         ratios.append((end - middle) / (middle - start))
         times.append(end - middle)
@@ -57,12 +70,15 @@ def ratios_and_times(arguments, repeats):
 
 
 def cost(repeats):
-    print("value+gradient time / value time (min, median of the repeats); gradient time per point")
-    for name, number, (first, second) in LAWS:
-        for rho in (0.01, 0.5, 30.0):
+    import numpy as np
+
+    print("gradient time / value time (min, median of the repeats); gradient time per point")
+    for name, _, coefficients in LAWS:
+        arguments = coefficients[: {"uniform": 0, "linear": 1}.get(name, 2)]
+        for rho in (0.01, 0.5, 5.0, 30.0):
             for where, (low, high) in REGIONS.items():
-                u = [rho * (low + (high - low) * (i + 0.5) / 100) for i in range(100)]
-                ratios, times = ratios_and_times((number, u, rho, first, second), repeats)
+                u = rho * (low + (high - low) * (np.arange(200) + 0.5) / 200)
+                ratios, times = ratios_and_times(name, u, rho, arguments, repeats)
                 print(
                     f"  {name:12} rho = {rho:<5} {where:24} ratio min {min(ratios):7.1f}"
                     f"  median {statistics.median(ratios):7.1f}"
