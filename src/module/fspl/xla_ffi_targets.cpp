@@ -27,6 +27,7 @@
 #include "module/fspl/gradient_kernels.hpp"
 #include "module/fspl/law_kernels.hpp"
 #include "parallel/parallel_map.hpp"
+#include "parallel/worker_pool.hpp"
 #include "xla/ffi/api/c_api.h"
 #endif
 
@@ -178,11 +179,18 @@ XLA_FFI_Error* handler(XLA_FFI_CallFrame* frame) noexcept {
       }
     }
     const std::size_t chunks = (n + elements_per_chunk - 1) / elements_per_chunk;
-    parallel::parallel_for(chunks, [&](std::size_t chunk) {
+    const auto run_chunk = [&](std::size_t chunk) {
       const std::size_t begin = chunk * elements_per_chunk;
       const std::size_t end = begin + elements_per_chunk < n ? begin + elements_per_chunk : n;
       evaluate_range<Kernel>(in, out, begin, end, std::make_index_sequence<inputs>());
-    });
+    };
+    // With a single worker nothing would run beside this thread: handing it the chunks would only
+    // add two thread switches.
+    if (parallel::pool_size() <= 1) {
+      for (std::size_t chunk = 0; chunk < chunks; ++chunk) run_chunk(chunk);
+    } else {
+      parallel::parallel_for(chunks, run_chunk);
+    }
     return nullptr;
   } catch (const std::bad_alloc&) {
     return make_error(api, XLA_FFI_Error_Code_RESOURCE_EXHAUSTED,
