@@ -3,6 +3,7 @@
 // from the chord sums G_T and G_S of F(m + h s) and s F(m + h s) against a chord weight.
 #pragma once
 
+#include <cmath>
 #include <span>
 
 #include "models/point_lens_along_line.hpp"
@@ -47,6 +48,15 @@ inline ChordSums chord_sums(double m, double h, std::span<const numeric::GaussNo
 inline LineSums outside_line(double u, double a, double m, double h, double t_squared,
                              const ChordSums& chord) noexcept {
   return {(a / m) * chord.plain, (a / u) * (h * chord.moment - ((a * a) * t_squared / m) * chord.plain)};
+}
+
+// The line at t of the lens well outside (u >= gauss_outside_ratio a), its chord sums from `rule`.
+inline LineSums well_outside_line(double u, double a, double t,
+                                  std::span<const numeric::GaussNode> rule) noexcept {
+  const double at = a * t;
+  const double m = std::sqrt((u - at) * (u + at));
+  const double h = a * std::sqrt((1 - t) * (1 + t));
+  return outside_line(u, a, m, h, t * t, chord_sums(m, h, rule));
 }
 
 // With the lens inside, m = u cos(theta): cos(theta) = m/u and u sin^2(theta) = (u - m)(u + m)/u,

@@ -176,10 +176,10 @@ class SharedNearTerms final : public NearTermValues {
   // limb by the route of any mu^p (p = 1, its value the mu-weighted disk's own).
   static DiskGradient mu_term(double u, double a) noexcept {
     if (!in_outer_band(u, a)) return mu_weighted_disk_gradient(u, a);
-    static const PowerTermRules rules(1);
+    static const PowerChordRules lower_rules(-1);
     const double magnification = mu_weighted_disk_magnification(u, a);
     const PowerDiskSlopes slopes =
-        power_weighted_disk_slopes(u, a, 1, magnification * (2.0 / 3), rules.lower_rules);
+        power_weighted_disk_slopes(u, a, 1, magnification * (2.0 / 3), lower_rules);
     return {magnification, 1.5 * slopes.d_u, 1.5 * slopes.d_radius};
   }
 

@@ -79,21 +79,11 @@ LineSums well_outside(double u, double a, const ChordRules& rules) noexcept {
             : numeric::gauss_log_legendre_32;
   // (1/2) ln(1 - t^2) X - (1/2) X_L = -(1/2) (w_L X + X_L), w_L = -ln(1 - t^2) the log rule's weight;
   // each part needs only its own chord sums.
-  LineSums sum;
-  for (const numeric::GaussNode& node : logged) {
-    const double t = node.abscissa;
-    const double m = std::sqrt((u - a * t) * (u + a * t));
-    const double h = a * std::sqrt((1 - t) * (1 + t));
-    sum += node.weight * slope_lines::outside_line(u, a, m, h, t * t, chord_sums(m, h, rules.plain));
-  }
-  for (const numeric::GaussNode& node : plain) {
-    const double t = node.abscissa;
-    const double m = std::sqrt((u - a * t) * (u + a * t));
-    const double h = a * std::sqrt((1 - t) * (1 + t));
-    sum += node.weight * slope_lines::outside_line(u, a, m, h, t * t, chord_sums(m, h, rules.logarithmic));
-  }
-  // Half the symmetric rules' sums, over t in [0, 1].
-  return (2 / (std::numbers::pi * a)) * (-0.25 * sum);
+  const LineSums with_log_weight = power_lines::well_outside(
+      a, logged, [&](double t) { return slope_lines::well_outside_line(u, a, t, rules.plain); });
+  const LineSums with_log_chords = power_lines::well_outside(
+      a, plain, [&](double t) { return slope_lines::well_outside_line(u, a, t, rules.logarithmic); });
+  return -0.5 * (with_log_weight + with_log_chords);
 }
 
 LineSums just_outside(double u, double a, const ChordRules& rules) noexcept {

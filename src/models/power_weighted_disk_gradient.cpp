@@ -36,10 +36,7 @@ PowerDiskSlopes power_weighted_disk_slopes(double u, double a, double p, double 
   LineSums integrals;
   if (u >= power_lines::gauss_outside_ratio * a) {
     integrals = power_lines::well_outside(a, lower_rules.outside_rule(a), [&](double t) {
-      const double at = a * t;
-      const double m = std::sqrt((u - at) * (u + at));
-      const double h = a * std::sqrt((1 - t) * (1 + t));
-      return slope_lines::outside_line(u, a, m, h, t * t, chord_sums(m, h, rule));
+      return slope_lines::well_outside_line(u, a, t, rule);
     });
   } else if (u > a) {
     const double beyond = u - a;
