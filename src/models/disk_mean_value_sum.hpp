@@ -68,7 +68,9 @@ MeanValueSum<Real> mean_value_sum(const Real& u, const Real& a, std::span<const 
   using std::sqrt;
   const std::size_t terms = std::min(weights.size(), disk_mean_value_terms);
   const auto [t, p, q, ratio] = mean_value_variables(u, a);
-  std::array<Real, detail::highest_mean_value_degree + 1> q_powers{};
+  // Only the powers the terms use are formed (and read): zeroing the whole array would cost more
+  // than the short series of a point far from the source.
+  std::array<Real, detail::highest_mean_value_degree + 1> q_powers;
   q_powers[0] = 1;
   for (std::size_t i = 1; i < 2 * terms; ++i) q_powers[i] = q_powers[i - 1] * q;
   // sum_k weight_k ratio^k H_k, nested from the smallest term.
