@@ -17,7 +17,9 @@
 #include <cstddef>
 #include <numbers>
 
+#include "models/chord_rules.hpp"
 #include "models/line_angles.hpp"
+#include "models/periodic_lines.hpp"
 #include "models/point_lens_along_line.hpp"
 #include "numeric/gauss_rules.hpp"
 
@@ -27,46 +29,58 @@ namespace {
 constexpr double pi = std::numbers::pi;
 constexpr double half_pi = std::numbers::pi / 2;
 
-template <const auto& ThetaRule, std::size_t Chords>
-double by_lines(double u, double a, const std::array<numeric::GaussNode, Chords>& chord_rule) noexcept {
+// h^2 times the chord integral of the line at `angle`.
+double line_integral(double u, double a, LineAngle angle) noexcept {
+  const double across = u * angle.sine;
+  // h^2 as a product: no cancellation near the tangent line.
+  const double h_squared = (a - across) * (a + across);
+  const double h = std::sqrt(h_squared);
+  const double m = u * angle.cosine;
+  double inner = 0;
+  for (const numeric::GaussNode& point : chebyshev_u_chord_rule(h)) {
+    inner += point.weight * point_lens_times_radius(m + h * point.abscissa);
+  }
+  return h_squared * inner;
+}
+
+template <const auto& ThetaRule>
+double by_lines(double u, double a) noexcept {
   constexpr std::size_t Lines = ThetaRule.size();
-  const auto& theta_rule = ThetaRule;
   const bool inside = u <= a;
+  // (2/a) integral / (2 pi a^2 / 3)
+  const double scale = 3 / (pi * (a * (a * a)));
+  if (inside) {
+    const std::size_t intervals = periodic_lines::intervals(u, a, Lines);
+    if (intervals != 0) {
+      return scale *
+             periodic_lines::integral(intervals, [&](LineAngle angle) { return line_integral(u, a, angle); });
+    }
+  }
   const double theta_max = inside ? half_pi : std::asin(a / u);
   const double half_range = theta_max * 0.5;
   double outer = 0;
   for (std::size_t i = 0; i < Lines; ++i) {
-    const numeric::GaussNode& line = theta_rule[i];
+    const numeric::GaussNode& line = ThetaRule[i];
     const double theta = half_range + half_range * line.abscissa;
     // With the lens inside the angles are the rule's own, their sines and cosines made once.
     const LineAngle angle =
         inside ? quarter_circle_angles<ThetaRule>()[i] : LineAngle{std::sin(theta), std::cos(theta)};
-    const double across = u * angle.sine;
-    // h^2 as a product: no cancellation near the tangent line.
-    const double h_squared = (a - across) * (a + across);
-    const double h = std::sqrt(h_squared);
-    const double m = u * angle.cosine;
-    double inner = 0;
-    for (const numeric::GaussNode& point : chord_rule) {
-      inner += point.weight * point_lens_times_radius(m + h * point.abscissa);
-    }
-    outer += line.weight * (h_squared * inner);
+    outer += line.weight * line_integral(u, a, angle);
   }
-  // (2/a) half_range outer / (2 pi a^2 / 3)
-  return ((3 * half_range) * outer) / (pi * (a * (a * a)));
+  return scale * (outer * half_range);
 }
 
 }  // namespace
 
 double mu_weighted_disk_magnification(double u, double a) noexcept {
-  // Node counts that reach rounding level (checked against far larger rules) for every u up to
-  // four radii, by the largest radius of each band.
-  if (a <= 0.01) return by_lines<numeric::gauss_legendre_10>(u, a, numeric::gauss_chebyshev_u_4);
-  if (a <= 0.1) return by_lines<numeric::gauss_legendre_12>(u, a, numeric::gauss_chebyshev_u_6);
-  if (a <= 0.3) return by_lines<numeric::gauss_legendre_12>(u, a, numeric::gauss_chebyshev_u_8);
-  if (a <= 1) return by_lines<numeric::gauss_legendre_16>(u, a, numeric::gauss_chebyshev_u_12);
-  if (a <= 3) return by_lines<numeric::gauss_legendre_24>(u, a, numeric::gauss_chebyshev_u_28);
-  return by_lines<numeric::gauss_legendre_32>(u, a, numeric::gauss_chebyshev_u_80);
+  // Lines by the band of the radius and chord nodes by each line's half-length (chord_rules.hpp):
+  // counts that reach rounding level (checked against far larger rules) for every u up to four
+  // radii, at the largest radius of each band.
+  if (a <= 0.01) return by_lines<numeric::gauss_legendre_10>(u, a);
+  if (a <= 0.3) return by_lines<numeric::gauss_legendre_12>(u, a);
+  if (a <= 1) return by_lines<numeric::gauss_legendre_16>(u, a);
+  if (a <= 3) return by_lines<numeric::gauss_legendre_24>(u, a);
+  return by_lines<numeric::gauss_legendre_32>(u, a);
 }
 
 }  // namespace obrivane::models

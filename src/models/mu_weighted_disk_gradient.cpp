@@ -23,8 +23,10 @@
 #include <limits>
 #include <numbers>
 
+#include "models/chord_rules.hpp"
 #include "models/line_angles.hpp"
 #include "models/mu_weighted_disk.hpp"
+#include "models/periodic_lines.hpp"
 #include "models/point_lens_along_line.hpp"
 #include "numeric/gauss_rules.hpp"
 
@@ -34,54 +36,87 @@ namespace {
 constexpr double pi = std::numbers::pi;
 constexpr double half_pi = std::numbers::pi / 2;
 
+// The line at `angle`: h^2 times the chord integral of the value (unless `with_value` is false),
+// and the chord integrals of T_-1 and of its first moment.
+struct LineSums {
+  double value, inverse, moment;
+};
+
+LineSums line_sums(double u, double a, LineAngle angle, bool with_value) noexcept {
+  const double across = u * angle.sine;
+  const double h_squared = (a - across) * (a + across);
+  const double h = std::sqrt(h_squared);
+  const double m = u * angle.cosine;
+  double chord_u = 0;
+  if (with_value) {
+    for (const numeric::GaussNode& point : chebyshev_u_chord_rule(h)) {
+      chord_u += point.weight * point_lens_times_radius(m + h * point.abscissa);
+    }
+  }
+  double chord_t = 0;
+  double chord_s = 0;
+  for (const numeric::GaussNode& point : chebyshev_t_chord_rule(h)) {
+    const double f = point.weight * point_lens_times_radius(m + h * point.abscissa);
+    chord_t += f;
+    chord_s += point.abscissa * f;
+  }
+  return {h_squared * chord_u, chord_t, (h * angle.cosine) * chord_s - (across * angle.sine) * chord_t};
+}
+
 // With `given` the magnification (NaN for none, when the value's own rule is also the
-// derivatives'), the value rule is not summed.
-template <const auto& ThetaRule, std::size_t Chords>
-DiskGradient by_lines(double u, double a, const std::array<numeric::GaussNode, Chords>& value_rule,
-                      const std::array<numeric::GaussNode, Chords>& inverse_rule, double given) noexcept {
+// derivatives'), the value rule is not summed. The lines are those of the magnification
+// (mu_weighted_disk.cpp): the periodic rule where it is shorter, else Gauss-Legendre.
+template <const auto& ThetaRule>
+DiskGradient by_lines(double u, double a, double given) noexcept {
   const bool with_value = std::isnan(given);
   const bool inside = u <= a;
-  const double theta_max = inside ? half_pi : std::asin(a / u);
-  const double half_range = theta_max * 0.5;
+  const std::size_t intervals = inside ? periodic_lines::intervals(u, a, ThetaRule.size()) : 0;
+  // The three angle integrals over [0, theta*].
   double value = 0;
   double inverse = 0;
   double moment = 0;
-  for (std::size_t i = 0; i < ThetaRule.size(); ++i) {
-    const numeric::GaussNode& line = ThetaRule[i];
-    const double theta = half_range + half_range * line.abscissa;
-    // With the lens inside the angles are the rule's own.
-    const LineAngle angle =
-        inside ? quarter_circle_angles<ThetaRule>()[i] : LineAngle{std::sin(theta), std::cos(theta)};
-    const double sin_theta = angle.sine;
-    const double across = u * sin_theta;
-    const double h_squared = (a - across) * (a + across);
-    const double h = std::sqrt(h_squared);
-    const double cos_theta = angle.cosine;
-    const double m = u * cos_theta;
-    double chord_u = 0;
+  if (intervals != 0) {
+    // The value on the magnification's own lines; the derivatives' integrands carry
+    // sin^2(theta), which grows on the strip like exp(2 eta): one interval more covers it.
     if (with_value) {
-      for (const numeric::GaussNode& point : value_rule) {
-        chord_u += point.weight * point_lens_times_radius(m + h * point.abscissa);
-      }
+      value = periodic_lines::integral(intervals,
+                                       [&](LineAngle angle) { return line_sums(u, a, angle, true).value; });
     }
-    double chord_t = 0;
-    double chord_s = 0;
-    for (const numeric::GaussNode& point : inverse_rule) {
-      const double f = point.weight * point_lens_times_radius(m + h * point.abscissa);
-      chord_t += f;
-      chord_s += point.abscissa * f;
+    const std::size_t finer = intervals + 1;
+    const double step = half_pi / static_cast<double>(finer);
+    for (std::size_t j = 0; j <= finer; ++j) {
+      const LineSums line = line_sums(u, a, periodic_lines::angle(finer, j), false);
+      const double weight = j == 0 || j == finer ? 0.5 : 1.0;
+      inverse += weight * line.inverse;
+      moment += weight * line.moment;
     }
-    value += line.weight * (h_squared * chord_u);
-    inverse += line.weight * chord_t;
-    moment += line.weight * ((h * cos_theta) * chord_s - (across * sin_theta) * chord_t);
+    inverse *= step;
+    moment *= step;
+  } else {
+    const double theta_max = inside ? half_pi : std::asin(a / u);
+    const double half_range = theta_max * 0.5;
+    for (std::size_t i = 0; i < ThetaRule.size(); ++i) {
+      const numeric::GaussNode& node = ThetaRule[i];
+      const double theta = half_range + half_range * node.abscissa;
+      // With the lens inside the angles are the rule's own.
+      const LineAngle angle =
+          inside ? quarter_circle_angles<ThetaRule>()[i] : LineAngle{std::sin(theta), std::cos(theta)};
+      const LineSums line = line_sums(u, a, angle, with_value);
+      value += node.weight * line.value;
+      inverse += node.weight * line.inverse;
+      moment += node.weight * line.moment;
+    }
+    value = value * half_range;
+    inverse *= half_range;
+    moment *= half_range;
   }
-  // T_1 = (2/a) half_range value / (pi a^2), the magnification 3 T_1 / 2 (mu_weighted_disk.cpp);
-  // T_-1 = 2a half_range inverse / (pi a^2); dT_1/du = 2a half_range moment / (pi a^4).
+  // T_1 = (2/a) value / (pi a^2), the magnification 3 T_1 / 2 (mu_weighted_disk.cpp);
+  // T_-1 = 2a inverse / (pi a^2); dT_1/du = 2a moment / (pi a^4).
   const double area = pi * (a * a);
-  const double magnification = with_value ? ((3 * half_range) * value) / (pi * (a * (a * a))) : given;
+  const double magnification = with_value ? (3 / (pi * (a * (a * a)))) * value : given;
   const double t_one = magnification * (2.0 / 3);
-  const double t_inverse = ((2 * a) * (half_range * inverse)) / area;
-  const double d_u = ((2 * a) * (half_range * moment)) / (area * (a * a));
+  const double t_inverse = ((2 * a) * inverse) / area;
+  const double d_u = ((2 * a) * moment) / (area * (a * a));
   const double d_radius = (t_inverse - 3 * t_one) / a;
   return {magnification, 1.5 * d_u, 1.5 * d_radius};
 }
@@ -92,14 +127,12 @@ DiskGradient mu_weighted_disk_gradient(double u, double a) noexcept {
   // The node counts of mu_weighted_disk.cpp.
   using namespace numeric;
   constexpr double none = std::numeric_limits<double>::quiet_NaN();
-  if (a <= 0.01) return by_lines<gauss_legendre_10>(u, a, gauss_chebyshev_u_4, gauss_chebyshev_t_4, none);
-  if (a <= 0.1) return by_lines<gauss_legendre_12>(u, a, gauss_chebyshev_u_6, gauss_chebyshev_t_6, none);
-  if (a <= 0.3) return by_lines<gauss_legendre_12>(u, a, gauss_chebyshev_u_8, gauss_chebyshev_t_8, none);
-  if (a <= 1) return by_lines<gauss_legendre_16>(u, a, gauss_chebyshev_u_12, gauss_chebyshev_t_12, none);
-  if (a <= 3) return by_lines<gauss_legendre_24>(u, a, gauss_chebyshev_u_28, gauss_chebyshev_t_28, none);
+  if (a <= 0.01) return by_lines<gauss_legendre_10>(u, a, none);
+  if (a <= 0.3) return by_lines<gauss_legendre_12>(u, a, none);
+  if (a <= 1) return by_lines<gauss_legendre_16>(u, a, none);
+  if (a <= 3) return by_lines<gauss_legendre_24>(u, a, none);
   // The magnification keeps its own 32 points in theta, and the derivatives take it.
-  return by_lines<gauss_legendre_40>(u, a, gauss_chebyshev_u_80, gauss_chebyshev_t_80,
-                                     mu_weighted_disk_magnification(u, a));
+  return by_lines<gauss_legendre_40>(u, a, mu_weighted_disk_magnification(u, a));
 }
 
 }  // namespace obrivane::models
