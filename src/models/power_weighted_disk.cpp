@@ -186,9 +186,8 @@ double log_weighted_disk_integral(double u, double a) noexcept {
       const double m = std::sqrt((u - at) * (u + at));
       return (a / m) * chord_sum(m, a * std::sqrt((1 - t) * (1 + t)), chord_rule);
     };
-    double sum = 0;
-    for (const numeric::GaussNode& node : logged) sum += node.weight * line(node.abscissa, chebyshev);
-    for (const numeric::GaussNode& node : plain) sum += node.weight * line(node.abscissa, logarithmic);
+    const double sum = power_lines::even_sum(logged, [&](double t) { return line(t, chebyshev); }) +
+                       power_lines::even_sum(plain, [&](double t) { return line(t, logarithmic); });
     return (2 / (pi * a)) * (-0.25 * sum);
   }
   if (u > a) return log_just_outside(u, a, chebyshev, logarithmic);

@@ -150,6 +150,19 @@ auto just_outside(double u, double a, double e, std::span<const numeric::GaussNo
   return (2 / (std::numbers::pi * a)) * integral;
 }
 
+// The sum over a rule symmetric about 0 of weight * line(abscissa) for a line even in its
+// argument: each pair of nodes +-x is one line, taken once at x with twice the weight.
+template <class Line>
+auto even_sum(std::span<const numeric::GaussNode> rule, Line&& line) noexcept -> decltype(line(0.0)) {
+  using Value = decltype(line(0.0));
+  Value sum{};
+  for (const numeric::GaussNode& node : rule) {
+    if (node.abscissa < 0) continue;
+    sum += (node.abscissa > 0 ? 2 * node.weight : node.weight) * line(node.abscissa);
+  }
+  return sum;
+}
+
 // The lens well outside (u >= gauss_outside_ratio a): theta = asin((a/u) t), h = a sqrt(1 - t^2),
 // dtheta = (a/m) dt, m = u cos(theta). line(t) is the integrand in t without its factor
 // (1 - t^2)^(e/2), which `rule` (symmetric, of that weight) carries; the integrand is even in t,
@@ -158,10 +171,7 @@ auto just_outside(double u, double a, double e, std::span<const numeric::GaussNo
 template <class Line>
 auto well_outside(double a, std::span<const numeric::GaussNode> rule, Line&& line) noexcept
     -> decltype(line(0.0)) {
-  using Value = decltype(line(0.0));
-  Value sum{};
-  for (const numeric::GaussNode& node : rule) sum += node.weight * line(node.abscissa);
-  return (2 / (std::numbers::pi * a)) * (sum * 0.5);
+  return (2 / (std::numbers::pi * a)) * (even_sum(rule, line) * 0.5);
 }
 
 }  // namespace obrivane::models::power_lines
