@@ -125,14 +125,17 @@ PowerDiskSlopes log_weighted_disk_slopes(double u, double a, double value, const
   } else if (u > a) {
     integrals = just_outside(u, a, rules);
   } else {
-    integrals = power_lines::over_lines(u, a, [&](double m, double h) {
-      const double log_q = std::log(h / a);
-      const ChordSums plain = chord_sums(m, h, rules.plain);
-      const ChordSums logged = chord_sums(m, h, rules.logarithmic);
-      return LineSums{log_q * plain.plain - 0.5 * logged.plain,
-                      log_q * slope_lines::inside_slope(u, m, h, plain) -
-                          0.5 * slope_lines::inside_slope(u, m, h, logged)};
-    });
+    integrals = power_lines::over_lines(
+        u, a,
+        [&](double m, double h) {
+          const double log_q = std::log(h / a);
+          const ChordSums plain = chord_sums(m, h, rules.plain);
+          const ChordSums logged = chord_sums(m, h, rules.logarithmic);
+          return LineSums{log_q * plain.plain - 0.5 * logged.plain,
+                          log_q * slope_lines::inside_slope(u, m, h, plain) -
+                              0.5 * slope_lines::inside_slope(u, m, h, logged)};
+        },
+        1);
   }
   // T_1 and its derivatives from the mu-weighted disk's magnification (T_1 = 2/3 of it).
   constexpr double mu_flux = 2.0 / 3;

@@ -28,6 +28,9 @@
 #include "models/mu_weighted_disk.hpp"
 #include "models/periodic_lines.hpp"
 #include "models/point_lens_along_line.hpp"
+#include "models/power_weighted_disk.hpp"
+#include "models/power_weighted_disk_gradient.hpp"
+#include "models/power_weighted_lines.hpp"
 #include "numeric/gauss_rules.hpp"
 
 namespace obrivane::models {
@@ -124,6 +127,15 @@ DiskGradient by_lines(double u, double a, double given) noexcept {
 }  // namespace
 
 DiskGradient mu_weighted_disk_gradient(double u, double a) noexcept {
+  if (u >= power_lines::gauss_outside_ratio * a && a <= largest_radius_by_lines) {
+    // Well outside the magnification takes the lines in t (mu_weighted_disk.cpp), and the
+    // derivatives those of the mu^p disk at p = 1, whose chord weight is (1 - s^2)^(-1/2).
+    static const PowerChordRules inverse_rules(-1);
+    const double magnification = mu_weighted_disk_magnification(u, a);
+    const double t_one = magnification * (2.0 / 3);
+    const PowerDiskSlopes slopes = power_weighted_disk_slopes(u, a, 1, t_one, inverse_rules);
+    return {magnification, 1.5 * slopes.d_u, 1.5 * slopes.d_radius};
+  }
   // The node counts of mu_weighted_disk.cpp.
   using namespace numeric;
   constexpr double none = std::numeric_limits<double>::quiet_NaN();

@@ -23,8 +23,7 @@
 
 namespace obrivane::models::periodic_lines {
 
-// The rule has k intervals over [0, pi/2], k + 1 lines theta_j = j pi / (2k); the tables go up to
-// most_intervals, and the rule chosen to one fewer (derivatives take one interval more).
+// The rule has k intervals over [0, pi/2], k + 1 lines theta_j = j pi / (2k); at most this many.
 inline constexpr std::size_t most_intervals = 16;
 
 // The aliasing error is about exp(-4 k eta) times the size of the integrand on the strip about
@@ -36,15 +35,26 @@ inline constexpr std::size_t most_intervals = 16;
 inline constexpr double decay_exponent = 40;
 inline constexpr double largest_radius = 3;
 
-// The number of intervals for the lens at u <= a, or 0 when the Gauss rule of `gauss_lines`
-// lines is as short.
-inline std::size_t intervals(double u, double a, std::size_t gauss_lines) noexcept {
-  // At the centre the integrand is constant in theta: one interval, the two lines being equal.
+// Whether the angle integrand also carries a power of h that is not analytic in h^2, (h/a)^e for
+// the disk weighted by mu^p: it is singular where h^2 = a^2 - u^2 sin^2(theta) vanishes,
+// theta = pi/2 +- i acosh(a/u), often nearer the axis than the chord's singularities.
+enum class PowerOfH { analytic, singular };
+
+// The number of intervals for the lens at u < a, or 0 when the Gauss rule of `gauss_lines` lines
+// is as short; at most most_intervals - 1, so that integrands carrying sin^2(theta), which grows on
+// the strip like exp(2 eta) (the derivatives in u), can take one interval more.
+inline std::size_t intervals(double u, double a, std::size_t gauss_lines,
+                             PowerOfH power = PowerOfH::analytic) noexcept {
   if (a > largest_radius) return 0;
+  // At the centre the integrand is constant in theta: one interval, the two lines being equal.
   if (u == 0) return 1;
-  const double eta = std::asinh(((a - u) * (a + u) + 4) / (4 * u));
-  const double exponent = decay_exponent + (a < 1 ? -2 * std::log(a) : 0.0);
-  const double needed = std::ceil(exponent / (4 * eta));
+  // Each singularity with its own size on the strip: the chord's where |m| reaches 2 (above),
+  // that of the power of h where |m| is at most a, as on the axis.
+  const double chord_eta = std::asinh(((a - u) * (a + u) + 4) / (4 * u));
+  const double chord_exponent = decay_exponent + (a < 1 ? -2 * std::log(a) : 0.0);
+  double needed = std::ceil(chord_exponent / (4 * chord_eta));
+  if (power == PowerOfH::singular)
+    needed = std::max(needed, std::ceil(decay_exponent / (4 * std::acosh(a / u))));
   if (!(needed + 1 < static_cast<double>(gauss_lines)) || needed >= static_cast<double>(most_intervals))
     return 0;
   return std::max<std::size_t>(1, static_cast<std::size_t>(needed));

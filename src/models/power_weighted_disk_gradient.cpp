@@ -47,13 +47,16 @@ PowerDiskSlopes power_weighted_disk_slopes(double u, double a, double p, double 
       return slope_lines::outside_line(u, a, m, h, t * t, chord_sums(m, h, rule));
     });
   } else {
-    integrals = power_lines::over_lines(u, a, [&](double m, double h) {
-      const double q = h / a;
-      // The quadratic and square-root laws' exponents without pow.
-      const double power = e == 1 ? q : e == -0.5 ? 1 / std::sqrt(q) : std::pow(q, e);
-      const ChordSums chord = chord_sums(m, h, rule);
-      return LineSums{power * chord.plain, power * slope_lines::inside_slope(u, m, h, chord)};
-    });
+    integrals = power_lines::over_lines(
+        u, a,
+        [&](double m, double h) {
+          const double q = h / a;
+          // The quadratic and square-root laws' exponents without pow.
+          const double power = e == 1 ? q : e == -0.5 ? 1 / std::sqrt(q) : std::pow(q, e);
+          const ChordSums chord = chord_sums(m, h, rule);
+          return LineSums{power * chord.plain, power * slope_lines::inside_slope(u, m, h, chord)};
+        },
+        1);
   }
   return {(p / (a * a)) * integrals.slope, (p * integrals.lower - (p + 2) * value) / a};
 }

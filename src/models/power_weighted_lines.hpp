@@ -15,10 +15,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <numbers>
 #include <span>
 
 #include "models/line_angles.hpp"
+#include "models/periodic_lines.hpp"
 #include "numeric/gauss_rules.hpp"
 
 namespace obrivane::models::power_lines {
@@ -59,13 +61,29 @@ void graded_panels(double start, double end, Panel&& panel) noexcept {
 // (h/a)^e, for the lens inside (u <= a). With the angle measured from the perpendicular,
 // psi = pi/2 - theta, m = u sin(psi) and h^2 = (a - u)(a + u) + m^2 is formed without
 // cancellation where it is smallest.
+//
+// Well inside a disk of up to three radii the periodic trapezoidal rule (periodic_lines.hpp) takes
+// over wherever it needs fewer lines than the Gauss rule, its error set by the nearer of the
+// chord's singularities and those of (h/a)^e; `extra_intervals` (1 for the derivatives in u,
+// whose integrands carry sin^2(theta)) are added to its count.
 template <class Line>
-auto over_lines(double u, double a, Line&& line) noexcept -> decltype(line(0.0, 0.0)) {
+auto over_lines(double u, double a, Line&& line, std::size_t extra_intervals = 0) noexcept
+    -> decltype(line(0.0, 0.0)) {
   using Value = decltype(line(0.0, 0.0));
   constexpr double half_pi = std::numbers::pi / 2;
   const double scale = 2 / (std::numbers::pi * a);
   Value integral{};
-  if (u <= gauss_inside_ratio * a) {
+  const std::size_t periodic =
+      u < gauss_inside_ratio * a
+          ? periodic_lines::intervals(u, a, a <= 3 ? 24 : 32, periodic_lines::PowerOfH::singular)
+          : 0;
+  if (periodic != 0) {
+    const double inside = (a - u) * (a + u);
+    integral = periodic_lines::integral(periodic + extra_intervals, [&](LineAngle angle) {
+      const double along = u * angle.cosine;
+      return line(along, std::sqrt(inside + along * along));
+    });
+  } else if (u <= gauss_inside_ratio * a) {
     // Well inside, the nearest singularities of (h/a)^e, psi = +-i acosh(a/u), lie far enough
     // from [0, pi/2] for a Gauss-Legendre rule.
     const double inside = (a - u) * (a + u);
