@@ -94,10 +94,11 @@ bool all_finite(std::initializer_list<double> values) noexcept {
 }
 
 // `near(u, a)` gives the magnification times the flux for a source within four radii, up to
-// largest_radius_by_lines; beyond it the brightness I(mu) of the whole law gives the excess.
-template <class Near, class Brightness>
-double law_magnification(double u, double rho, const LawSummary& law, Near&& near, LimbProfile profile,
-                         const Brightness& brightness) noexcept {
+// largest_radius_by_lines; beyond it `large(u, rho)` gives the excess times the flux
+// (large_source.hpp).
+template <class Near, class Large>
+double law_magnification(double u, double rho, const LawSummary& law, Near&& near,
+                         const Large& large) noexcept {
   if (!(u >= 0) || !(rho > 0) || !(rho < infinity)) return quiet_nan;
   if (!std::isfinite(law.moments[0])) return quiet_nan;
   if (u == infinity || rho > indistinguishable_source_radius) return 1;
@@ -115,7 +116,7 @@ double law_magnification(double u, double rho, const LawSummary& law, Near&& nea
     return bounded(law_magnification_far(u, rho, law.far, law.scale));
   }
   if (rho > largest_radius_by_lines) {
-    return bounded(1 + large_source_excess(u, rho, profile, brightness) / law.moments[0]);
+    return bounded(1 + large(u, rho) / law.moments[0]);
   }
   if (rho < small_source_scale) {
     return ((near((u / rho) * small_source_scale, small_source_scale) / law.moments[0]) *
@@ -138,6 +139,11 @@ double power_term(double u, double a, double p, const PowerChordRules& chords) n
 
 const PowerChordRules& square_chords() noexcept {
   static const PowerChordRules rules(2);
+  return rules;
+}
+
+const large_source::PowerRayRules& root_ray_rules() noexcept {
+  static const large_source::PowerRayRules rules(0.5);
   return rules;
 }
 
@@ -164,7 +170,9 @@ double uniform_law_magnification(double u, double rho) noexcept {
   static constexpr LawSummary uniform{uniform_moments, far_weights(uniform_moments), 1, true};
   return law_magnification(
       u, rho, uniform, [](double u_near, double a) { return uniform_disk_magnification_accurate(u_near, a); },
-      LimbProfile::constant, [](double) { return 1.0; });
+      [](double u_large, double rho_large) {
+        return large_source_excess(u_large, rho_large, LimbProfile::constant, [](double) { return 1.0; });
+      });
 }
 
 namespace {
@@ -206,7 +214,10 @@ double linear_law_magnification_from(double u, double rho, double u1, NearTermVa
         const std::array<double, 3> near = terms.near_terms(u_near, a);
         return edge * near[0] + (u1 * (2.0 / 3)) * near[1];
       },
-      LimbProfile::polynomial, [edge, u1](double mu) { return edge + u1 * mu; });
+      [edge, u1](double u_large, double rho_large) {
+        return large_source_excess(u_large, rho_large, LimbProfile::polynomial,
+                                   [edge, u1](double mu) { return edge + u1 * mu; });
+      });
 }
 
 double quadratic_law_magnification(double u, double rho, double a, double b) noexcept {
@@ -233,7 +244,10 @@ double quadratic_law_magnification_from(double u, double rho, double a, double b
         const std::array<double, 3> near = terms.near_terms(u_near, radius);
         return (edge * near[0] + ((a + 2 * b) * (2.0 / 3)) * near[1]) - b * near[2];
       },
-      LimbProfile::polynomial, [edge, a, b](double mu) { return edge + ((a + 2 * b) - b * mu) * mu; });
+      [edge, a, b](double u_large, double rho_large) {
+        return large_source_excess(u_large, rho_large, LimbProfile::polynomial,
+                                   [edge, a, b](double mu) { return edge + ((a + 2 * b) - b * mu) * mu; });
+      });
 }
 
 double square_root_law_magnification(double u, double rho, double c, double d) noexcept {
@@ -260,7 +274,12 @@ double square_root_law_magnification_from(double u, double rho, double c, double
         const std::array<double, 3> near = terms.near_terms(u_near, radius);
         return (edge * near[0] + (c * (2.0 / 3)) * near[1]) + d * near[2];
       },
-      LimbProfile::singular, [edge, c, d](double mu) { return edge + c * mu + d * std::sqrt(mu); });
+      [edge, c, d](double u_large, double rho_large) {
+        // sqrt(mu) by the Gauss-Jacobi rules of its limb singularity, the rest as a polynomial.
+        return large_source_excess(
+            u_large, rho_large, [edge, c, d](double mu) { return edge + c * mu + d * std::sqrt(mu); },
+            [edge, c](double mu) { return edge + c * mu; }, LimbPowerTerm{d, &root_ray_rules()});
+      });
 }
 
 double logarithmic_law_magnification(double u, double rho, double e, double f) noexcept {
@@ -286,9 +305,12 @@ double logarithmic_law_magnification_from(double u, double rho, double e, double
         const std::array<double, 3> near = terms.near_terms(u_near, radius);
         return (edge * near[0] + (e * (2.0 / 3)) * near[1]) - f * near[2];
       },
-      // mu ln mu -> 0 at the limb.
-      LimbProfile::singular,
-      [edge, e, f](double mu) { return edge + (e - (mu > 0 ? f * std::log(mu) : 0.0)) * mu; });
+      [edge, e, f](double u_large, double rho_large) {
+        // mu ln mu -> 0 at the limb.
+        return large_source_excess(u_large, rho_large, LimbProfile::singular, [edge, e, f](double mu) {
+          return edge + (e - (mu > 0 ? f * std::log(mu) : 0.0)) * mu;
+        });
+      });
 }
 
 const PowerLawRules::Exponent& PowerLawRules::rules(double alpha) noexcept {
@@ -296,6 +318,7 @@ const PowerLawRules::Exponent& PowerLawRules::rules(double alpha) noexcept {
     if (exponents_[i].alpha == alpha) return exponents_[i];
   }
   has_lower_[next_] = false;
+  has_rays_[next_] = false;
   Exponent& slot = exponents_[next_];
   next_ = (next_ + 1) % slots;
   used_ = std::min(used_ + 1, slots);
@@ -315,6 +338,16 @@ const PowerChordRules& PowerLawRules::lower_rules(double alpha) noexcept {
   return lower_[slot];
 }
 
+const large_source::PowerRayRules& PowerLawRules::ray_rules(double alpha) noexcept {
+  const Exponent& exponent = rules(alpha);
+  const auto slot = static_cast<std::size_t>(&exponent - exponents_.data());
+  if (!has_rays_[slot]) {
+    rays_[slot] = large_source::PowerRayRules(alpha);
+    has_rays_[slot] = true;
+  }
+  return rays_[slot];
+}
+
 double power2_law_magnification(double u, double rho, double c, double alpha, PowerLawRules& rules) noexcept {
   if (!all_finite({c, alpha}) || !(alpha >= 0)) return quiet_nan;
   if (alpha == 0) return uniform_law_magnification(u, rho);
@@ -324,15 +357,23 @@ double power2_law_magnification(double u, double rho, double c, double alpha, Po
   thread_local LastSummary<2> last;
   const LawSummary& law = last.of(
       {c, alpha}, [&] { return summarise<2>({edge, c}, {&uniform_moments, &exponent.moments}, edge >= 0); });
-  // An integer exponent makes mu^alpha a polynomial in mu.
-  const LimbProfile profile = alpha == std::floor(alpha) ? LimbProfile::polynomial : LimbProfile::singular;
   return law_magnification(
       u, rho, law,
       [edge, c, alpha, &exponent](double u_near, double radius) {
         const double uniform = uniform_disk_magnification_accurate(u_near, radius);
         return edge * uniform + c * power_term(u_near, radius, alpha, exponent.chords);
       },
-      profile, [edge, c, alpha](double mu) { return edge + c * std::pow(mu, alpha); });
+      [edge, c, alpha, &rules](double u_large, double rho_large) {
+        const auto brightness = [edge, c, alpha](double mu) { return edge + c * std::pow(mu, alpha); };
+        // An integer exponent makes mu^alpha a polynomial in mu; any other takes the Gauss-Jacobi
+        // rules of its limb singularity.
+        if (alpha == std::floor(alpha)) {
+          return large_source_excess(u_large, rho_large, LimbProfile::polynomial, brightness);
+        }
+        return large_source_excess(
+            u_large, rho_large, brightness, [edge](double) { return edge; },
+            LimbPowerTerm{c, &rules.ray_rules(alpha)});
+      });
 }
 
 double linear_law_flux(double u1) noexcept { return 1 - u1 / 3; }

@@ -13,6 +13,7 @@
 #include <cstddef>
 
 #include "models/disk_mean_value_series.hpp"
+#include "models/large_source_rules.hpp"
 #include "models/power_weighted_disk.hpp"
 
 namespace obrivane::models {
@@ -82,11 +83,17 @@ class PowerLawRules {
   // use for each exponent kept.
   const PowerChordRules& lower_rules(double alpha) noexcept;
 
+  // The ray rules of mu^alpha for sources larger than largest_radius_by_lines
+  // (large_source_rules.hpp), made on first use for each exponent kept.
+  const large_source::PowerRayRules& ray_rules(double alpha) noexcept;
+
  private:
   static constexpr std::size_t slots = 4;
   std::array<Exponent, slots> exponents_{};
   std::array<PowerChordRules, slots> lower_{};
   std::array<bool, slots> has_lower_{};
+  std::array<large_source::PowerRayRules, slots> rays_{};
+  std::array<bool, slots> has_rays_{};
   std::size_t used_ = 0;
   std::size_t next_ = 0;
 };

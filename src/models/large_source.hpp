@@ -72,40 +72,64 @@ inline constexpr double middle_distance = 2;
 // so the near-singularity of m at h ~ q, inside the first panel, costs far less than that.
 inline constexpr double smallest_tangent_scale = 1e-5;
 
-// integral over the ray from max(0, s_1) to s_2 of g(s) (I(mu(s)) - reference) ds.
-template <std::size_t N, class Brightness>
-double ray_excess(double s_1, double s_2, double reference, double inverse_rho,
-                  const std::array<RayNode, N>& rule, const Brightness& brightness) noexcept {
+// A ray from max(0, s_1) to s_2 in its variable t = sqrt(tau - tau_1), from t_start to t_start + span.
+struct RayPath {
+  double s_1, s_2;
+  double start_tau, t_start, span;
+};
+
+inline RayPath ray_path(double s_1, double s_2) noexcept {
   const double end_tau = std::asinh(0.5 * s_2);
   const double start_tau = std::asinh(0.5 * s_1);
   const double t_start = s_1 < 0 ? std::sqrt(-start_tau) : 0.0;
   const double t_end = std::sqrt(end_tau - start_tau);
-  const double span = t_end - t_start;
+  return {s_1, s_2, start_tau, t_start, t_end - t_start};
+}
+
+// integral over the ray from max(0, s_1) to s_2 of g(s) (I(mu(s)) - reference) ds.
+template <std::size_t N, class Brightness>
+double ray_excess(const RayPath& ray, double reference, double inverse_rho,
+                  const std::array<RayNode, N>& rule, const Brightness& brightness) noexcept {
   // The exponentials first, then the rest in a loop free of calls, which the compiler may run on
   // pairs of nodes (the same operations in the same order, so the same bits).
-  std::array<double, N> t{};
-  std::array<double, N> decay{};  // exp(-tau)
+  std::array<double, N> t;
+  std::array<double, N> decay;  // exp(-tau)
   for (std::size_t i = 0; i < N; ++i) {
-    t[i] = t_start + span * rule[i].position;
-    decay[i] = std::exp(-(start_tau + t[i] * t[i]));
+    t[i] = ray.t_start + ray.span * rule[i].position;
+    decay[i] = std::exp(-(ray.start_tau + t[i] * t[i]));
   }
   double sum = 0;
   for (std::size_t i = 0; i < N; ++i) {
     const double s = 1 / decay[i] - decay[i];
-    const double mu_squared = ((s_2 - s) * (s - s_1)) * (inverse_rho * inverse_rho);
+    const double mu_squared = ((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho);
     const double mu = std::sqrt(std::max(mu_squared, 0.0));
     // g ds = 2 exp(-2 tau) d tau, d tau = 2 t dt.
     sum += rule[i].weight * ((decay[i] * decay[i]) * t[i]) * (brightness(mu) - reference);
   }
-  return 4 * span * sum;
+  return 4 * ray.span * sum;
 }
 
-// The rays' part: integral_0^pi dtheta of the ray excess, for the lens inside (u < rho). With
-// the lens at least middle_distance from the limb (`middle`) shorter angle rules do.
-template <std::size_t N, class Brightness>
-double rays_inside(double u, double rho, double reference, const std::array<RayNode, N>& rule, bool middle,
-                   const Brightness& brightness) noexcept {
-  const double inverse_rho = 1 / rho;
+// integral over the ray of g(s) mu^p ds, by a rule of PowerRayRules for p.
+inline double ray_power(const RayPath& ray, double inverse_rho, std::span<const PowerRayNode> rule,
+                        double p) noexcept {
+  const bool root = p == 0.5;
+  double sum = 0;
+  for (const PowerRayNode& node : rule) {
+    const double t = ray.t_start + ray.span * node.position;
+    const double decay = std::exp(-(ray.start_tau + t * t));
+    const double s = 1 / decay - decay;
+    const double mu_squared = ((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho);
+    const double scaled = std::sqrt(std::max(mu_squared, 0.0)) * node.inverse_gap;
+    sum += node.weight * ((decay * decay) * t) * (root ? std::sqrt(scaled) : std::pow(scaled, p));
+  }
+  return 4 * ray.span * sum;
+}
+
+// The rays' part: integral_0^pi dtheta of along(s_1, s_2), the ray excess, for the lens inside
+// (u < rho). With the lens at least middle_distance from the limb (`middle`) shorter angle rules
+// do.
+template <class Along>
+double rays_inside(double u, double rho, bool middle, const Along& along_ray) noexcept {
   const double q_squared = (rho - u) * (rho + u);
   const double q = std::sqrt(q_squared);
   const auto along = [&](double cosine, double sine) {
@@ -122,7 +146,7 @@ double rays_inside(double u, double rho, double reference, const std::array<RayN
       behind = h - m;
       ahead = q_squared / behind;
     }
-    return ray_excess(-behind, ahead, reference, inverse_rho, rule, brightness);
+    return along_ray(-behind, ahead);
   };
   double total = 0;
   if (q >= u) {
@@ -149,8 +173,7 @@ double rays_inside(double u, double rho, double reference, const std::array<RayN
       const double along_axis = 0.5 * (grow - shrink);  // q sinh(xi) = -u cos(theta)
       const double u_sine = std::sqrt((u - along_axis) * (u + along_axis));
       const double jacobian = 0.5 * (grow + shrink) / u_sine;
-      const double pair = ray_excess(-grow, shrink, reference, inverse_rho, rule, brightness) +
-                          ray_excess(-shrink, grow, reference, inverse_rho, rule, brightness);
+      const double pair = along_ray(-grow, shrink) + along_ray(-shrink, grow);
       total += (0.5 * width * node.weight) * jacobian * pair;
     }
   }
@@ -161,10 +184,8 @@ double rays_inside(double u, double rho, double reference, const std::array<RayN
 // at the tangent line (zeta = 0), an end-point singularity unless p is an integer: for the
 // singular profiles the first panel takes zeta = width w^2, which turns it into w^(2p+5), and
 // 24 nodes (with 12 the squeezed map leaves 1e-9 of the excess, with 24 2e-13).
-template <std::size_t N, class Brightness>
-double rays_outside(double u, double rho, double reference, const std::array<RayNode, N>& rule,
-                    LimbProfile profile, bool middle, const Brightness& brightness) noexcept {
-  const double inverse_rho = 1 / rho;
+template <class Along>
+double rays_outside(double u, double rho, LimbProfile profile, bool middle, const Along& along_ray) noexcept {
   const double q_squared = (u - rho) * (u + rho);
   const double q = std::sqrt(q_squared);
   const double y_end = rho * (std::numbers::sqrt2 * 0.5);
@@ -178,8 +199,7 @@ double rays_outside(double u, double rho, double reference, const std::array<Ray
     const double m = std::sqrt((u - y) * (u + y));
     const double h = std::sqrt((rho - y) * (rho + y));
     const double ahead = m + h;
-    total += (0.5 * y_end * node.weight / m) *
-             ray_excess(q_squared / ahead, ahead, reference, inverse_rho, rule, brightness);
+    total += (0.5 * y_end * node.weight / m) * along_ray(q_squared / ahead, ahead);
   }
   // The rest, h from 0 to y_end, in zeta: h = h_c sinh(zeta), dtheta = h dh / (m y). Where
   // q >= y_end the map is nearly linear and 12 nodes do (10 leave 4e-11); closer to the limb 24
@@ -206,8 +226,7 @@ double rays_outside(double u, double rho, double reference, const std::array<Ray
         const double m = std::sqrt(q_squared + h * h);
         const double y = std::sqrt((rho - h) * (rho + h));
         const double ahead = m + h;
-        total += weight * (h * dh / (m * y)) *
-                 ray_excess(q_squared / ahead, ahead, reference, inverse_rho, rule, brightness);
+        total += weight * (h * dh / (m * y)) * along_ray(q_squared / ahead, ahead);
       }
     }
   };
@@ -225,6 +244,67 @@ double rays_outside(double u, double rho, double reference, const std::array<Ray
 
 }  // namespace large_source
 
+// A term coefficient * mu^p of a brightness, p > 0 not an integer, integrated along the rays by the
+// Gauss-Jacobi rules of its singularity at the limbs (`rules` made for its p).
+struct LimbPowerTerm {
+  double coefficient;
+  const large_source::PowerRayRules* rules;
+};
+
+namespace large_source {
+
+// The excess over the rays, `rays_of(size, ending)` giving each ray's integral from the rules of
+// `size` nodes (one of PowerRayRules::sizes; `ending` for a lens inside, whose rays end at the limb),
+// or from the singular rules (size 0) where a singular profile needs them.
+template <class RaysOf>
+double rays_by_region(double u, double rho, LimbProfile profile, bool split, const RaysOf& rays_of) noexcept {
+  const bool inside = u < rho;
+  // Well inside (rho^2 - u^2 >= u^2) and well outside (u^2 - rho^2 >= rho^2/2, where the tangent
+  // variable is nearly linear) shorter ray rules reach the accuracy of the longer one by the limb.
+  const bool deep = inside && (rho - u) * (rho + u) >= u * u;
+  const bool far = !inside && (u - rho) * (u + rho) >= 0.5 * (rho * rho);
+  const bool middle = std::fabs(u - rho) >= middle_distance;
+  if (profile == LimbProfile::singular && !split) {
+    if (deep) return rays_inside(u, rho, false, rays_of(short_singular_ray_nodes, true));
+    if (far) return rays_outside(u, rho, profile, false, rays_of(short_singular_ray_nodes, false));
+    return inside ? rays_inside(u, rho, false, rays_of(singular_ray_nodes, true))
+                  : rays_outside(u, rho, profile, false, rays_of(singular_ray_nodes, false));
+  }
+  if (deep) return rays_inside(u, rho, false, rays_of(deep_ray_nodes, true));
+  if (far) return rays_outside(u, rho, profile, false, rays_of(outside_ray_nodes, false));
+  if (middle) {
+    // A singular profile's rays vanish like h^(p+1) at the tangent line: its angle rules keep their
+    // full node counts there.
+    return inside ? rays_inside(u, rho, true, rays_of(outside_ray_nodes, true))
+                  : rays_outside(u, rho, profile, !split, rays_of(outside_ray_nodes, false));
+  }
+  return inside ? rays_inside(u, rho, false, rays_of(limb_ray_nodes, true))
+                : rays_outside(u, rho, profile, false, rays_of(limb_ray_nodes, false));
+}
+
+// The ray integral of brightness - reference by the rule of `size` nodes.
+template <class Brightness>
+auto whole_ray(std::size_t size, double reference, double inverse_rho,
+               const Brightness& brightness) noexcept {
+  return [=, &brightness](double s_1, double s_2) {
+    const RayPath ray = ray_path(s_1, s_2);
+    switch (size) {
+      case deep_ray_nodes:
+        return ray_excess(ray, reference, inverse_rho, deep_ray_rule(), brightness);
+      case outside_ray_nodes:
+        return ray_excess(ray, reference, inverse_rho, outside_ray_rule(), brightness);
+      case limb_ray_nodes:
+        return ray_excess(ray, reference, inverse_rho, limb_ray_rule(), brightness);
+      case short_singular_ray_nodes:
+        return ray_excess(ray, reference, inverse_rho, short_singular_ray_rule(), brightness);
+      default:
+        return ray_excess(ray, reference, inverse_rho, singular_ray_rule(), brightness);
+    }
+  };
+}
+
+}  // namespace large_source
+
 // F (A - 1) for the brightness I(mu) (a callable, I(0) its value at the limb) over the disk of
 // radius rho > 0 centred u >= 0 from the lens, for u <= 4 rho (beyond, the far series serves).
 // Against two-dimensional integrals over the source for rho = 10.5 to 1000
@@ -237,32 +317,49 @@ double large_source_excess(double u, double rho, LimbProfile profile, const Brig
   if (profile == LimbProfile::constant) return brightness(0.0) * uniform_excess;
   const bool inside = u < rho;
   const double reference = inside ? brightness(std::sqrt((rho - u) * (rho + u)) / rho) : brightness(0.0);
-  // Well inside (rho^2 - u^2 >= u^2) and well outside (u^2 - rho^2 >= rho^2/2, where the tangent
-  // variable is nearly linear) shorter ray rules reach the accuracy of the longer one by the limb.
-  const bool deep = inside && (rho - u) * (rho + u) >= u * u;
-  const bool far = !inside && (u - rho) * (u + rho) >= 0.5 * (rho * rho);
-  double rays;
-  if (profile == LimbProfile::singular) {
-    if (deep) {
-      rays = rays_inside(u, rho, reference, short_singular_ray_rule(), false, brightness);
-    } else if (far) {
-      rays = rays_outside(u, rho, reference, short_singular_ray_rule(), profile, false, brightness);
-    } else {
-      rays = inside ? rays_inside(u, rho, reference, singular_ray_rule(), false, brightness)
-                    : rays_outside(u, rho, reference, singular_ray_rule(), profile, false, brightness);
-    }
-  } else if (deep) {
-    rays = rays_inside(u, rho, reference, deep_ray_rule(), false, brightness);
-  } else if (far) {
-    rays = rays_outside(u, rho, reference, outside_ray_rule(), profile, false, brightness);
-  } else if (std::fabs(u - rho) >= middle_distance) {
-    rays = inside ? rays_inside(u, rho, reference, outside_ray_rule(), true, brightness)
-                  : rays_outside(u, rho, reference, outside_ray_rule(), profile, true, brightness);
-  } else {
-    rays = inside ? rays_inside(u, rho, reference, limb_ray_rule(), false, brightness)
-                  : rays_outside(u, rho, reference, limb_ray_rule(), profile, false, brightness);
-  }
+  const double inverse_rho = 1 / rho;
+  const double rays = rays_by_region(u, rho, profile, false, [&](std::size_t size, bool) {
+    return whole_ray(size, reference, inverse_rho, brightness);
+  });
   // Twice the half-plane of rays, over the area pi rho^2.
+  return reference * uniform_excess + (2 * rays) / (std::numbers::pi * (rho * rho));
+}
+
+// The same for a brightness I(mu) = analytic(mu) + term.coefficient mu^p whose analytic part has
+// no singularity at the limb. With the lens outside, the reference is the limb's brightness, where
+// mu^p vanishes, and along each ray the analytic part takes the polynomial laws' rules and the term
+// its Gauss-Jacobi rules. With the lens inside, the whole brightness takes the singular profiles'
+// double-exponential rules: there the rays' excess is I - I_ref, which vanishes at the lens, where
+// the kernel g peaks, and which is smaller than the kernel's integral by about log(rho)/rho^2; the
+// term alone, mu^p, does not vanish there, and its integral would have to be good to that
+// fraction of rounding.
+template <class Brightness, class Analytic>
+double large_source_excess(double u, double rho, const Brightness& brightness, const Analytic& analytic,
+                           const LimbPowerTerm& term) noexcept {
+  using namespace large_source;
+  if (u < rho) return large_source_excess(u, rho, LimbProfile::singular, brightness);
+  const double uniform_excess = uniform_disk_magnification_accurate(u, rho) - 1;
+  const double reference = brightness(0.0);
+  const double inverse_rho = 1 / rho;
+  const double p = term.rules->exponent();
+  const double rays = rays_by_region(u, rho, LimbProfile::singular, true, [&](std::size_t size, bool) {
+    const std::span<const PowerRayNode> power_rule = term.rules->crossing(size);
+    return [=, &analytic, &term](double s_1, double s_2) {
+      const RayPath ray = ray_path(s_1, s_2);
+      double analytic_part;
+      switch (size) {
+        case deep_ray_nodes:
+          analytic_part = ray_excess(ray, reference, inverse_rho, deep_ray_rule(), analytic);
+          break;
+        case outside_ray_nodes:
+          analytic_part = ray_excess(ray, reference, inverse_rho, outside_ray_rule(), analytic);
+          break;
+        default:
+          analytic_part = ray_excess(ray, reference, inverse_rho, limb_ray_rule(), analytic);
+      }
+      return analytic_part + term.coefficient * ray_power(ray, inverse_rho, power_rule, p);
+    };
+  });
   return reference * uniform_excess + (2 * rays) / (std::numbers::pi * (rho * rho));
 }
 

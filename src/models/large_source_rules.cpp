@@ -6,7 +6,10 @@
 #include <cmath>
 #include <cstddef>
 #include <numbers>
+#include <span>
 
+#include "numeric/gauss_jacobi_one_sided.hpp"
+#include "numeric/gauss_jacobi_symmetric.hpp"
 #include "numeric/gauss_rules.hpp"
 
 namespace obrivane::models::large_source {
@@ -99,6 +102,52 @@ const std::array<AngleNode, quarter_angle_nodes>& quarter_angle_rule() noexcept 
 const std::array<AngleNode, 10>& short_quarter_angle_rule() noexcept {
   static const std::array<AngleNode, 10> rule = angles(numeric::gauss_legendre_10, 0, pi / 4);
   return rule;
+}
+
+PowerRayRules::PowerRayRules(double p) noexcept : p_(p) {
+  std::array<double, limb_ray_nodes> d{}, e{}, z{};
+  std::array<numeric::GaussNode, limb_ray_nodes> gauss{};
+  std::size_t offset = 0;
+  for (const std::size_t size : sizes) {
+    const std::span<numeric::GaussNode> nodes = std::span<numeric::GaussNode>(gauss).first(size);
+    // (1 - x)^p on [-1, 1], v = (1 + x)/2: with dp = (1 - v) dx and (1 - v)^p = 2^-p (1 - x)^p,
+    // the integral of f mu^p dp is 2^-p sum W (1 - v) f (mu / (1 - v))^p.
+    numeric::gauss_jacobi_one_sided(p, nodes, d, e, z);
+    for (std::size_t i = 0; i < size; ++i) {
+      const double v = 0.5 * (1 + nodes[i].abscissa);
+      ending_[offset + i] =
+          PowerRayNode{v * (2 - v), std::pow(2.0, -p) * nodes[i].weight * (1 - v), 1 / (1 - v)};
+    }
+    // (1 - x^2)^p with v (1 - v) = (1 - x^2)/4.
+    numeric::gauss_jacobi_symmetric(p, nodes, d, e, z);
+    for (std::size_t i = 0; i < size; ++i) {
+      const double v = 0.5 * (1 + nodes[i].abscissa);
+      crossing_[offset + i] =
+          PowerRayNode{v * (2 - v), std::pow(4.0, -p) * nodes[i].weight * (1 - v), 1 / (v * (1 - v))};
+    }
+    offset += size;
+  }
+}
+
+namespace {
+
+std::size_t offset_of(std::size_t size) noexcept {
+  std::size_t offset = 0;
+  for (const std::size_t each : PowerRayRules::sizes) {
+    if (each == size) break;
+    offset += each;
+  }
+  return offset;
+}
+
+}  // namespace
+
+std::span<const PowerRayNode> PowerRayRules::ending(std::size_t size) const noexcept {
+  return std::span<const PowerRayNode>(ending_).subspan(offset_of(size), size);
+}
+
+std::span<const PowerRayNode> PowerRayRules::crossing(std::size_t size) const noexcept {
+  return std::span<const PowerRayNode>(crossing_).subspan(offset_of(size), size);
 }
 
 }  // namespace obrivane::models::large_source
