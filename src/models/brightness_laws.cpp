@@ -278,7 +278,8 @@ double square_root_law_magnification_from(double u, double rho, double c, double
         // sqrt(mu) by the Gauss-Jacobi rules of its limb singularity, the rest as a polynomial.
         return large_source_excess(
             u_large, rho_large, [edge, c, d](double mu) { return edge + c * mu + d * std::sqrt(mu); },
-            [edge, c](double mu) { return edge + c * mu; }, LimbPowerTerm{d, &root_ray_rules()});
+            [edge, c](double mu) { return edge + c * mu; }, LimbProfile::polynomial,
+            LimbPowerTerm{d, &root_ray_rules()});
       });
 }
 
@@ -371,7 +372,7 @@ double power2_law_magnification(double u, double rho, double c, double alpha, Po
           return large_source_excess(u_large, rho_large, LimbProfile::polynomial, brightness);
         }
         return large_source_excess(
-            u_large, rho_large, brightness, [edge](double) { return edge; },
+            u_large, rho_large, brightness, [edge](double) { return edge; }, LimbProfile::constant,
             LimbPowerTerm{c, &rules.ray_rules(alpha)});
       });
 }
