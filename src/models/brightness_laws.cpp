@@ -17,9 +17,11 @@
 #include <limits>
 
 #include "models/large_source.hpp"
+#include "models/large_source_lines.hpp"
 #include "models/law_far.hpp"
 #include "models/mu_weighted_disk.hpp"
 #include "models/power_weighted_disk.hpp"
+#include "models/power_weighted_lines.hpp"
 #include "models/source_radius.hpp"
 #include "models/uniform_disk.hpp"
 #include "models/uniform_disk_far.hpp"
@@ -132,6 +134,23 @@ bool not_negative(double at_limb, double at_centre, double interior, bool interi
   return at_limb >= 0 && at_centre >= 0 && (!interior_inside || interior >= 0);
 }
 
+// A large source with the lens well outside it: the law's excess from its terms' weighted
+// excesses (large_source_lines.hpp), the uniform disk's from its closed form.
+bool well_outside_large(double u, double rho) noexcept { return u >= power_lines::gauss_outside_ratio * rho; }
+
+double uniform_excess(double u, double rho) noexcept {
+  return uniform_disk_magnification_accurate(u, rho) - 1;
+}
+
+const PowerChordRules& mu_chords() noexcept {
+  static const PowerChordRules rules(1);
+  return rules;
+}
+
+double mu_excess(double u, double rho) noexcept {
+  return power_weighted_disk_excess_outside(u, rho, mu_chords());
+}
+
 // The terms mu^p other than the uniform and mu-weighted disks, by lines through the lens.
 double power_term(double u, double a, double p, const PowerChordRules& chords) noexcept {
   return power_weighted_disk_integral(u, a, p, chords);
@@ -215,6 +234,9 @@ double linear_law_magnification_from(double u, double rho, double u1, NearTermVa
         return edge * near[0] + (u1 * (2.0 / 3)) * near[1];
       },
       [edge, u1](double u_large, double rho_large) {
+        if (well_outside_large(u_large, rho_large)) {
+          return edge * uniform_excess(u_large, rho_large) + u1 * mu_excess(u_large, rho_large);
+        }
         return large_source_excess(u_large, rho_large, LimbProfile::polynomial,
                                    [edge, u1](double mu) { return edge + u1 * mu; });
       });
@@ -245,6 +267,10 @@ double quadratic_law_magnification_from(double u, double rho, double a, double b
         return (edge * near[0] + ((a + 2 * b) * (2.0 / 3)) * near[1]) - b * near[2];
       },
       [edge, a, b](double u_large, double rho_large) {
+        if (well_outside_large(u_large, rho_large)) {
+          return (edge * uniform_excess(u_large, rho_large) + (a + 2 * b) * mu_excess(u_large, rho_large)) -
+                 b * power_weighted_disk_excess_outside(u_large, rho_large, square_chords());
+        }
         return large_source_excess(u_large, rho_large, LimbProfile::polynomial,
                                    [edge, a, b](double mu) { return edge + ((a + 2 * b) - b * mu) * mu; });
       });
@@ -275,6 +301,10 @@ double square_root_law_magnification_from(double u, double rho, double c, double
         return (edge * near[0] + (c * (2.0 / 3)) * near[1]) + d * near[2];
       },
       [edge, c, d](double u_large, double rho_large) {
+        if (well_outside_large(u_large, rho_large)) {
+          return (edge * uniform_excess(u_large, rho_large) + c * mu_excess(u_large, rho_large)) +
+                 d * power_weighted_disk_excess_outside(u_large, rho_large, root_chords());
+        }
         // sqrt(mu) by the Gauss-Jacobi rules of its limb singularity, the rest as a polynomial.
         return large_source_excess(
             u_large, rho_large, [edge, c, d](double mu) { return edge + c * mu + d * std::sqrt(mu); },
@@ -307,6 +337,10 @@ double logarithmic_law_magnification_from(double u, double rho, double e, double
         return (edge * near[0] + (e * (2.0 / 3)) * near[1]) - f * near[2];
       },
       [edge, e, f](double u_large, double rho_large) {
+        if (well_outside_large(u_large, rho_large)) {
+          return (edge * uniform_excess(u_large, rho_large) + e * mu_excess(u_large, rho_large)) -
+                 f * log_weighted_disk_excess_outside(u_large, rho_large);
+        }
         // mu ln mu -> 0 at the limb.
         return large_source_excess(u_large, rho_large, LimbProfile::singular, [edge, e, f](double mu) {
           return edge + (e - (mu > 0 ? f * std::log(mu) : 0.0)) * mu;
@@ -364,7 +398,11 @@ double power2_law_magnification(double u, double rho, double c, double alpha, Po
         const double uniform = uniform_disk_magnification_accurate(u_near, radius);
         return edge * uniform + c * power_term(u_near, radius, alpha, exponent.chords);
       },
-      [edge, c, alpha, &rules](double u_large, double rho_large) {
+      [edge, c, alpha, &rules, &exponent](double u_large, double rho_large) {
+        if (well_outside_large(u_large, rho_large)) {
+          return edge * uniform_excess(u_large, rho_large) +
+                 c * power_weighted_disk_excess_outside(u_large, rho_large, exponent.chords);
+        }
         const auto brightness = [edge, c, alpha](double mu) { return edge + c * std::pow(mu, alpha); };
         // An integer exponent makes mu^alpha a polynomial in mu; any other takes the Gauss-Jacobi
         // rules of its limb singularity.

@@ -1,0 +1,60 @@
+// Lines through a lens well outside a large disk (notation of power_weighted_disk.cpp). On the line
+// at angle theta the chord runs from s_1 = m - h > 0 to m + h, and g's branch points w = +-2i lie
+// at s = (-m +- 2i)/h in the chord variable, beyond the end s = -1 by delta = s_1/h along the axis.
+// With u >= 1.25 a the line through the centre has delta >= 0.25 and every other line more, so the
+// Bernstein ellipse through the branch points has a ratio of at least 1 + delta + sqrt(delta (2 +
+// delta)) = 2, and the 28-point rules of PowerChordRules reach 2^-56; the angle integral in
+// t = (u/a) sin(theta) is that of power_weighted_disk.cpp, whose only singularity, 1/m at
+// t = u/a >= 1.25, the 32-point rule takes (all independent of the size of the disk).
+#include "models/large_source_lines.hpp"
+
+#include <cmath>
+#include <numbers>
+#include <span>
+
+#include "models/point_lens_along_line.hpp"
+#include "models/power_weighted_lines.hpp"
+#include "numeric/gauss_rules.hpp"
+
+namespace obrivane::models {
+namespace {
+
+// The chord rules' band of 28 points, and the angle rules of 32.
+constexpr double chord_band_radius = 3;
+constexpr double angle_band_radius = 10;
+
+double excess_chord_sum(double m, double h, std::span<const numeric::GaussNode> rule) noexcept {
+  double sum = 0;
+  for (const numeric::GaussNode& point : rule)
+    sum += point.weight * point_lens_excess_times_radius(m + h * point.abscissa);
+  return sum;
+}
+
+}  // namespace
+
+double power_weighted_disk_excess_outside(double u, double a, const PowerChordRules& rules) noexcept {
+  const std::span<const numeric::GaussNode> chord_rule = rules.for_radius(chord_band_radius);
+  return power_lines::well_outside(a, rules.outside_rule(angle_band_radius), [&](double t) {
+    const double at = a * t;
+    const double m = std::sqrt((u - at) * (u + at));
+    const double h = a * std::sqrt((1 - t) * (1 + t));
+    return (a / m) * excess_chord_sum(m, h, chord_rule);
+  });
+}
+
+double log_weighted_disk_excess_outside(double u, double a) noexcept {
+  // As log_weighted_disk_integral well outside: (1/2) integral_0^1 (-w_L G_U - w_J G_L) (a/m) dt.
+  const auto line = [&](double t, std::span<const numeric::GaussNode> chord_rule) {
+    const double at = a * t;
+    const double m = std::sqrt((u - at) * (u + at));
+    return (a / m) * excess_chord_sum(m, a * std::sqrt((1 - t) * (1 + t)), chord_rule);
+  };
+  const double sum = power_lines::even_sum(numeric::gauss_log_jacobi_1_32,
+                                           [&](double t) { return line(t, numeric::gauss_chebyshev_u_28); }) +
+                     power_lines::even_sum(numeric::gauss_jacobi_1_32, [&](double t) {
+                       return line(t, numeric::gauss_log_chebyshev_28);
+                     });
+  return (2 / (std::numbers::pi * a)) * (-0.25 * sum);
+}
+
+}  // namespace obrivane::models

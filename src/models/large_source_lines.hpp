@@ -1,0 +1,20 @@
+// The excess A - 1 of a large source (largest_radius_by_lines < a) with the lens well outside it,
+// u >= gauss_outside_ratio a, by the lines through the lens of power_weighted_disk.cpp with the
+// point-lens excess g(w) = w (A(w) - 1) in place of F(w) = w A(w): the weighted excess
+//   E_p = (1/(pi a^2)) integral of mu^p (A - 1) d^2r
+// comes directly, not as the difference of two numbers near 1, and every term of a law takes one
+// pass over the lines, with its limb singularity in the Gauss-Jacobi rules of the chord and angle
+// weights.
+#pragma once
+
+#include "models/power_weighted_disk.hpp"
+
+namespace obrivane::models {
+
+// E_p for p > 0, from `rules` = PowerChordRules(p).
+double power_weighted_disk_excess_outside(double u, double a, const PowerChordRules& rules) noexcept;
+
+// The same for the brightness mu ln mu.
+double log_weighted_disk_excess_outside(double u, double a) noexcept;
+
+}  // namespace obrivane::models
