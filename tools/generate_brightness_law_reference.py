@@ -61,6 +61,10 @@ CASES = (
     + [(0.9787501, 0.2), (0.9962501, 0.2)]
     # Within the bands either side of the limb, where the angle integrals take graded panels.
     + [(s, rho) for rho in (0.01, 1.0, 10.0) for s in (0.95, 1.021, 1.08, 1.15)]
+    # Well inside, where the periodic trapezoidal rule in the angle takes from one to fifteen
+    # intervals, and well outside, where the lines are taken in t.
+    + [(s, rho) for rho in (0.01, 0.1, 1.0, 3.0) for s in (0.1, 0.3, 0.7, 0.85)]
+    + [(s, rho) for rho in (0.3, 3.0) for s in (1.3, 2.0)]
 )
 
 
