@@ -24,6 +24,7 @@ import mpmath
 
 HERE = pathlib.Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent / "tests"))
+sys.path.insert(0, str(HERE.parent / "tests" / "models"))
 
 
 def region(s):
