@@ -50,13 +50,14 @@ inline LineSums outside_line(double u, double a, double m, double h, double t_sq
   return {(a / m) * chord.plain, (a / u) * (h * chord.moment - ((a * a) * t_squared / m) * chord.plain)};
 }
 
-// The line at t of the lens well outside (u >= gauss_outside_ratio a), its chord sums from `rule`.
-inline LineSums well_outside_line(double u, double a, double t,
-                                  std::span<const numeric::GaussNode> rule) noexcept {
+// The line at t of the lens well outside (u >= gauss_outside_ratio a), its chord sums from the rule
+// rule_for(h) of its half-length h.
+template <class RuleFor>
+LineSums well_outside_line(double u, double a, double t, const RuleFor& rule_for) noexcept {
   const double at = a * t;
   const double m = std::sqrt((u - at) * (u + at));
   const double h = a * std::sqrt((1 - t) * (1 + t));
-  return outside_line(u, a, m, h, t * t, chord_sums(m, h, rule));
+  return outside_line(u, a, m, h, t * t, chord_sums(m, h, rule_for(h)));
 }
 
 // With the lens inside, m = u cos(theta): cos(theta) = m/u and u sin^2(theta) = (u - m)(u + m)/u,

@@ -26,6 +26,7 @@
 #include <numbers>
 #include <span>
 
+#include "models/chord_rules.hpp"
 #include "models/disk_slope_lines.hpp"
 #include "models/power_weighted_lines.hpp"
 #include "numeric/gauss_rules.hpp"
@@ -42,15 +43,23 @@ struct ChordRules {
   std::span<const numeric::GaussNode> logarithmic;  // -ln(1 - s^2) (1 - s^2)^(-1/2)
 };
 
-// The mu-weighted disk's bands and node counts (mu_weighted_disk.cpp).
-ChordRules chord_rules(double a) noexcept {
+// The rules of a chord of half-length h, by the bands and node counts of chord_rules.hpp.
+ChordRules chord_rules(double h) noexcept {
   using namespace numeric;
-  if (a <= 0.01) return {gauss_chebyshev_t_4, gauss_log_chebyshev_t_4};
-  if (a <= 0.1) return {gauss_chebyshev_t_6, gauss_log_chebyshev_t_6};
-  if (a <= 0.3) return {gauss_chebyshev_t_8, gauss_log_chebyshev_t_8};
-  if (a <= 1) return {gauss_chebyshev_t_12, gauss_log_chebyshev_t_12};
-  if (a <= 3) return {gauss_chebyshev_t_28, gauss_log_chebyshev_t_28};
-  return {gauss_chebyshev_t_80, gauss_log_chebyshev_t_80};
+  switch (chord_band(h)) {
+    case 0:
+      return {gauss_chebyshev_t_4, gauss_log_chebyshev_t_4};
+    case 1:
+      return {gauss_chebyshev_t_6, gauss_log_chebyshev_t_6};
+    case 2:
+      return {gauss_chebyshev_t_8, gauss_log_chebyshev_t_8};
+    case 3:
+      return {gauss_chebyshev_t_12, gauss_log_chebyshev_t_12};
+    case 4:
+      return {gauss_chebyshev_t_28, gauss_log_chebyshev_t_28};
+    default:
+      return {gauss_chebyshev_t_80, gauss_log_chebyshev_t_80};
+  }
 }
 
 // A line just outside at y = 1 - t as two parts: that multiplied by ln(1 - t^2)/2 and that
@@ -61,16 +70,17 @@ struct OutsideLine {
   LineSums plain;
 };
 
-OutsideLine line_just_outside(double u, double a, double y, const ChordRules& rules) noexcept {
+OutsideLine line_just_outside(double u, double a, double y) noexcept {
   const double t = 1 - y;
   const double m = std::sqrt(((u - a) + a * y) * (u + a * t));
   const double h = a * std::sqrt(y * (2 - y));
+  const ChordRules rules = chord_rules(h);
   const double t_squared = t * t;
   return {slope_lines::outside_line(u, a, m, h, t_squared, chord_sums(m, h, rules.plain)),
           slope_lines::outside_line(u, a, m, h, t_squared, chord_sums(m, h, rules.logarithmic))};
 }
 
-LineSums well_outside(double u, double a, const ChordRules& rules) noexcept {
+LineSums well_outside(double u, double a) noexcept {
   const bool small = a <= 3;
   const std::span<const numeric::GaussNode> plain =
       small ? std::span<const numeric::GaussNode>(numeric::gauss_legendre_24) : numeric::gauss_legendre_32;
@@ -79,17 +89,19 @@ LineSums well_outside(double u, double a, const ChordRules& rules) noexcept {
             : numeric::gauss_log_legendre_32;
   // (1/2) ln(1 - t^2) X - (1/2) X_L = -(1/2) (w_L X + X_L), w_L = -ln(1 - t^2) the log rule's weight;
   // each part needs only its own chord sums.
-  const LineSums with_log_weight = power_lines::well_outside(
-      a, logged, [&](double t) { return slope_lines::well_outside_line(u, a, t, rules.plain); });
-  const LineSums with_log_chords = power_lines::well_outside(
-      a, plain, [&](double t) { return slope_lines::well_outside_line(u, a, t, rules.logarithmic); });
+  const LineSums with_log_weight = power_lines::well_outside(a, logged, [&](double t) {
+    return slope_lines::well_outside_line(u, a, t, [](double h) { return chord_rules(h).plain; });
+  });
+  const LineSums with_log_chords = power_lines::well_outside(a, plain, [&](double t) {
+    return slope_lines::well_outside_line(u, a, t, [](double h) { return chord_rules(h).logarithmic; });
+  });
   return -0.5 * (with_log_weight + with_log_chords);
 }
 
-LineSums just_outside(double u, double a, const ChordRules& rules) noexcept {
+LineSums just_outside(double u, double a) noexcept {
   const double epsilon = std::min(std::max(2 * ((u - a) / a), power_lines::limb_epsilon_floor), 1.0);
   const double log_epsilon = std::log(epsilon);
-  const auto line_at = [&](double y) { return line_just_outside(u, a, y, rules); };
+  const auto line_at = [&](double y) { return line_just_outside(u, a, y); };
   LineSums first;
   for (const numeric::GaussNode& node : numeric::gauss_end_0_16) {
     const double y = epsilon * node.abscissa;
@@ -118,17 +130,17 @@ LineSums just_outside(double u, double a, const ChordRules& rules) noexcept {
 }  // namespace
 
 PowerDiskSlopes log_weighted_disk_slopes(double u, double a, double value, const DiskGradient& mu) noexcept {
-  const ChordRules rules = chord_rules(a);
   LineSums integrals;
   if (u >= power_lines::gauss_outside_ratio * a) {
-    integrals = well_outside(u, a, rules);
+    integrals = well_outside(u, a);
   } else if (u > a) {
-    integrals = just_outside(u, a, rules);
+    integrals = just_outside(u, a);
   } else {
     integrals = power_lines::over_lines(
         u, a,
         [&](double m, double h) {
           const double log_q = std::log(h / a);
+          const ChordRules rules = chord_rules(h);
           const ChordSums plain = chord_sums(m, h, rules.plain);
           const ChordSums logged = chord_sums(m, h, rules.logarithmic);
           return LineSums{log_q * plain.plain - 0.5 * logged.plain,

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <numbers>
 
+#include "models/chord_rules.hpp"
 #include "models/point_lens_along_line.hpp"
 #include "models/power_weighted_lines.hpp"
 #include "numeric/gauss_jacobi_one_sided.hpp"
@@ -30,6 +31,29 @@ double chord_sum(double m, double h, std::span<const numeric::GaussNode> rule) n
   for (const numeric::GaussNode& point : rule)
     sum += point.weight * point_lens_times_radius(m + h * point.abscissa);
   return sum;
+}
+
+// The chord rules of mu ln mu for a chord of half-length h (chord_rules.hpp): of the weights
+// sqrt(1 - s^2) and -sqrt(1 - s^2) ln(1 - s^2).
+struct LogChords {
+  std::span<const numeric::GaussNode> chebyshev, logarithmic;
+};
+
+LogChords log_chords(double h) noexcept {
+  switch (chord_band(h)) {
+    case 0:
+      return {numeric::gauss_chebyshev_u_4, numeric::gauss_log_chebyshev_4};
+    case 1:
+      return {numeric::gauss_chebyshev_u_6, numeric::gauss_log_chebyshev_6};
+    case 2:
+      return {numeric::gauss_chebyshev_u_8, numeric::gauss_log_chebyshev_8};
+    case 3:
+      return {numeric::gauss_chebyshev_u_12, numeric::gauss_log_chebyshev_12};
+    case 4:
+      return {numeric::gauss_chebyshev_u_28, numeric::gauss_log_chebyshev_28};
+    default:
+      return {numeric::gauss_chebyshev_u_80, numeric::gauss_log_chebyshev_80};
+  }
 }
 
 }  // namespace
@@ -75,8 +99,7 @@ using power_lines::well_outside;
 // z in [0, 1], the rules of z and of -z ln z (gauss_end_1_16, gauss_log_end_1_16) take the terms
 // in z and z ln z, Bernstein ratio 3.7 as there; beyond it both branch points lie at or beyond
 // each Gauss-Legendre panel's own distance from 0, ratio 3 or more.
-double log_just_outside(double u, double a, std::span<const numeric::GaussNode> chebyshev,
-                        std::span<const numeric::GaussNode> logarithmic) noexcept {
+double log_just_outside(double u, double a) noexcept {
   const double beyond = u - a;
   // (a/m) (2 - y)/2 and the chord sums at y.
   struct Line {
@@ -85,7 +108,9 @@ double log_just_outside(double u, double a, std::span<const numeric::GaussNode> 
   const auto line = [&](double y) {
     const double m = std::sqrt((beyond + a * y) * (u + a * (1 - y)));
     const double h = a * std::sqrt(y * (2 - y));
-    return Line{(a / m) * ((2 - y) * 0.5), chord_sum(m, h, chebyshev), chord_sum(m, h, logarithmic)};
+    const LogChords chords = log_chords(h);
+    return Line{(a / m) * ((2 - y) * 0.5), chord_sum(m, h, chords.chebyshev),
+                chord_sum(m, h, chords.logarithmic)};
   };
   const double epsilon = std::min(std::max(2 * (beyond / a), limb_epsilon_floor), 1.0);
   const double log_epsilon = std::log(epsilon);
@@ -117,14 +142,15 @@ double log_just_outside(double u, double a, std::span<const numeric::GaussNode> 
 }  // namespace
 
 double power_weighted_disk_integral(double u, double a, double p, const PowerChordRules& rules) noexcept {
-  const std::span<const numeric::GaussNode> rule = rules.for_radius(a);
+  // Each line's chord rule by its own half-length (chord_rules.hpp).
+  const auto chord = [&rules](double m, double h) { return chord_sum(m, h, rules.for_radius(h)); };
   const double exponent = p + 1;
   if (u >= gauss_outside_ratio * a) {
     return well_outside(a, rules.outside_rule(a), [&](double t) {
       const double at = a * t;
       const double m = std::sqrt((u - at) * (u + at));
       const double h = a * std::sqrt((1 - t) * (1 + t));
-      return (a / m) * chord_sum(m, h, rule);
+      return (a / m) * chord(m, h);
     });
   }
   if (u > a) {
@@ -132,7 +158,7 @@ double power_weighted_disk_integral(double u, double a, double p, const PowerCho
     return just_outside(u, a, exponent, rules.limb_rule(), [&](double y) {
       const double m = std::sqrt((beyond + a * y) * (u + a * (1 - y)));
       const double h = a * std::sqrt(y * (2 - y));
-      return (a / m) * chord_sum(m, h, rule);
+      return (a / m) * chord(m, h);
     });
   }
   // (2 / (pi a^(p+2))) integral h^(p+1) G dtheta = (2 / (pi a)) integral (h/a)^(p+1) G dtheta.
@@ -140,34 +166,19 @@ double power_weighted_disk_integral(double u, double a, double p, const PowerCho
   if (exponent == 3) {
     return over_lines(u, a, [&](double m, double h) {
       const double q = h / a;
-      return ((q * q) * q) * chord_sum(m, h, rule);
+      return ((q * q) * q) * chord(m, h);
     });
   }
   if (exponent == 1.5) {
     return over_lines(u, a, [&](double m, double h) {
       const double q = h / a;
-      return (q * std::sqrt(q)) * chord_sum(m, h, rule);
+      return (q * std::sqrt(q)) * chord(m, h);
     });
   }
-  return over_lines(u, a,
-                    [&](double m, double h) { return std::pow(h / a, exponent) * chord_sum(m, h, rule); });
+  return over_lines(u, a, [&](double m, double h) { return std::pow(h / a, exponent) * chord(m, h); });
 }
 
 double log_weighted_disk_integral(double u, double a) noexcept {
-  // The bands and node counts of PowerChordRules, in the committed tables.
-  std::span<const numeric::GaussNode> chebyshev = numeric::gauss_chebyshev_u_80;
-  std::span<const numeric::GaussNode> logarithmic = numeric::gauss_log_chebyshev_80;
-  if (a <= 0.01) {
-    chebyshev = numeric::gauss_chebyshev_u_4, logarithmic = numeric::gauss_log_chebyshev_4;
-  } else if (a <= 0.1) {
-    chebyshev = numeric::gauss_chebyshev_u_6, logarithmic = numeric::gauss_log_chebyshev_6;
-  } else if (a <= 0.3) {
-    chebyshev = numeric::gauss_chebyshev_u_8, logarithmic = numeric::gauss_log_chebyshev_8;
-  } else if (a <= 1) {
-    chebyshev = numeric::gauss_chebyshev_u_12, logarithmic = numeric::gauss_log_chebyshev_12;
-  } else if (a <= 3) {
-    chebyshev = numeric::gauss_chebyshev_u_28, logarithmic = numeric::gauss_log_chebyshev_28;
-  }
   // mu ln mu = (h/a) sqrt(1 - s^2) (ln(h/a) + ln(1 - s^2)/2) on the chord, so its chord integral
   // over a^2 is (h/a)^2 (ln(h/a) G_U - G_L/2), G_U of the weight sqrt(1 - s^2) and G_L of
   // -sqrt(1 - s^2) ln(1 - s^2).
@@ -181,20 +192,24 @@ double log_weighted_disk_integral(double u, double a) noexcept {
     const std::span<const numeric::GaussNode> logged =
         small ? std::span<const numeric::GaussNode>(numeric::gauss_log_jacobi_1_24)
               : numeric::gauss_log_jacobi_1_32;
-    const auto line = [&](double t, std::span<const numeric::GaussNode> chord_rule) {
+    const auto line = [&](double t, bool logged_chord) {
       const double at = a * t;
       const double m = std::sqrt((u - at) * (u + at));
-      return (a / m) * chord_sum(m, a * std::sqrt((1 - t) * (1 + t)), chord_rule);
+      const double h = a * std::sqrt((1 - t) * (1 + t));
+      const LogChords chords = log_chords(h);
+      return (a / m) * chord_sum(m, h, logged_chord ? chords.logarithmic : chords.chebyshev);
     };
-    const double sum = power_lines::even_sum(logged, [&](double t) { return line(t, chebyshev); }) +
-                       power_lines::even_sum(plain, [&](double t) { return line(t, logarithmic); });
+    const double sum = power_lines::even_sum(logged, [&](double t) { return line(t, false); }) +
+                       power_lines::even_sum(plain, [&](double t) { return line(t, true); });
     return (2 / (pi * a)) * (-0.25 * sum);
   }
-  if (u > a) return log_just_outside(u, a, chebyshev, logarithmic);
+  if (u > a) return log_just_outside(u, a);
   return over_lines(u, a, [&](double m, double h) {
     const double q = h / a;
     if (q == 0) return 0.0;
-    return (q * q) * (std::log(q) * chord_sum(m, h, chebyshev) - 0.5 * chord_sum(m, h, logarithmic));
+    const LogChords chords = log_chords(h);
+    return (q * q) *
+           (std::log(q) * chord_sum(m, h, chords.chebyshev) - 0.5 * chord_sum(m, h, chords.logarithmic));
   });
 }
 

@@ -31,12 +31,13 @@ PowerDiskSlopes power_weighted_disk_slopes(double u, double a, double p, double 
   using slope_lines::chord_sums;
   using slope_lines::ChordSums;
   using slope_lines::LineSums;
-  const std::span<const numeric::GaussNode> rule = lower_rules.for_radius(a);
+  // Each line's chord rule by its own half-length (chord_rules.hpp).
+  const auto rule_for = [&lower_rules](double h) { return lower_rules.for_radius(h); };
   const double e = p - 1;
   LineSums integrals;
   if (u >= power_lines::gauss_outside_ratio * a) {
     integrals = power_lines::well_outside(a, lower_rules.outside_rule(a), [&](double t) {
-      return slope_lines::well_outside_line(u, a, t, rule);
+      return slope_lines::well_outside_line(u, a, t, rule_for);
     });
   } else if (u > a) {
     const double beyond = u - a;
@@ -44,7 +45,7 @@ PowerDiskSlopes power_weighted_disk_slopes(double u, double a, double p, double 
       const double t = 1 - y;
       const double m = std::sqrt((beyond + a * y) * (u + a * t));
       const double h = a * std::sqrt(y * (2 - y));
-      return slope_lines::outside_line(u, a, m, h, t * t, chord_sums(m, h, rule));
+      return slope_lines::outside_line(u, a, m, h, t * t, chord_sums(m, h, rule_for(h)));
     });
   } else {
     integrals = power_lines::over_lines(
@@ -53,7 +54,7 @@ PowerDiskSlopes power_weighted_disk_slopes(double u, double a, double p, double 
           const double q = h / a;
           // The quadratic and square-root laws' exponents without pow.
           const double power = e == 1 ? q : e == -0.5 ? 1 / std::sqrt(q) : std::pow(q, e);
-          const ChordSums chord = chord_sums(m, h, rule);
+          const ChordSums chord = chord_sums(m, h, rule_for(h));
           return LineSums{power * chord.plain, power * slope_lines::inside_slope(u, m, h, chord)};
         },
         1);
