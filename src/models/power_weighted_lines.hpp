@@ -39,6 +39,10 @@ inline constexpr double gauss_outside_ratio = 1.25;
 // (over_lines) and outside (just_outside).
 inline constexpr double limb_panel_ratio = 4;
 inline constexpr double limb_sigma_floor = 1e-8;
+// Just inside, the map psi = sigma sinh(tau) (over_lines) for stretches T = asinh(pi / (2 sigma))
+// up to these (32 points, then 40).
+inline constexpr double sinh_map_short = 2.62;
+inline constexpr double sinh_map_longest = 3.4;
 inline constexpr double limb_epsilon_floor = 1e-16;
 
 // Calls panel(from, to) on the panels of [start, end], 0 < start, growing by one ratio, the
@@ -117,6 +121,28 @@ auto over_lines(double u, double a, Line&& line, std::size_t extra_intervals = 0
       return line(along, std::sqrt(inside + along * along));
     };
     const double sigma = std::min(std::max(std::asinh(std::sqrt(inside) / u), limb_sigma_floor), half_pi);
+    // Not too near the limb, psi = sigma sinh(tau) instead: the branch points move to
+    // tau = +-i pi/2 whatever sigma, and the integrand, even in psi and so in tau, takes one
+    // Gauss-Legendre rule over [-T, T], T = asinh(pi / (2 sigma)), at half its nodes. Its Bernstein
+    // ratio pi/(2T) + sqrt(1 + (pi/(2T))^2) is 1.78 or more for T <= 2.62 (32 points, 1.78^-64 =
+    // 1e-16) and 1.59 for T <= 3.4 (40 points, u up to 0.9945 a). Checked against the panels for
+    // a = 1e-4 to 10, u from 0.9 a to a (1 - 1e-9), p = 0.05 to 2.7 and the log term, values and
+    // derivatives: within 2e-15 of the magnification and 8e-15 of the derivatives' scale.
+    const double stretch = std::asinh(half_pi / sigma);
+    if (stretch <= sinh_map_longest) {
+      const std::span<const numeric::GaussNode> rule =
+          stretch <= sinh_map_short ? std::span<const numeric::GaussNode>(numeric::gauss_legendre_32)
+                                    : numeric::gauss_legendre_40;
+      Value sum{};
+      for (const numeric::GaussNode& node : rule) {
+        if (node.abscissa <= 0) continue;
+        const double tau = stretch * node.abscissa;
+        const double grow = std::exp(tau);
+        const double shrink = 1 / grow;
+        sum += (node.weight * (sigma * 0.5 * (grow + shrink))) * at(sigma * 0.5 * (grow - shrink));
+      }
+      return scale * (stretch * sum);
+    }
     const auto panel = [&](double from, double to) {
       const double half_range = (to - from) * 0.5;
       const double middle = from + half_range;
