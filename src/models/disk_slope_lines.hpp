@@ -33,14 +33,22 @@ struct ChordSums {
   double moment = 0;  // G_S
 };
 
-inline ChordSums chord_sums(double m, double h, std::span<const numeric::GaussNode> rule) noexcept {
+// The chord sums of kernel(w), F(w) = point_lens_times_radius unless another is given (the
+// point-lens excess of large_source_lines.hpp).
+template <class Kernel>
+ChordSums chord_sums_of(const Kernel& kernel, double m, double h,
+                        std::span<const numeric::GaussNode> rule) noexcept {
   ChordSums sums;
   for (const numeric::GaussNode& point : rule) {
-    const double f = point.weight * point_lens_times_radius(m + h * point.abscissa);
+    const double f = point.weight * kernel(m + h * point.abscissa);
     sums.plain += f;
     sums.moment += point.abscissa * f;
   }
   return sums;
+}
+
+inline ChordSums chord_sums(double m, double h, std::span<const numeric::GaussNode> rule) noexcept {
+  return chord_sums_of([](double w) { return point_lens_times_radius(w); }, m, h, rule);
 }
 
 // With the lens outside, in t = (u/a) sin(theta): sin(theta) = a t/u, cos(theta) = m/u and

@@ -12,6 +12,7 @@
 #include <numbers>
 #include <span>
 
+#include "models/disk_slope_lines.hpp"
 #include "models/point_lens_along_line.hpp"
 #include "models/power_weighted_lines.hpp"
 #include "numeric/gauss_rules.hpp"
@@ -55,6 +56,21 @@ double log_weighted_disk_excess_outside(double u, double a) noexcept {
                        return line(t, numeric::gauss_log_chebyshev_28);
                      });
   return (2 / (std::numbers::pi * a)) * (-0.25 * sum);
+}
+
+PowerDiskSlopes power_weighted_disk_excess_slopes_outside(double u, double a, double p, double value,
+                                                          const PowerChordRules& lower_rules) noexcept {
+  const std::span<const numeric::GaussNode> chord_rule = lower_rules.for_radius(chord_band_radius);
+  const slope_lines::LineSums integrals =
+      power_lines::well_outside(a, lower_rules.outside_rule(angle_band_radius), [&](double t) {
+        const double at = a * t;
+        const double m = std::sqrt((u - at) * (u + at));
+        const double h = a * std::sqrt((1 - t) * (1 + t));
+        const slope_lines::ChordSums chord = slope_lines::chord_sums_of(
+            [](double w) { return point_lens_excess_times_radius(w); }, m, h, chord_rule);
+        return slope_lines::outside_line(u, a, m, h, t * t, chord);
+      });
+  return {(p / (a * a)) * integrals.slope, (p * integrals.lower - (p + 2) * value) / a};
 }
 
 }  // namespace obrivane::models

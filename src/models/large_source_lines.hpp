@@ -8,6 +8,7 @@
 #pragma once
 
 #include "models/power_weighted_disk.hpp"
+#include "models/power_weighted_disk_gradient.hpp"
 
 namespace obrivane::models {
 
@@ -16,5 +17,12 @@ double power_weighted_disk_excess_outside(double u, double a, const PowerChordRu
 
 // The same for the brightness mu ln mu.
 double log_weighted_disk_excess_outside(double u, double a) noexcept;
+
+// dE_p/du and dE_p/da (those of T_p, whose flux part is constant) given E_p as `value`, by the
+// lines of power_weighted_disk_gradient.cpp with g: the slope in u loses nothing, since the mean of
+// mu^(p-2) (x - u) over the disk vanishes, and a dE_p/da = p E_(p-2) - (p + 2) E_p, the fluxes'
+// parts cancelling (p 2/p = (p + 2) 2/(p + 2)). `lower_rules` = PowerChordRules(p - 2).
+PowerDiskSlopes power_weighted_disk_excess_slopes_outside(double u, double a, double p, double value,
+                                                          const PowerChordRules& lower_rules) noexcept;
 
 }  // namespace obrivane::models

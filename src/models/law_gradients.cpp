@@ -16,6 +16,7 @@
 #include <cstddef>
 
 #include "models/brightness_laws.hpp"
+#include "models/large_source_lines.hpp"
 #include "models/law_far.hpp"
 #include "models/law_gradient_driver.hpp"
 #include "models/law_gradient_terms.hpp"
@@ -25,6 +26,7 @@
 #include "models/mu_weighted_disk_gradient.hpp"
 #include "models/power_weighted_disk.hpp"
 #include "models/power_weighted_disk_gradient.hpp"
+#include "models/power_weighted_lines.hpp"
 #include "models/uniform_disk.hpp"
 #include "models/uniform_disk_gradient.hpp"
 #include "numeric/integrate.hpp"
@@ -163,6 +165,9 @@ class SharedNearTerms final : public NearTermValues {
   template <std::size_t Terms, class ByParts>
   std::array<TermIntegral, Terms> terms(double u, double a, ByParts&& by_parts) noexcept {
     if (!(kept_ && u == u_ && a == a_)) {
+      if (a > largest_radius_by_lines && !logarithmic_ && u >= power_lines::gauss_outside_ratio * a) {
+        return large_outside<Terms>(u, a);
+      }
       if (!by_lines(u, a, exact_limb_ok_)) return by_parts(u, a);
       near_terms(u, a);
     }
@@ -181,6 +186,29 @@ class SharedNearTerms final : public NearTermValues {
     const PowerDiskSlopes slopes =
         power_weighted_disk_slopes(u, a, 1, magnification * (2.0 / 3), lower_rules);
     return {magnification, 1.5 * slopes.d_u, 1.5 * slopes.d_radius};
+  }
+
+  // A large source with the lens well outside: the terms' weighted excesses and their derivatives
+  // by lines through the lens with the point-lens excess as the kernel (large_source_lines.hpp).
+  template <std::size_t Terms>
+  std::array<TermIntegral, Terms> large_outside(double u, double a) const noexcept {
+    static const PowerTermRules mu_rules(1);
+    std::array<TermIntegral, 3> all{};
+    const UniformDiskGradient disk = uniform_disk_gradient(u, a);
+    all[0] = {disk.magnification - 1, disk.d_u, disk.d_rho};
+    const double mu_excess = power_weighted_disk_excess_outside(u, a, mu_rules.rules);
+    const PowerDiskSlopes mu_slopes =
+        power_weighted_disk_excess_slopes_outside(u, a, 1, mu_excess, mu_rules.lower_rules);
+    all[1] = {mu_excess, mu_slopes.d_u, mu_slopes.d_radius};
+    if (third_ != nullptr) {
+      const double excess = power_weighted_disk_excess_outside(u, a, third_->rules);
+      const PowerDiskSlopes slopes =
+          power_weighted_disk_excess_slopes_outside(u, a, third_->p, excess, third_->lower_rules);
+      all[2] = {excess, slopes.d_u, slopes.d_radius};
+    }
+    std::array<TermIntegral, Terms> first{};
+    for (std::size_t k = 0; k < Terms; ++k) first[k] = all[k];
+    return first;
   }
 
   double third_value(double u, double a) const noexcept {
