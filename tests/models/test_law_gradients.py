@@ -391,6 +391,26 @@ def test_coefficient_derivatives_are_continuous_on_the_limb(name, coefficients, 
         assert abs(mean - on[index]) <= 1e-11 * scale + 16 * EPSILON * on[0]
 
 
+def sides_of_a_switch(name, coefficients, s, rho):
+    """The derivatives in u and rho (index 1, 2) on either side of a method switch at s source
+    radii, each side's values at 1e-10 and 2e-10 of s from it extrapolated linearly to it, with
+    the magnification there: (index, below, above, magnification)."""
+
+    def at(offset):
+        return LAWS[name].gradient(s * (1 + offset) * rho, rho, coefficients)
+
+    near_below, far_below, near_above, far_above = at(-1e-10), at(-2e-10), at(1e-10), at(2e-10)
+    return [
+        (
+            index,
+            2 * near_below[index] - far_below[index],
+            2 * near_above[index] - far_above[index],
+            near_below[0],
+        )
+        for index in (1, 2)
+    ]
+
+
 @pytest.mark.parametrize(
     ("name", "coefficients"),
     [("linear", (0.6,)), ("quadratic", (0.4, 0.25)), ("square_root", (0.2, 0.8))],
@@ -402,15 +422,8 @@ def test_large_source_derivatives_meet_where_the_lines_take_over(name, coefficie
     # The whole signal is A - 1, so the two must meet on its scale, (A - 1)/u, not A/u: to 1e-9 of
     # it (measured: 1e-13 at rho = 10.5, 4e-11 at 30).
     s = 1.25
-
-    def at(offset):
-        return LAWS[name].gradient(s * (1 + offset) * rho, rho, coefficients)
-
-    near_below, far_below, near_above, far_above = at(-1e-10), at(-2e-10), at(1e-10), at(2e-10)
-    for index in (1, 2):
-        below = 2 * near_below[index] - far_below[index]
-        above = 2 * near_above[index] - far_above[index]
-        scale = max(abs(below), (near_below[0] - 1) / (s * rho))
+    for index, below, above, magnification in sides_of_a_switch(name, coefficients, s, rho):
+        scale = max(abs(below), (magnification - 1) / (s * rho))
         assert abs(above - below) <= 1e-9 * scale, (index, below, above)
 
 
@@ -437,16 +450,9 @@ def test_large_source_derivatives_meet_where_the_lines_take_over(name, coefficie
     [0.9, 1.001, 1.25],
 )
 def test_derivatives_meet_across_the_method_switches(name, coefficients, rho, s):
-    # Each side's values at 1e-10 and 2e-10 of s from the switch, extrapolated linearly to it,
-    # must meet: the extrapolation leaves the curvature's (1e-10 / 1e-3)^2 = 1e-14 at most.
-    def at(offset):
-        return LAWS[name].gradient(s * (1 + offset) * rho, rho, coefficients)
-
-    near_below, far_below, near_above, far_above = at(-1e-10), at(-2e-10), at(1e-10), at(2e-10)
-    for index in (1, 2):
-        below = 2 * near_below[index] - far_below[index]
-        above = 2 * near_above[index] - far_above[index]
-        scale = max(abs(below), near_below[0] / (s * rho))
+    # The extrapolation leaves the curvature's (1e-10 / 1e-3)^2 = 1e-14 at most.
+    for index, below, above, magnification in sides_of_a_switch(name, coefficients, s, rho):
+        scale = max(abs(below), magnification / (s * rho))
         assert abs(above - below) <= 1e-13 * scale, (index, below, above)
 
 
