@@ -60,12 +60,19 @@ inline LineSums outside_line(double u, double a, double m, double h, double t_sq
 
 // The line at t of the lens well outside (u >= gauss_outside_ratio a), its chord sums from the rule
 // rule_for(h) of its half-length h.
-template <class RuleFor>
-LineSums well_outside_line(double u, double a, double t, const RuleFor& rule_for) noexcept {
+// The same with the chord sums of kernel(w) in place of F.
+template <class Kernel, class RuleFor>
+LineSums well_outside_line_of(const Kernel& kernel, double u, double a, double t,
+                              const RuleFor& rule_for) noexcept {
   const double at = a * t;
   const double m = std::sqrt((u - at) * (u + at));
   const double h = a * std::sqrt((1 - t) * (1 + t));
-  return outside_line(u, a, m, h, t * t, chord_sums(m, h, rule_for(h)));
+  return outside_line(u, a, m, h, t * t, chord_sums_of(kernel, m, h, rule_for(h)));
+}
+
+template <class RuleFor>
+LineSums well_outside_line(double u, double a, double t, const RuleFor& rule_for) noexcept {
+  return well_outside_line_of([](double w) { return point_lens_times_radius(w); }, u, a, t, rule_for);
 }
 
 // With the lens inside, m = u cos(theta): cos(theta) = m/u and u sin^2(theta) = (u - m)(u + m)/u,

@@ -165,7 +165,7 @@ class SharedNearTerms final : public NearTermValues {
   template <std::size_t Terms, class ByParts>
   std::array<TermIntegral, Terms> terms(double u, double a, ByParts&& by_parts) noexcept {
     if (!(kept_ && u == u_ && a == a_)) {
-      if (a > largest_radius_by_lines && !logarithmic_ && u >= power_lines::gauss_outside_ratio * a) {
+      if (a > largest_radius_by_lines && u >= power_lines::gauss_outside_ratio * a) {
         return large_outside<Terms>(u, a);
       }
       if (!by_lines(u, a, exact_limb_ok_)) return by_parts(u, a);
@@ -204,6 +204,10 @@ class SharedNearTerms final : public NearTermValues {
       const double excess = power_weighted_disk_excess_outside(u, a, third_->rules);
       const PowerDiskSlopes slopes =
           power_weighted_disk_excess_slopes_outside(u, a, third_->p, excess, third_->lower_rules);
+      all[2] = {excess, slopes.d_u, slopes.d_radius};
+    } else if (logarithmic_) {
+      const double excess = log_weighted_disk_excess_outside(u, a);
+      const PowerDiskSlopes slopes = log_weighted_disk_excess_slopes_outside(u, a, excess, all[1]);
       all[2] = {excess, slopes.d_u, slopes.d_radius};
     }
     std::array<TermIntegral, Terms> first{};

@@ -28,6 +28,7 @@
 
 #include "models/chord_rules.hpp"
 #include "models/disk_slope_lines.hpp"
+#include "models/point_lens_along_line.hpp"
 #include "models/power_weighted_lines.hpp"
 #include "numeric/gauss_rules.hpp"
 
@@ -80,7 +81,10 @@ OutsideLine line_just_outside(double u, double a, double y) noexcept {
           slope_lines::outside_line(u, a, m, h, t_squared, chord_sums(m, h, rules.logarithmic))};
 }
 
-LineSums well_outside(double u, double a) noexcept {
+// The lens well outside, the chord sums of `kernel` (F, or the point-lens excess of a large source)
+// by the rules `chords_for(h)`.
+template <class Kernel, class ChordsFor>
+LineSums well_outside_of(const Kernel& kernel, double u, double a, const ChordsFor& chords_for) noexcept {
   const bool small = a <= 3;
   const std::span<const numeric::GaussNode> plain =
       small ? std::span<const numeric::GaussNode>(numeric::gauss_legendre_24) : numeric::gauss_legendre_32;
@@ -90,12 +94,18 @@ LineSums well_outside(double u, double a) noexcept {
   // (1/2) ln(1 - t^2) X - (1/2) X_L = -(1/2) (w_L X + X_L), w_L = -ln(1 - t^2) the log rule's weight;
   // each part needs only its own chord sums.
   const LineSums with_log_weight = power_lines::well_outside(a, logged, [&](double t) {
-    return slope_lines::well_outside_line(u, a, t, [](double h) { return chord_rules(h).plain; });
+    return slope_lines::well_outside_line_of(kernel, u, a, t, [&](double h) { return chords_for(h).plain; });
   });
   const LineSums with_log_chords = power_lines::well_outside(a, plain, [&](double t) {
-    return slope_lines::well_outside_line(u, a, t, [](double h) { return chord_rules(h).logarithmic; });
+    return slope_lines::well_outside_line_of(kernel, u, a, t,
+                                             [&](double h) { return chords_for(h).logarithmic; });
   });
   return -0.5 * (with_log_weight + with_log_chords);
+}
+
+LineSums well_outside(double u, double a) noexcept {
+  return well_outside_of([](double w) { return point_lens_times_radius(w); }, u, a,
+                         [](double h) { return chord_rules(h); });
 }
 
 LineSums just_outside(double u, double a) noexcept {
@@ -155,6 +165,15 @@ PowerDiskSlopes log_weighted_disk_slopes(double u, double a, double value, const
   const double d_u = mu_flux * mu.d_u + integrals.slope / (a * a);
   const double d_radius = mu_flux * mu.d_radius + ((2 * t_one + integrals.lower) - 3 * value) / a;
   return {d_u, d_radius};
+}
+
+PowerDiskSlopes log_weighted_disk_excess_slopes_outside(double u, double a, double value,
+                                                        const TermIntegral& mu) noexcept {
+  // The 28-point chord rules, whatever the chord's length (large_source_lines.cpp).
+  const LineSums integrals = well_outside_of([](double w) { return point_lens_excess_times_radius(w); }, u, a,
+                                             [](double) { return chord_rules(3); });
+  // As log_weighted_disk_slopes, each integral's flux part cancelling: 2 (2/3) - 2 + 3 (2/9) = 0.
+  return {mu.d_u + integrals.slope / (a * a), mu.d_rho + ((2 * mu.excess + integrals.lower) - 3 * value) / a};
 }
 
 }  // namespace obrivane::models

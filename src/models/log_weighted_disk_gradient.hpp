@@ -2,6 +2,7 @@
 // separation u and the radius a, both in Einstein radii, by lines through the lens.
 #pragma once
 
+#include "models/law_gradient_terms.hpp"
 #include "models/mu_weighted_disk_gradient.hpp"
 #include "models/power_weighted_disk_gradient.hpp"
 
@@ -13,5 +14,11 @@ namespace obrivane::models {
 // tangent line is not resolved). About 1e-14 relative to the larger of the derivative and
 // |L|/max(u, a).
 PowerDiskSlopes log_weighted_disk_slopes(double u, double a, double value, const DiskGradient& mu) noexcept;
+
+// The same for the weighted excess E of a large source with the lens well outside
+// (large_source_lines.hpp), given E as `value` and the mu term's weighted excess with its
+// derivatives as `mu`, by the same lines with the point-lens excess as the kernel.
+PowerDiskSlopes log_weighted_disk_excess_slopes_outside(double u, double a, double value,
+                                                        const TermIntegral& mu) noexcept;
 
 }  // namespace obrivane::models

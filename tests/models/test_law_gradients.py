@@ -413,7 +413,12 @@ def sides_of_a_switch(name, coefficients, s, rho):
 
 @pytest.mark.parametrize(
     ("name", "coefficients"),
-    [("linear", (0.6,)), ("quadratic", (0.4, 0.25)), ("square_root", (0.2, 0.8))],
+    [
+        ("linear", (0.6,)),
+        ("quadratic", (0.4, 0.25)),
+        ("square_root", (0.2, 0.8)),
+        ("logarithmic", (0.6, 0.2)),
+    ],
 )
 @pytest.mark.parametrize("rho", [10.5, 30.0])
 def test_large_source_derivatives_meet_where_the_lines_take_over(name, coefficients, rho):
