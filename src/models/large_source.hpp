@@ -253,9 +253,9 @@ struct LimbPowerTerm {
 
 namespace large_source {
 
-// The excess over the rays, `rays_of(size, ending)` giving each ray's integral from the rules of
-// `size` nodes (one of PowerRayRules::sizes; `ending` for a lens inside, whose rays end at the limb),
-// or from the singular rules (size 0) where a singular profile needs them.
+// The excess over the rays, `rays_of(size)` giving each ray's integral from the rules of `size`
+// nodes: the polynomial laws' (deep, outside or limb), or the singular profiles' where those need
+// them (unless `split`, the singular term taken apart by its own rules).
 template <class RaysOf>
 double rays_by_region(double u, double rho, LimbProfile profile, bool split, const RaysOf& rays_of) noexcept {
   const bool inside = u < rho;
@@ -265,21 +265,21 @@ double rays_by_region(double u, double rho, LimbProfile profile, bool split, con
   const bool far = !inside && (u - rho) * (u + rho) >= 0.5 * (rho * rho);
   const bool middle = std::fabs(u - rho) >= middle_distance;
   if (profile == LimbProfile::singular && !split) {
-    if (deep) return rays_inside(u, rho, false, rays_of(short_singular_ray_nodes, true));
-    if (far) return rays_outside(u, rho, profile, false, rays_of(short_singular_ray_nodes, false));
-    return inside ? rays_inside(u, rho, false, rays_of(singular_ray_nodes, true))
-                  : rays_outside(u, rho, profile, false, rays_of(singular_ray_nodes, false));
+    if (deep) return rays_inside(u, rho, false, rays_of(short_singular_ray_nodes));
+    if (far) return rays_outside(u, rho, profile, false, rays_of(short_singular_ray_nodes));
+    return inside ? rays_inside(u, rho, false, rays_of(singular_ray_nodes))
+                  : rays_outside(u, rho, profile, false, rays_of(singular_ray_nodes));
   }
-  if (deep) return rays_inside(u, rho, false, rays_of(deep_ray_nodes, true));
-  if (far) return rays_outside(u, rho, profile, false, rays_of(outside_ray_nodes, false));
+  if (deep) return rays_inside(u, rho, false, rays_of(deep_ray_nodes));
+  if (far) return rays_outside(u, rho, profile, false, rays_of(outside_ray_nodes));
   if (middle) {
     // A singular profile's rays vanish like h^(p+1) at the tangent line: its angle rules keep their
     // full node counts there.
-    return inside ? rays_inside(u, rho, true, rays_of(outside_ray_nodes, true))
-                  : rays_outside(u, rho, profile, !split, rays_of(outside_ray_nodes, false));
+    return inside ? rays_inside(u, rho, true, rays_of(outside_ray_nodes))
+                  : rays_outside(u, rho, profile, !split, rays_of(outside_ray_nodes));
   }
-  return inside ? rays_inside(u, rho, false, rays_of(limb_ray_nodes, true))
-                : rays_outside(u, rho, profile, false, rays_of(limb_ray_nodes, false));
+  return inside ? rays_inside(u, rho, false, rays_of(limb_ray_nodes))
+                : rays_outside(u, rho, profile, false, rays_of(limb_ray_nodes));
 }
 
 // The ray integral of brightness - reference by the rule of `size` nodes.
@@ -318,7 +318,7 @@ double large_source_excess(double u, double rho, LimbProfile profile, const Brig
   const bool inside = u < rho;
   const double reference = inside ? brightness(std::sqrt((rho - u) * (rho + u)) / rho) : brightness(0.0);
   const double inverse_rho = 1 / rho;
-  const double rays = rays_by_region(u, rho, profile, false, [&](std::size_t size, bool) {
+  const double rays = rays_by_region(u, rho, profile, false, [&](std::size_t size) {
     return whole_ray(size, reference, inverse_rho, brightness);
   });
   // Twice the half-plane of rays, over the area pi rho^2.
@@ -344,7 +344,7 @@ double large_source_excess(double u, double rho, const Brightness& brightness, c
   const double p = term.rules->exponent();
   // A constant analytic part is the limb's brightness, the reference: it adds nothing along a ray.
   const bool constant = analytic_profile == LimbProfile::constant;
-  const double rays = rays_by_region(u, rho, LimbProfile::singular, true, [&](std::size_t size, bool) {
+  const double rays = rays_by_region(u, rho, LimbProfile::singular, true, [&](std::size_t size) {
     const std::span<const PowerRayNode> power_rule = term.rules->crossing(size);
     return [=, &analytic, &term](double s_1, double s_2) {
       const RayPath ray = ray_path(s_1, s_2);

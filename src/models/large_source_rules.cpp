@@ -8,7 +8,6 @@
 #include <numbers>
 #include <span>
 
-#include "numeric/gauss_jacobi_one_sided.hpp"
 #include "numeric/gauss_jacobi_symmetric.hpp"
 #include "numeric/gauss_rules.hpp"
 
@@ -110,15 +109,8 @@ PowerRayRules::PowerRayRules(double p) noexcept : p_(p) {
   std::size_t offset = 0;
   for (const std::size_t size : sizes) {
     const std::span<numeric::GaussNode> nodes = std::span<numeric::GaussNode>(gauss).first(size);
-    // (1 - x)^p on [-1, 1], v = (1 + x)/2: with dp = (1 - v) dx and (1 - v)^p = 2^-p (1 - x)^p,
-    // the integral of f mu^p dp is 2^-p sum W (1 - v) f (mu / (1 - v))^p.
-    numeric::gauss_jacobi_one_sided(p, nodes, d, e, z);
-    for (std::size_t i = 0; i < size; ++i) {
-      const double v = 0.5 * (1 + nodes[i].abscissa);
-      ending_[offset + i] =
-          PowerRayNode{v * (2 - v), std::pow(2.0, -p) * nodes[i].weight * (1 - v), 1 / (1 - v)};
-    }
-    // (1 - x^2)^p with v (1 - v) = (1 - x^2)/4.
+    // (1 - x^2)^p on [-1, 1], v = (1 + x)/2: with dp = (1 - v) dx and (v (1 - v))^p =
+    // 4^-p (1 - x^2)^p, the integral of f mu^p dp is 4^-p sum W (1 - v) f (mu / (v (1 - v)))^p.
     numeric::gauss_jacobi_symmetric(p, nodes, d, e, z);
     for (std::size_t i = 0; i < size; ++i) {
       const double v = 0.5 * (1 + nodes[i].abscissa);
@@ -129,25 +121,9 @@ PowerRayRules::PowerRayRules(double p) noexcept : p_(p) {
   }
 }
 
-namespace {
-
-std::size_t offset_of(std::size_t size) noexcept {
-  std::size_t offset = 0;
-  for (const std::size_t each : PowerRayRules::sizes) {
-    if (each == size) break;
-    offset += each;
-  }
-  return offset;
-}
-
-}  // namespace
-
-std::span<const PowerRayNode> PowerRayRules::ending(std::size_t size) const noexcept {
-  return std::span<const PowerRayNode>(ending_).subspan(offset_of(size), size);
-}
-
 std::span<const PowerRayNode> PowerRayRules::crossing(std::size_t size) const noexcept {
-  return std::span<const PowerRayNode>(crossing_).subspan(offset_of(size), size);
+  const std::size_t offset = size == sizes[0] ? 0 : sizes[0];
+  return std::span<const PowerRayNode>(crossing_).subspan(offset, size);
 }
 
 }  // namespace obrivane::models::large_source

@@ -60,35 +60,30 @@ const std::array<AngleNode, quarter_angle_nodes>& quarter_angle_rule() noexcept;
 const std::array<AngleNode, 10>& short_quarter_angle_rule() noexcept;
 
 // A term mu^p of a brightness, p > 0 not an integer, has the end-point singularity of mu^p at each
-// limb a ray crosses; in the ray variable v of limb_ray_rule, mu = (1 - v) phi(v) with the lens
-// inside (the ray ends at the limb) and mu = v (1 - v) phi(v) with it outside (the ray starts at
-// one), phi analytic and positive. The Gauss-Jacobi rules of (1 - v)^p and (v (1 - v))^p take the
-// singularity exactly, leaving (mu / gap)^p, gap = 1 - v or v (1 - v), as analytic as a
-// polynomial law's brightness: the term converges at the rate of the polynomial laws, with their
-// node counts, where the double-exponential rule needs 41 or 61 nodes.
+// limb a ray crosses. With the lens outside the source a ray starts and ends at the limb, and in
+// the ray variable v of limb_ray_rule mu = v (1 - v) phi(v), phi analytic and positive: the
+// Gauss-Jacobi rule of (v (1 - v))^p takes the singularity exactly, leaving (mu / (v (1 - v)))^p
+// as analytic as a polynomial law's brightness, so the term converges at the rate of the
+// polynomial laws, with their node counts, where the double-exponential rule needs 41 or 61 nodes.
 struct PowerRayNode {
   double position;     // p(v) = v (2 - v), as limb_ray_rule
   double weight;       // the Jacobi weight's share included
-  double inverse_gap;  // 1/(1 - v) inside, 1/(v (1 - v)) outside
+  double inverse_gap;  // 1/(v (1 - v))
 };
 
 class PowerRayRules {
  public:
-  static constexpr std::array<std::size_t, 3> sizes = {deep_ray_nodes, outside_ray_nodes, limb_ray_nodes};
+  static constexpr std::array<std::size_t, 2> sizes = {outside_ray_nodes, limb_ray_nodes};
 
   PowerRayRules() noexcept = default;
   explicit PowerRayRules(double p) noexcept;
 
   double exponent() const noexcept { return p_; }
-  // The rules of `size` nodes (one of `sizes`) for a ray that ends at the limb (the lens inside)
-  // and for one that starts and ends at it (the lens outside).
-  std::span<const PowerRayNode> ending(std::size_t size) const noexcept;
+  // The rule of `size` nodes (one of `sizes`) for a ray that starts and ends at the limb.
   std::span<const PowerRayNode> crossing(std::size_t size) const noexcept;
 
  private:
-  static constexpr std::size_t total = deep_ray_nodes + outside_ray_nodes + limb_ray_nodes;
-  std::array<PowerRayNode, total> ending_{};
-  std::array<PowerRayNode, total> crossing_{};
+  std::array<PowerRayNode, outside_ray_nodes + limb_ray_nodes> crossing_{};
   double p_ = 0;
 };
 
