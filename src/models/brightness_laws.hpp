@@ -66,7 +66,7 @@ double logarithmic_law_magnification_from(double u, double rho, double e, double
 // (power_weighted_disk.hpp), and the far-field moments of mu^alpha, computed on first use of each
 // exponent (about 1 ms) and kept for the four most recent distinct ones (a light curve evaluates
 // many separations with one alpha), with the derivatives' and large sources' rules made on their
-// first use. Fixed-size storage (about 33 kB), no allocation. One cache
+// first use. Fixed-size storage (about 31 kB), no allocation. One cache
 // per thread of work; not thread-safe.
 class PowerLawRules {
  public:
