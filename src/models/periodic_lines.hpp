@@ -8,9 +8,9 @@
 // that is cos(theta) = +-i (a^2 + 4 - u^2)/(4u), theta = pi/2 +- i eta with
 //   sinh(eta) = (a^2 + 4 - u^2) / (4u).
 // For a lens well inside a small disk eta is large and a few lines do: 4 (three intervals) at
-// u = a/2 for a = 0.01, against 10 for the Gauss-Legendre rule over [0, pi/2]. By the limb of a large disk
-// eta shrinks (asinh(1/a) at u = a), and there the Gauss rule, whose nodes crowd the end theta = pi/2 where
-// the singularity sits, takes fewer lines.
+// u = a/2 for a = 0.01, against 10 for the Gauss-Legendre rule over [0, pi/2]. By the limb of a
+// large disk eta shrinks (asinh(1/a) at u = a), and there the Gauss rule, whose nodes crowd the
+// end theta = pi/2 where the singularity sits, takes fewer lines.
 #pragma once
 
 #include <algorithm>
@@ -29,9 +29,9 @@ inline constexpr std::size_t most_intervals = 16;
 // The aliasing error is about exp(-4 k eta) times the size of the integrand on the strip about
 // the singularity, where |m| reaches 2, relative to its size on the real axis, a^2 for a small
 // disk: exp(-4 k eta) max(1, 1/a^2) <= exp(-40) = 4e-18 (measured against mpmath for a = 0.01
-// to 3 and u/a = 0.009 to 0.95: the estimate lies above the error, by up to a factor 150). For larger disks
-// the integrand grows on the strip far faster than its size on the axis (at a = 10 the error is 4e4 times the
-// estimate), and the Gauss rules serve.
+// to 3 and u/a = 0.009 to 0.95: the estimate lies above the error, by up to a factor 150). For
+// larger disks the integrand grows on the strip far faster than its size on the axis (at a = 10
+// the error is 4e4 times the estimate), and the Gauss rules serve.
 inline constexpr double decay_exponent = 40;
 inline constexpr double largest_radius = 3;
 
