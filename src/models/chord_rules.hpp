@@ -27,40 +27,30 @@ inline std::size_t chord_band(double h) noexcept {
   return band;
 }
 
-// The rule of the weight sqrt(1 - s^2) (Chebyshev of the second kind) for a chord of half-length h.
-inline std::span<const numeric::GaussNode> chebyshev_u_chord_rule(double h) noexcept {
-  switch (chord_band(h)) {
-    case 0:
-      return numeric::gauss_chebyshev_u_4;
-    case 1:
-      return numeric::gauss_chebyshev_u_6;
-    case 2:
-      return numeric::gauss_chebyshev_u_8;
-    case 3:
-      return numeric::gauss_chebyshev_u_12;
-    case 4:
-      return numeric::gauss_chebyshev_u_28;
-    default:
-      return numeric::gauss_chebyshev_u_80;
-  }
-}
+// A band's fixed rules, by their weights in s.
+struct ChordBandRules {
+  std::span<const numeric::GaussNode> chebyshev_u;      // sqrt(1 - s^2)
+  std::span<const numeric::GaussNode> chebyshev_t;      // 1/sqrt(1 - s^2)
+  std::span<const numeric::GaussNode> log_chebyshev_u;  // -sqrt(1 - s^2) ln(1 - s^2)
+  std::span<const numeric::GaussNode> log_chebyshev_t;  // -ln(1 - s^2)/sqrt(1 - s^2)
+};
 
-// The same for the weight 1/sqrt(1 - s^2) (Chebyshev of the first kind).
-inline std::span<const numeric::GaussNode> chebyshev_t_chord_rule(double h) noexcept {
-  switch (chord_band(h)) {
-    case 0:
-      return numeric::gauss_chebyshev_t_4;
-    case 1:
-      return numeric::gauss_chebyshev_t_6;
-    case 2:
-      return numeric::gauss_chebyshev_t_8;
-    case 3:
-      return numeric::gauss_chebyshev_t_12;
-    case 4:
-      return numeric::gauss_chebyshev_t_28;
-    default:
-      return numeric::gauss_chebyshev_t_80;
-  }
-}
+inline constexpr std::array<ChordBandRules, 6> chord_band_table = {{
+    {numeric::gauss_chebyshev_u_4, numeric::gauss_chebyshev_t_4, numeric::gauss_log_chebyshev_4,
+     numeric::gauss_log_chebyshev_t_4},
+    {numeric::gauss_chebyshev_u_6, numeric::gauss_chebyshev_t_6, numeric::gauss_log_chebyshev_6,
+     numeric::gauss_log_chebyshev_t_6},
+    {numeric::gauss_chebyshev_u_8, numeric::gauss_chebyshev_t_8, numeric::gauss_log_chebyshev_8,
+     numeric::gauss_log_chebyshev_t_8},
+    {numeric::gauss_chebyshev_u_12, numeric::gauss_chebyshev_t_12, numeric::gauss_log_chebyshev_12,
+     numeric::gauss_log_chebyshev_t_12},
+    {numeric::gauss_chebyshev_u_28, numeric::gauss_chebyshev_t_28, numeric::gauss_log_chebyshev_28,
+     numeric::gauss_log_chebyshev_t_28},
+    {numeric::gauss_chebyshev_u_80, numeric::gauss_chebyshev_t_80, numeric::gauss_log_chebyshev_80,
+     numeric::gauss_log_chebyshev_t_80},
+}};
+
+// The fixed rules for a chord of half-length h.
+inline const ChordBandRules& chord_rules_for(double h) noexcept { return chord_band_table[chord_band(h)]; }
 
 }  // namespace obrivane::models

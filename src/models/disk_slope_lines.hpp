@@ -58,9 +58,8 @@ inline LineSums outside_line(double u, double a, double m, double h, double t_sq
   return {(a / m) * chord.plain, (a / u) * (h * chord.moment - ((a * a) * t_squared / m) * chord.plain)};
 }
 
-// The line at t of the lens well outside (u >= gauss_outside_ratio a), its chord sums from the rule
-// rule_for(h) of its half-length h.
-// The same with the chord sums of kernel(w) in place of F.
+// The line at t of the lens well outside (u >= gauss_outside_ratio a), its chord sums of kernel(w)
+// from the rule rule_for(h) of its half-length h; well_outside_line with F.
 template <class Kernel, class RuleFor>
 LineSums well_outside_line_of(const Kernel& kernel, double u, double a, double t,
                               const RuleFor& rule_for) noexcept {

@@ -326,13 +326,13 @@ double large_source_excess(double u, double rho, LimbProfile profile, const Brig
 }
 
 // The same for a brightness I(mu) = analytic(mu) + term.coefficient mu^p whose analytic part (a
-// constant or a polynomial in mu, `analytic_profile`) has no singularity at the limb. With the lens outside,
-// the reference is the limb's brightness, where mu^p vanishes, and along each ray the analytic part takes the
-// polynomial laws' rules and the term its Gauss-Jacobi rules. With the lens inside, the whole brightness
-// takes the singular profiles' double-exponential rules: there the rays' excess is I - I_ref, which vanishes
-// at the lens, where the kernel g peaks, and which is smaller than the kernel's integral by about
-// log(rho)/rho^2; the term alone, mu^p, does not vanish there, and its integral would have to be good to that
-// fraction of rounding.
+// constant or a polynomial in mu, `analytic_profile`) has no singularity at the limb. With the lens
+// outside, the reference is the limb's brightness, where mu^p vanishes, and along each ray the
+// analytic part takes the polynomial laws' rules and the term its Gauss-Jacobi rules. With the lens
+// inside, the whole brightness takes the singular profiles' double-exponential rules: there the
+// rays' excess is I - I_ref, which vanishes at the lens, where the kernel g peaks, and which is
+// smaller than the kernel's integral by about log(rho)/rho^2; the term alone, mu^p, does not
+// vanish there, and its integral would have to be good to that fraction of rounding.
 template <class Brightness, class Analytic>
 double large_source_excess(double u, double rho, const Brightness& brightness, const Analytic& analytic,
                            LimbProfile analytic_profile, const LimbPowerTerm& term) noexcept {
@@ -348,15 +348,12 @@ double large_source_excess(double u, double rho, const Brightness& brightness, c
     const std::span<const PowerRayNode> power_rule = term.rules->crossing(size);
     return [=, &analytic, &term](double s_1, double s_2) {
       const RayPath ray = ray_path(s_1, s_2);
-      double analytic_part = 0;
-      if (constant) {
-        analytic_part = 0;
-      } else if (size == outside_ray_nodes) {
-        analytic_part = ray_excess(ray, reference, inverse_rho, outside_ray_rule(), analytic);
-      } else {
-        analytic_part = ray_excess(ray, reference, inverse_rho, limb_ray_rule(), analytic);
-      }
-      return analytic_part + term.coefficient * ray_power(ray, inverse_rho, power_rule, p);
+      const double power_part = term.coefficient * ray_power(ray, inverse_rho, power_rule, p);
+      if (constant) return power_part;
+      return (size == outside_ray_nodes
+                  ? ray_excess(ray, reference, inverse_rho, outside_ray_rule(), analytic)
+                  : ray_excess(ray, reference, inverse_rho, limb_ray_rule(), analytic)) +
+             power_part;
     };
   });
   return reference * uniform_excess + (2 * rays) / (std::numbers::pi * (rho * rho));

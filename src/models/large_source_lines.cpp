@@ -2,10 +2,11 @@
 // at angle theta the chord runs from s_1 = m - h > 0 to m + h, and g's branch points w = +-2i lie
 // at s = (-m +- 2i)/h in the chord variable, beyond the end s = -1 by delta = s_1/h along the axis.
 // With u >= 1.25 a the line through the centre has delta >= 0.25 and every other line more, so the
-// Bernstein ellipse through the branch points has a ratio of at least 1 + delta + sqrt(delta (2 +
-// delta)) = 2, and the 28-point rules of PowerChordRules reach 2^-56; the angle integral in
-// t = (u/a) sin(theta) is that of power_weighted_disk.cpp, whose only singularity, 1/m at
-// t = u/a >= 1.25, the 32-point rule takes (all independent of the size of the disk).
+// Bernstein ellipse through the branch points has a ratio of at least
+// 1 + delta + sqrt(delta (2 + delta)) = 2, and the 28-point rules of PowerChordRules
+// (excess_chord_length) reach 2^-56; the angle integral in t = (u/a) sin(theta) is that of
+// power_weighted_disk.cpp, whose only singularity, 1/m at t = u/a >= 1.25, the 32-point rule takes
+// (all independent of the size of the disk).
 #include "models/large_source_lines.hpp"
 
 #include <cmath>
@@ -13,28 +14,25 @@
 #include <span>
 
 #include "models/disk_slope_lines.hpp"
-#include "models/point_lens_along_line.hpp"
 #include "models/power_weighted_lines.hpp"
 #include "numeric/gauss_rules.hpp"
 
 namespace obrivane::models {
 namespace {
 
-// The chord rules' band of 28 points, and the angle rules of 32.
-constexpr double chord_band_radius = 3;
+// The angle rules of 32 points.
 constexpr double angle_band_radius = 10;
 
 double excess_chord_sum(double m, double h, std::span<const numeric::GaussNode> rule) noexcept {
   double sum = 0;
-  for (const numeric::GaussNode& point : rule)
-    sum += point.weight * point_lens_excess_times_radius(m + h * point.abscissa);
+  for (const numeric::GaussNode& point : rule) sum += point.weight * excess_kernel(m + h * point.abscissa);
   return sum;
 }
 
 }  // namespace
 
 double power_weighted_disk_excess_outside(double u, double a, const PowerChordRules& rules) noexcept {
-  const std::span<const numeric::GaussNode> chord_rule = rules.for_radius(chord_band_radius);
+  const std::span<const numeric::GaussNode> chord_rule = rules.for_length(excess_chord_length);
   return power_lines::well_outside(a, rules.outside_rule(angle_band_radius), [&](double t) {
     const double at = a * t;
     const double m = std::sqrt((u - at) * (u + at));
@@ -60,15 +58,10 @@ double log_weighted_disk_excess_outside(double u, double a) noexcept {
 
 PowerDiskSlopes power_weighted_disk_excess_slopes_outside(double u, double a, double p, double value,
                                                           const PowerChordRules& lower_rules) noexcept {
-  const std::span<const numeric::GaussNode> chord_rule = lower_rules.for_radius(chord_band_radius);
+  const std::span<const numeric::GaussNode> chord_rule = lower_rules.for_length(excess_chord_length);
   const slope_lines::LineSums integrals =
       power_lines::well_outside(a, lower_rules.outside_rule(angle_band_radius), [&](double t) {
-        const double at = a * t;
-        const double m = std::sqrt((u - at) * (u + at));
-        const double h = a * std::sqrt((1 - t) * (1 + t));
-        const slope_lines::ChordSums chord = slope_lines::chord_sums_of(
-            [](double w) { return point_lens_excess_times_radius(w); }, m, h, chord_rule);
-        return slope_lines::outside_line(u, a, m, h, t * t, chord);
+        return slope_lines::well_outside_line_of(excess_kernel, u, a, t, [&](double) { return chord_rule; });
       });
   return {(p / (a * a)) * integrals.slope, (p * integrals.lower - (p + 2) * value) / a};
 }

@@ -7,10 +7,18 @@
 // weights.
 #pragma once
 
+#include "models/point_lens_along_line.hpp"
 #include "models/power_weighted_disk.hpp"
 #include "models/power_weighted_disk_gradient.hpp"
 
 namespace obrivane::models {
+
+// The chord rules of every line take the band of this half-length (28 points), whatever the
+// chord's length (large_source_lines.cpp).
+inline constexpr double excess_chord_length = 3;
+
+// The point-lens excess times the distance as the kernel of the lines' chord sums.
+inline double excess_kernel(double w) noexcept { return point_lens_excess_times_radius(w); }
 
 // E_p for p > 0, from `rules` = PowerChordRules(p).
 double power_weighted_disk_excess_outside(double u, double a, const PowerChordRules& rules) noexcept;

@@ -28,6 +28,7 @@
 
 #include "models/chord_rules.hpp"
 #include "models/disk_slope_lines.hpp"
+#include "models/large_source_lines.hpp"
 #include "models/point_lens_along_line.hpp"
 #include "models/power_weighted_lines.hpp"
 #include "numeric/gauss_rules.hpp"
@@ -38,30 +39,6 @@ namespace {
 using slope_lines::chord_sums;
 using slope_lines::ChordSums;
 using slope_lines::LineSums;
-
-struct ChordRules {
-  std::span<const numeric::GaussNode> plain;        // (1 - s^2)^(-1/2)
-  std::span<const numeric::GaussNode> logarithmic;  // -ln(1 - s^2) (1 - s^2)^(-1/2)
-};
-
-// The rules of a chord of half-length h, by the bands and node counts of chord_rules.hpp.
-ChordRules chord_rules(double h) noexcept {
-  using namespace numeric;
-  switch (chord_band(h)) {
-    case 0:
-      return {gauss_chebyshev_t_4, gauss_log_chebyshev_t_4};
-    case 1:
-      return {gauss_chebyshev_t_6, gauss_log_chebyshev_t_6};
-    case 2:
-      return {gauss_chebyshev_t_8, gauss_log_chebyshev_t_8};
-    case 3:
-      return {gauss_chebyshev_t_12, gauss_log_chebyshev_t_12};
-    case 4:
-      return {gauss_chebyshev_t_28, gauss_log_chebyshev_t_28};
-    default:
-      return {gauss_chebyshev_t_80, gauss_log_chebyshev_t_80};
-  }
-}
 
 // A line just outside at y = 1 - t as two parts: that multiplied by ln(1 - t^2)/2 and that
 // multiplied by -1/2. m from the distance beyond the limb, u - a t = (u - a) + a y, without
@@ -75,10 +52,10 @@ OutsideLine line_just_outside(double u, double a, double y) noexcept {
   const double t = 1 - y;
   const double m = std::sqrt(((u - a) + a * y) * (u + a * t));
   const double h = a * std::sqrt(y * (2 - y));
-  const ChordRules rules = chord_rules(h);
+  const ChordBandRules& rules = chord_rules_for(h);
   const double t_squared = t * t;
-  return {slope_lines::outside_line(u, a, m, h, t_squared, chord_sums(m, h, rules.plain)),
-          slope_lines::outside_line(u, a, m, h, t_squared, chord_sums(m, h, rules.logarithmic))};
+  return {slope_lines::outside_line(u, a, m, h, t_squared, chord_sums(m, h, rules.chebyshev_t)),
+          slope_lines::outside_line(u, a, m, h, t_squared, chord_sums(m, h, rules.log_chebyshev_t))};
 }
 
 // The lens well outside, the chord sums of `kernel` (F, or the point-lens excess of a large source)
@@ -94,18 +71,19 @@ LineSums well_outside_of(const Kernel& kernel, double u, double a, const ChordsF
   // (1/2) ln(1 - t^2) X - (1/2) X_L = -(1/2) (w_L X + X_L), w_L = -ln(1 - t^2) the log rule's weight;
   // each part needs only its own chord sums.
   const LineSums with_log_weight = power_lines::well_outside(a, logged, [&](double t) {
-    return slope_lines::well_outside_line_of(kernel, u, a, t, [&](double h) { return chords_for(h).plain; });
+    return slope_lines::well_outside_line_of(kernel, u, a, t,
+                                             [&](double h) { return chords_for(h).chebyshev_t; });
   });
   const LineSums with_log_chords = power_lines::well_outside(a, plain, [&](double t) {
     return slope_lines::well_outside_line_of(kernel, u, a, t,
-                                             [&](double h) { return chords_for(h).logarithmic; });
+                                             [&](double h) { return chords_for(h).log_chebyshev_t; });
   });
   return -0.5 * (with_log_weight + with_log_chords);
 }
 
 LineSums well_outside(double u, double a) noexcept {
   return well_outside_of([](double w) { return point_lens_times_radius(w); }, u, a,
-                         [](double h) { return chord_rules(h); });
+                         [](double h) { return chord_rules_for(h); });
 }
 
 LineSums just_outside(double u, double a) noexcept {
@@ -150,9 +128,9 @@ PowerDiskSlopes log_weighted_disk_slopes(double u, double a, double value, const
         u, a,
         [&](double m, double h) {
           const double log_q = std::log(h / a);
-          const ChordRules rules = chord_rules(h);
-          const ChordSums plain = chord_sums(m, h, rules.plain);
-          const ChordSums logged = chord_sums(m, h, rules.logarithmic);
+          const ChordBandRules& rules = chord_rules_for(h);
+          const ChordSums plain = chord_sums(m, h, rules.chebyshev_t);
+          const ChordSums logged = chord_sums(m, h, rules.log_chebyshev_t);
           return LineSums{log_q * plain.plain - 0.5 * logged.plain,
                           log_q * slope_lines::inside_slope(u, m, h, plain) -
                               0.5 * slope_lines::inside_slope(u, m, h, logged)};
@@ -169,9 +147,9 @@ PowerDiskSlopes log_weighted_disk_slopes(double u, double a, double value, const
 
 PowerDiskSlopes log_weighted_disk_excess_slopes_outside(double u, double a, double value,
                                                         const TermIntegral& mu) noexcept {
-  // The 28-point chord rules, whatever the chord's length (large_source_lines.cpp).
-  const LineSums integrals = well_outside_of([](double w) { return point_lens_excess_times_radius(w); }, u, a,
-                                             [](double) { return chord_rules(3); });
+  const ChordBandRules& excess_rules = chord_rules_for(excess_chord_length);
+  const LineSums integrals = well_outside_of(
+      excess_kernel, u, a, [&excess_rules](double) -> const ChordBandRules& { return excess_rules; });
   // As log_weighted_disk_slopes, each integral's flux part cancelling: 2 (2/3) - 2 + 3 (2/9) = 0.
   return {mu.d_u + integrals.slope / (a * a), mu.d_rho + ((2 * mu.excess + integrals.lower) - 3 * value) / a};
 }

@@ -31,18 +31,21 @@ namespace {
 constexpr double pi = std::numbers::pi;
 constexpr double half_pi = std::numbers::pi / 2;
 
+// The chord integral of F against sqrt(1 - s^2), by the rule of the chord's half-length h.
+double chord_integral(double m, double h) noexcept {
+  double inner = 0;
+  for (const numeric::GaussNode& point : chord_rules_for(h).chebyshev_u) {
+    inner += point.weight * point_lens_times_radius(m + h * point.abscissa);
+  }
+  return inner;
+}
+
 // h^2 times the chord integral of the line at `angle`.
 double line_integral(double u, double a, LineAngle angle) noexcept {
   const double across = u * angle.sine;
   // h^2 as a product: no cancellation near the tangent line.
   const double h_squared = (a - across) * (a + across);
-  const double h = std::sqrt(h_squared);
-  const double m = u * angle.cosine;
-  double inner = 0;
-  for (const numeric::GaussNode& point : chebyshev_u_chord_rule(h)) {
-    inner += point.weight * point_lens_times_radius(m + h * point.abscissa);
-  }
-  return h_squared * inner;
+  return h_squared * chord_integral(u * angle.cosine, std::sqrt(h_squared));
 }
 
 // The lens well outside, in t = (u/a) sin(theta) (power_weighted_lines.hpp): h^2 = a^2 (1 - t^2)
@@ -54,12 +57,7 @@ double well_outside(double u, double a) noexcept {
   const double t_one = power_lines::well_outside(a, rule, [&](double t) {
     const double at = a * t;
     const double m = std::sqrt((u - at) * (u + at));
-    const double h = a * std::sqrt((1 - t) * (1 + t));
-    double inner = 0;
-    for (const numeric::GaussNode& point : chebyshev_u_chord_rule(h)) {
-      inner += point.weight * point_lens_times_radius(m + h * point.abscissa);
-    }
-    return (a / m) * inner;
+    return (a / m) * chord_integral(m, a * std::sqrt((1 - t) * (1 + t)));
   });
   return 1.5 * t_one;
 }

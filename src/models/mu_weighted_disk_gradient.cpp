@@ -39,29 +39,31 @@ namespace {
 constexpr double pi = std::numbers::pi;
 constexpr double half_pi = std::numbers::pi / 2;
 
-// The line at `angle`: h^2 times the chord integral of the value (unless `with_value` is false),
-// and the chord integrals of T_-1 and of its first moment.
+// The line at `angle`: h^2 times the chord integral of the value (if `with_value`), and the chord
+// integrals of T_-1 and of its first moment (if `with_derivatives`); 0 for those not asked.
 struct LineSums {
   double value, inverse, moment;
 };
 
-LineSums line_sums(double u, double a, LineAngle angle, bool with_value) noexcept {
+LineSums line_sums(double u, double a, LineAngle angle, bool with_value, bool with_derivatives) noexcept {
   const double across = u * angle.sine;
   const double h_squared = (a - across) * (a + across);
   const double h = std::sqrt(h_squared);
   const double m = u * angle.cosine;
   double chord_u = 0;
   if (with_value) {
-    for (const numeric::GaussNode& point : chebyshev_u_chord_rule(h)) {
+    for (const numeric::GaussNode& point : chord_rules_for(h).chebyshev_u) {
       chord_u += point.weight * point_lens_times_radius(m + h * point.abscissa);
     }
   }
   double chord_t = 0;
   double chord_s = 0;
-  for (const numeric::GaussNode& point : chebyshev_t_chord_rule(h)) {
-    const double f = point.weight * point_lens_times_radius(m + h * point.abscissa);
-    chord_t += f;
-    chord_s += point.abscissa * f;
+  if (with_derivatives) {
+    for (const numeric::GaussNode& point : chord_rules_for(h).chebyshev_t) {
+      const double f = point.weight * point_lens_times_radius(m + h * point.abscissa);
+      chord_t += f;
+      chord_s += point.abscissa * f;
+    }
   }
   return {h_squared * chord_u, chord_t, (h * angle.cosine) * chord_s - (across * angle.sine) * chord_t};
 }
@@ -82,13 +84,13 @@ DiskGradient by_lines(double u, double a, double given) noexcept {
     // The value on the magnification's own lines; the derivatives' integrands carry
     // sin^2(theta), which grows on the strip like exp(2 eta): one interval more covers it.
     if (with_value) {
-      value = periodic_lines::integral(intervals,
-                                       [&](LineAngle angle) { return line_sums(u, a, angle, true).value; });
+      value = periodic_lines::integral(
+          intervals, [&](LineAngle angle) { return line_sums(u, a, angle, true, false).value; });
     }
     const std::size_t finer = intervals + 1;
     const double step = half_pi / static_cast<double>(finer);
     for (std::size_t j = 0; j <= finer; ++j) {
-      const LineSums line = line_sums(u, a, periodic_lines::angle(finer, j), false);
+      const LineSums line = line_sums(u, a, periodic_lines::angle(finer, j), false, true);
       const double weight = j == 0 || j == finer ? 0.5 : 1.0;
       inverse += weight * line.inverse;
       moment += weight * line.moment;
@@ -104,7 +106,7 @@ DiskGradient by_lines(double u, double a, double given) noexcept {
       // With the lens inside the angles are the rule's own.
       const LineAngle angle =
           inside ? quarter_circle_angles<ThetaRule>()[i] : LineAngle{std::sin(theta), std::cos(theta)};
-      const LineSums line = line_sums(u, a, angle, with_value);
+      const LineSums line = line_sums(u, a, angle, with_value, true);
       value += node.weight * line.value;
       inverse += node.weight * line.inverse;
       moment += node.weight * line.moment;

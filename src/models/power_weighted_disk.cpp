@@ -33,35 +33,12 @@ double chord_sum(double m, double h, std::span<const numeric::GaussNode> rule) n
   return sum;
 }
 
-// The chord rules of mu ln mu for a chord of half-length h (chord_rules.hpp): of the weights
-// sqrt(1 - s^2) and -sqrt(1 - s^2) ln(1 - s^2).
-struct LogChords {
-  std::span<const numeric::GaussNode> chebyshev, logarithmic;
-};
-
-LogChords log_chords(double h) noexcept {
-  switch (chord_band(h)) {
-    case 0:
-      return {numeric::gauss_chebyshev_u_4, numeric::gauss_log_chebyshev_4};
-    case 1:
-      return {numeric::gauss_chebyshev_u_6, numeric::gauss_log_chebyshev_6};
-    case 2:
-      return {numeric::gauss_chebyshev_u_8, numeric::gauss_log_chebyshev_8};
-    case 3:
-      return {numeric::gauss_chebyshev_u_12, numeric::gauss_log_chebyshev_12};
-    case 4:
-      return {numeric::gauss_chebyshev_u_28, numeric::gauss_log_chebyshev_28};
-    default:
-      return {numeric::gauss_chebyshev_u_80, numeric::gauss_log_chebyshev_80};
-  }
-}
-
 }  // namespace
 
 PowerChordRules::PowerChordRules(double p) noexcept {
   std::array<double, 80> d{}, e{}, z{};
   std::size_t offset = 0;
-  for (const std::size_t size : sizes) {
+  for (const std::size_t size : chord_band_sizes) {
     numeric::gauss_jacobi_symmetric(p * 0.5, std::span<numeric::GaussNode>(nodes_).subspan(offset, size), d,
                                     e, z);
     offset += size;
@@ -77,11 +54,11 @@ std::span<const numeric::GaussNode> PowerChordRules::outside_rule(double a) cons
   return a <= 3 ? nodes.first(24) : nodes.subspan(24, 32);
 }
 
-std::span<const numeric::GaussNode> PowerChordRules::for_radius(double a) const noexcept {
+std::span<const numeric::GaussNode> PowerChordRules::for_length(double h) const noexcept {
+  const std::size_t band = chord_band(h);
   std::size_t offset = 0;
-  std::size_t band = 0;
-  while (band + 1 < sizes.size() && a > largest_radii[band]) offset += sizes[band++];
-  return std::span<const numeric::GaussNode>(nodes_).subspan(offset, sizes[band]);
+  for (std::size_t i = 0; i < band; ++i) offset += chord_band_sizes[i];
+  return std::span<const numeric::GaussNode>(nodes_).subspan(offset, chord_band_sizes[band]);
 }
 
 namespace {
@@ -108,9 +85,9 @@ double log_just_outside(double u, double a) noexcept {
   const auto line = [&](double y) {
     const double m = std::sqrt((beyond + a * y) * (u + a * (1 - y)));
     const double h = a * std::sqrt(y * (2 - y));
-    const LogChords chords = log_chords(h);
-    return Line{(a / m) * ((2 - y) * 0.5), chord_sum(m, h, chords.chebyshev),
-                chord_sum(m, h, chords.logarithmic)};
+    const ChordBandRules& chords = chord_rules_for(h);
+    return Line{(a / m) * ((2 - y) * 0.5), chord_sum(m, h, chords.chebyshev_u),
+                chord_sum(m, h, chords.log_chebyshev_u)};
   };
   const double epsilon = std::min(std::max(2 * (beyond / a), limb_epsilon_floor), 1.0);
   const double log_epsilon = std::log(epsilon);
@@ -143,7 +120,7 @@ double log_just_outside(double u, double a) noexcept {
 
 double power_weighted_disk_integral(double u, double a, double p, const PowerChordRules& rules) noexcept {
   // Each line's chord rule by its own half-length (chord_rules.hpp).
-  const auto chord = [&rules](double m, double h) { return chord_sum(m, h, rules.for_radius(h)); };
+  const auto chord = [&rules](double m, double h) { return chord_sum(m, h, rules.for_length(h)); };
   const double exponent = p + 1;
   if (u >= gauss_outside_ratio * a) {
     return well_outside(a, rules.outside_rule(a), [&](double t) {
@@ -196,8 +173,8 @@ double log_weighted_disk_integral(double u, double a) noexcept {
       const double at = a * t;
       const double m = std::sqrt((u - at) * (u + at));
       const double h = a * std::sqrt((1 - t) * (1 + t));
-      const LogChords chords = log_chords(h);
-      return (a / m) * chord_sum(m, h, logged_chord ? chords.logarithmic : chords.chebyshev);
+      const ChordBandRules& chords = chord_rules_for(h);
+      return (a / m) * chord_sum(m, h, logged_chord ? chords.log_chebyshev_u : chords.chebyshev_u);
     };
     const double sum = power_lines::even_sum(logged, [&](double t) { return line(t, false); }) +
                        power_lines::even_sum(plain, [&](double t) { return line(t, true); });
@@ -207,9 +184,9 @@ double log_weighted_disk_integral(double u, double a) noexcept {
   return over_lines(u, a, [&](double m, double h) {
     const double q = h / a;
     if (q == 0) return 0.0;
-    const LogChords chords = log_chords(h);
-    return (q * q) *
-           (std::log(q) * chord_sum(m, h, chords.chebyshev) - 0.5 * chord_sum(m, h, chords.logarithmic));
+    const ChordBandRules& chords = chord_rules_for(h);
+    return (q * q) * (std::log(q) * chord_sum(m, h, chords.chebyshev_u) -
+                      0.5 * chord_sum(m, h, chords.log_chebyshev_u));
   });
 }
 

@@ -6,24 +6,27 @@
 #include <cstddef>
 #include <span>
 
+#include "models/chord_rules.hpp"
 #include "numeric/gauss_rules.hpp"
 
 namespace obrivane::models {
 
-// The Gauss rules of the chord weight (1 - s^2)^(p/2), one per band of radius: the node counts of
-// the mu-weighted disk (mu_weighted_disk.cpp), set by the branch points of the point-lens
-// magnification, 2/a from the chord, which do not depend on the weight.
+// The Gauss rules of the chord weight (1 - s^2)^(p/2), one per band of chord length: the node
+// counts of chord_rules.hpp, set by the branch points of the point-lens magnification, 2/h from the
+// chord, which do not depend on the weight.
 class PowerChordRules {
  public:
-  static constexpr std::array<double, 6> largest_radii = {0.01, 0.1, 0.3, 1, 3, 10};
-  static constexpr std::array<std::size_t, 6> sizes = {4, 6, 8, 12, 28, 80};
-  static constexpr std::size_t total_size = 138;
+  static constexpr std::size_t total_size = [] {
+    std::size_t total = 0;
+    for (const std::size_t size : chord_band_sizes) total += size;
+    return total;
+  }();
 
   PowerChordRules() noexcept = default;
   explicit PowerChordRules(double p) noexcept;
 
-  // The rule for a radius a <= largest_radii.back().
-  std::span<const numeric::GaussNode> for_radius(double a) const noexcept;
+  // The rule for a chord of half-length h (chord_rules.hpp).
+  std::span<const numeric::GaussNode> for_length(double h) const noexcept;
 
   // With the lens well outside the disk, the angle integral in t = (u/a) sin(theta) carries the
   // weight (1 - t^2)^((p+1)/2): its Gauss rules, 24 points for a <= 3 and 32 beyond.
@@ -40,7 +43,7 @@ class PowerChordRules {
 };
 
 // The integral of mu^p A over the disk of radius a centred u from the lens, divided by pi a^2 (the
-// magnification times the flux 2/(p + 2)), for 0 < a <= PowerChordRules::largest_radii.back() and
+// magnification times the flux 2/(p + 2)), for 0 < a <= chord_band_lengths.back() and
 // u >= 0, to about 1e-15 relative (the rules are fixed).
 double power_weighted_disk_integral(double u, double a, double p, const PowerChordRules& rules) noexcept;
 

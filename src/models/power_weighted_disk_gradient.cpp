@@ -32,7 +32,7 @@ PowerDiskSlopes power_weighted_disk_slopes(double u, double a, double p, double 
   using slope_lines::ChordSums;
   using slope_lines::LineSums;
   // Each line's chord rule by its own half-length (chord_rules.hpp).
-  const auto rule_for = [&lower_rules](double h) { return lower_rules.for_radius(h); };
+  const auto rule_for = [&lower_rules](double h) { return lower_rules.for_length(h); };
   const double e = p - 1;
   LineSums integrals;
   if (u >= power_lines::gauss_outside_ratio * a) {
