@@ -353,6 +353,7 @@ const PowerLawRules::Exponent& PowerLawRules::rules(double alpha) noexcept {
     if (exponents_[i].alpha == alpha) return exponents_[i];
   }
   has_lower_[next_] = false;
+  has_slopes_[next_] = false;
   has_rays_[next_] = false;
   Exponent& slot = exponents_[next_];
   next_ = (next_ + 1) % slots;
@@ -371,6 +372,16 @@ const PowerChordRules& PowerLawRules::lower_rules(double alpha) noexcept {
     has_lower_[slot] = true;
   }
   return lower_[slot];
+}
+
+const PowerChordSlopes& PowerLawRules::exponent_slopes(double alpha) noexcept {
+  const Exponent& exponent = rules(alpha);
+  const auto slot = static_cast<std::size_t>(&exponent - exponents_.data());
+  if (!has_slopes_[slot]) {
+    slopes_[slot] = PowerChordSlopes(alpha, exponent.chords);
+    has_slopes_[slot] = true;
+  }
+  return slopes_[slot];
 }
 
 const large_source::PowerRayRules& PowerLawRules::ray_rules(double alpha) noexcept {

@@ -14,6 +14,7 @@
 
 #include "models/disk_mean_value_series.hpp"
 #include "models/large_source_rules.hpp"
+#include "models/power_logarithm_weighted_disk.hpp"
 #include "models/power_weighted_disk.hpp"
 
 namespace obrivane::models {
@@ -84,6 +85,10 @@ class PowerLawRules {
   // use for each exponent kept.
   const PowerChordRules& lower_rules(double alpha) noexcept;
 
+  // The slopes in alpha of rules(alpha).chords, for the derivative in alpha of the term mu^alpha
+  // (alpha > 0), made on first use for each exponent kept.
+  const PowerChordSlopes& exponent_slopes(double alpha) noexcept;
+
   // The ray rules of mu^alpha for sources larger than largest_radius_by_lines
   // (large_source_rules.hpp), made on first use for each exponent kept.
   const large_source::PowerRayRules& ray_rules(double alpha) noexcept;
@@ -93,6 +98,8 @@ class PowerLawRules {
   std::array<Exponent, slots> exponents_{};
   std::array<PowerChordRules, slots> lower_{};
   std::array<bool, slots> has_lower_{};
+  std::array<PowerChordSlopes, slots> slopes_{};
+  std::array<bool, slots> has_slopes_{};
   std::array<large_source::PowerRayRules, slots> rays_{};
   std::array<bool, slots> has_rays_{};
   std::size_t used_ = 0;

@@ -251,27 +251,6 @@ double logarithm_excess(double u, double a, double disk_magnification) noexcept 
   return numeric::integrate_to_the_ends(integrand, 0.0, 1.0, 0.0).integral;
 }
 
-// The excess X = M - f of mu^alpha ln mu (alpha > 0), the term whose weight the power-2 law's
-// derivative in alpha needs, and only its value: by parts over the radius,
-//   X = integral_0^1 (1 - mu^2) (A_disk(u, a sqrt(1 - mu^2)) - 1) d(mu^alpha ln mu)/dmu dmu,
-// in v = mu^(alpha/2), where d(mu^alpha ln mu) = (2/alpha) v (2 ln v + 1) dv, split where the rim
-// of the concentric disk passes the lens (split_mu).
-double power_logarithm_excess(double u, double a, double alpha) noexcept {
-  const double two_over_alpha = 2 / alpha;
-  const auto integrand = [=](double v) {
-    const double mu = std::pow(v, two_over_alpha);
-    const double one_minus_mu_squared = (1 - mu) * (1 + mu);
-    const double inner = uniform_disk_magnification_accurate(u, a * std::sqrt(one_minus_mu_squared));
-    return (one_minus_mu_squared * (inner - 1)) * ((two_over_alpha * v) * (2 * std::log(v) + 1));
-  };
-  const double split = std::pow(split_mu(u, a), alpha * 0.5);
-  if (u > 0 && split > 0 && split < 1) {
-    return numeric::integrate_to_the_ends(integrand, 0.0, split, 0.0).integral +
-           numeric::integrate_to_the_ends(integrand, split, 1.0, 0.0).integral;
-  }
-  return numeric::integrate_to_the_ends(integrand, 0.0, 1.0, 0.0).integral;
-}
-
 }  // namespace
 
 LawGradient uniform_law_gradient(double u, double rho) noexcept {
@@ -379,26 +358,32 @@ LawGradient power2_law_gradient(double u, double rho, double c, double alpha, Po
   const double exponent = 2 / alpha;
   const PowerChordRules& chords = rules.rules(alpha).chords;
   const PowerChordRules& lower_chords = rules.lower_rules(alpha);
-  return law_gradient(u, rho, magnification, law, [=, &chords, &lower_chords](double u_near, double a) {
-    // mu^alpha by lines through the lens (on the limb only for alpha >= 2, as for the other laws'
-    // terms), and the weight-0 term mu^alpha ln mu, whose value alone matters, by parts.
-    if (by_lines(u_near, a, alpha >= 2)) {
-      const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
-      const double value = power_weighted_disk_integral(u_near, a, alpha, chords);
-      const PowerDiskSlopes slopes = power_weighted_disk_slopes(u_near, a, alpha, value, lower_chords);
-      return std::array<TermIntegral, 3>{{{disk.magnification - 1, disk.d_u, disk.d_rho},
-                                          {value - flux, slopes.d_u, slopes.d_radius},
-                                          {power_logarithm_excess(u_near, a, alpha), 0, 0}}};
-    }
-    const double split_v = std::pow(split_mu(u_near, a), half_alpha);
-    const double mu_split = std::pow(split_v, exponent);
-    return near_terms<2>(u_near, a, split_v, [=](double v, double from_split) {
-      // mu - mu_s = mu_s ((v/v_s)^(2/alpha) - 1).
-      const double from_mu_split = mu_split * std::expm1(exponent * std::log1p(from_split / split_v));
-      return ProfilePoint<2>{
-          std::pow(v, exponent), from_mu_split, {2 * v, (exponent * v) * (2 * std::log(v) + 1)}};
-    });
-  });
+  const PowerChordSlopes& chord_slopes = rules.exponent_slopes(alpha);
+  const double logarithm_flux = -flux / (alpha + 2);
+  return law_gradient(
+      u, rho, magnification, law, [=, &chords, &lower_chords, &chord_slopes](double u_near, double a) {
+        // mu^alpha by lines through the lens (on the limb only for alpha >= 2, as for the other laws'
+        // terms), and the weight-0 term mu^alpha ln mu, whose value alone matters, by the same lines
+        // differentiated in alpha.
+        if (by_lines(u_near, a, alpha >= 2)) {
+          const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
+          const PowerAndLogarithm term =
+              power_logarithm_weighted_disk_integral(u_near, a, alpha, chords, chord_slopes);
+          const PowerDiskSlopes slopes =
+              power_weighted_disk_slopes(u_near, a, alpha, term.power, lower_chords);
+          return std::array<TermIntegral, 3>{{{disk.magnification - 1, disk.d_u, disk.d_rho},
+                                              {term.power - flux, slopes.d_u, slopes.d_radius},
+                                              {term.logarithm - logarithm_flux, 0, 0}}};
+        }
+        const double split_v = std::pow(split_mu(u_near, a), half_alpha);
+        const double mu_split = std::pow(split_v, exponent);
+        return near_terms<2>(u_near, a, split_v, [=](double v, double from_split) {
+          // mu - mu_s = mu_s ((v/v_s)^(2/alpha) - 1).
+          const double from_mu_split = mu_split * std::expm1(exponent * std::log1p(from_split / split_v));
+          return ProfilePoint<2>{
+              std::pow(v, exponent), from_mu_split, {2 * v, (exponent * v) * (2 * std::log(v) + 1)}};
+        });
+      });
 }
 
 }  // namespace obrivane::models

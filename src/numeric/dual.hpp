@@ -123,6 +123,12 @@ constexpr Dual<N> operator/(double x, const Dual<N>& y) noexcept {
 }
 
 template <std::size_t N>
+constexpr Dual<N>& operator+=(Dual<N>& x, const Dual<N>& y) noexcept {
+  x = x + y;
+  return x;
+}
+
+template <std::size_t N>
 Dual<N> sqrt(const Dual<N>& x) noexcept {
   const double root = std::sqrt(x.value);
   Dual<N> result(root);
@@ -156,6 +162,20 @@ Dual<N> atan(const Dual<N>& x) noexcept {
   Dual<N> result(std::atan(x.value));
   const double slope = 1 / (1 + x.value * x.value);
   for (std::size_t i = 0; i < N; ++i) result.tangent[i] = x.tangent[i] * slope;
+  return result;
+}
+
+// base^exponent for base >= 0, both varying: (b^e)' = b^e (e' ln b + e b'/b). At b = 0 the value
+// 0 with no tangent, the limit for a positive exponent (the callers' case).
+template <std::size_t N>
+Dual<N> pow(const Dual<N>& base, const Dual<N>& exponent) noexcept {
+  if (base.value == 0) return Dual<N>(0.0);
+  const double power = std::pow(base.value, exponent.value);
+  const double logarithm = std::log(base.value);
+  const double ratio = exponent.value / base.value;
+  Dual<N> result(power);
+  for (std::size_t i = 0; i < N; ++i)
+    result.tangent[i] = power * (exponent.tangent[i] * logarithm + ratio * base.tangent[i]);
   return result;
 }
 

@@ -39,10 +39,13 @@
 #include "models/brightness_laws.hpp"
 #include "models/law_gradients.hpp"
 #include "models/mu_weighted_disk_gradient.hpp"
+#include "models/power_logarithm_weighted_disk.hpp"
 #include "models/power_weighted_disk.hpp"
 #include "models/uniform_disk_gradient.hpp"
 #include "module/call_entry.hpp"
 #include "module/testing/testing_methods.hpp"
+#include "numeric/digamma.hpp"
+#include "numeric/gauss_jacobi_exponent_slopes.hpp"
 #include "numeric/gauss_jacobi_one_sided.hpp"
 #include "numeric/gauss_jacobi_symmetric.hpp"
 #include "numeric/integrate.hpp"
@@ -169,6 +172,55 @@ std::vector<double> gauss_jacobi_one_sided_rule(double alpha, double n) {
   });
 }
 
+// The rule with its slopes in the exponent, flattened as [x0, w0, dx0, dw0, x1, ...].
+template <class Make, class Slopes>
+std::vector<double> flattened_rule_slopes(double n, Make&& make, Slopes&& slopes) {
+  std::array<obrivane::numeric::GaussNode, 80> nodes{};
+  std::array<obrivane::numeric::GaussNodeSlope, 80> moves{};
+  std::array<double, 80> d{}, e{}, z{};
+  const std::size_t size = n >= 1 && n <= 80 ? static_cast<std::size_t>(n) : 0;
+  const std::span<obrivane::numeric::GaussNode> rule =
+      std::span<obrivane::numeric::GaussNode>(nodes).first(size);
+  make(rule, d, e, z);
+  slopes(std::span<const obrivane::numeric::GaussNode>(rule),
+         std::span<obrivane::numeric::GaussNodeSlope>(moves).first(size));
+  std::vector<double> flat;
+  for (std::size_t i = 0; i < size; ++i) {
+    flat.insert(flat.end(), {nodes[i].abscissa, nodes[i].weight, moves[i].abscissa, moves[i].weight});
+  }
+  return flat;
+}
+
+std::vector<double> gauss_jacobi_slopes(double beta, double n) {
+  return flattened_rule_slopes(
+      n,
+      [beta](auto nodes, auto& d, auto& e, auto& z) {
+        obrivane::numeric::gauss_jacobi_symmetric(beta, nodes, d, e, z);
+      },
+      [beta](auto rule, auto moves) { obrivane::numeric::gauss_jacobi_symmetric_slopes(beta, rule, moves); });
+}
+
+std::vector<double> gauss_jacobi_one_sided_slopes(double alpha, double n) {
+  return flattened_rule_slopes(
+      n,
+      [alpha](auto nodes, auto& d, auto& e, auto& z) {
+        obrivane::numeric::gauss_jacobi_one_sided(alpha, nodes, d, e, z);
+      },
+      [alpha](auto rule, auto moves) {
+        obrivane::numeric::gauss_jacobi_one_sided_slopes(alpha, rule, moves);
+      });
+}
+
+double digamma(double x) { return obrivane::numeric::digamma(x); }
+
+std::vector<double> power_logarithm_weighted(double u, double a, double p) {
+  const models::PowerChordRules rules(p);
+  const models::PowerChordSlopes slopes(p, rules);
+  const models::PowerAndLogarithm both =
+      models::power_logarithm_weighted_disk_integral(u, a, p, rules, slopes);
+  return {both.power, both.logarithm};
+}
+
 #define OBRIVANE_LAW_ENTRY(entry, function, name, ...)                                     \
   PyObject* entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) { \
     static constexpr const char* parameters[] = {__VA_ARGS__};                             \
@@ -208,6 +260,13 @@ OBRIVANE_LAW_ENTRY(integrate_line_entry, integrate_line, "integrate_line_to_the_
 OBRIVANE_LAW_ENTRY(gauss_jacobi_entry, gauss_jacobi_rule, "gauss_jacobi_symmetric_rule", "beta", "n")
 OBRIVANE_LAW_ENTRY(gauss_jacobi_one_sided_entry, gauss_jacobi_one_sided_rule, "gauss_jacobi_one_sided_rule",
                    "alpha", "n")
+OBRIVANE_LAW_ENTRY(gauss_jacobi_slopes_entry, gauss_jacobi_slopes, "gauss_jacobi_symmetric_slopes", "beta",
+                   "n")
+OBRIVANE_LAW_ENTRY(gauss_jacobi_one_sided_slopes_entry, gauss_jacobi_one_sided_slopes,
+                   "gauss_jacobi_one_sided_slopes", "alpha", "n")
+OBRIVANE_LAW_ENTRY(digamma_entry, digamma, "digamma", "x")
+OBRIVANE_LAW_ENTRY(power_logarithm_weighted_entry, power_logarithm_weighted,
+                   "power_logarithm_weighted_disk_integral", "u", "a", "p")
 
 #undef OBRIVANE_LAW_ENTRY
 
@@ -257,5 +316,12 @@ PyMethodDef law_testing_methods[] = {
                              "gauss_jacobi_symmetric_rule(beta, n)\n--\n\n"),
     OBRIVANE_FASTCALL_METHOD(gauss_jacobi_one_sided_rule, gauss_jacobi_one_sided_entry,
                              "gauss_jacobi_one_sided_rule(alpha, n)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(gauss_jacobi_symmetric_slopes, gauss_jacobi_slopes_entry,
+                             "gauss_jacobi_symmetric_slopes(beta, n)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(gauss_jacobi_one_sided_slopes, gauss_jacobi_one_sided_slopes_entry,
+                             "gauss_jacobi_one_sided_slopes(alpha, n)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(digamma, digamma_entry, "digamma(x)\n--\n\n"),
+    OBRIVANE_FASTCALL_METHOD(power_logarithm_weighted_disk_integral, power_logarithm_weighted_entry,
+                             "power_logarithm_weighted_disk_integral(u, a, p)\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
 };
