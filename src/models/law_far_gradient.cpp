@@ -61,13 +61,15 @@ double far_term_integrals(double u, double a, std::span<const LawMoments* const>
        omitted *= ratio) {
     ++kept;
   }
-  std::array<double, detail::highest_mean_value_degree + 1> q_powers{};
+  // Only what the kept terms read is formed: zeroing the arrays would cost a fair share of a
+  // point far from the source.
+  std::array<double, detail::highest_mean_value_degree + 1> q_powers;
   q_powers[0] = 1;
   for (std::size_t i = 1; i < 2 * kept; ++i) q_powers[i] = q_powers[i - 1] * q;
   // Per term l: ratio^l H_l, u times its derivative in u and a times that in a.
-  std::array<double, count> values{};
-  std::array<double, count> u_slopes{};
-  std::array<double, count> a_slopes{};
+  std::array<double, count> values;
+  std::array<double, count> u_slopes;
+  std::array<double, count> a_slopes;
   const double prefactor_log_slope = (q - 2 * p) - 2;
   const double two_pq = 2 * (p * q);
   double ratio_power = ratio;
