@@ -20,9 +20,6 @@
 namespace obrivane::models {
 namespace {
 
-// The angle rules of 32 points.
-constexpr double angle_band_radius = 10;
-
 double excess_chord_sum(double m, double h, std::span<const numeric::GaussNode> rule) noexcept {
   double sum = 0;
   for (const numeric::GaussNode& point : rule) sum += point.weight * excess_kernel(m + h * point.abscissa);
@@ -33,7 +30,7 @@ double excess_chord_sum(double m, double h, std::span<const numeric::GaussNode> 
 
 double power_weighted_disk_excess_outside(double u, double a, const PowerChordRules& rules) noexcept {
   const std::span<const numeric::GaussNode> chord_rule = rules.for_length(excess_chord_length);
-  return power_lines::well_outside(a, rules.outside_rule(angle_band_radius), [&](double t) {
+  return power_lines::well_outside(a, rules.outside_rule(excess_angle_radius), [&](double t) {
     const double at = a * t;
     const double m = std::sqrt((u - at) * (u + at));
     const double h = a * std::sqrt((1 - t) * (1 + t));
@@ -60,7 +57,7 @@ PowerDiskSlopes power_weighted_disk_excess_slopes_outside(double u, double a, do
                                                           const PowerChordRules& lower_rules) noexcept {
   const std::span<const numeric::GaussNode> chord_rule = lower_rules.for_length(excess_chord_length);
   const slope_lines::LineSums integrals =
-      power_lines::well_outside(a, lower_rules.outside_rule(angle_band_radius), [&](double t) {
+      power_lines::well_outside(a, lower_rules.outside_rule(excess_angle_radius), [&](double t) {
         return slope_lines::well_outside_line_of(excess_kernel, u, a, t, [&](double) { return chord_rule; });
       });
   return {(p / (a * a)) * integrals.slope, (p * integrals.lower - (p + 2) * value) / a};

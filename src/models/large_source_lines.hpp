@@ -16,6 +16,8 @@ namespace obrivane::models {
 // The chord rules of every line take the band of this half-length (28 points), whatever the
 // chord's length (large_source_lines.cpp).
 inline constexpr double excess_chord_length = 3;
+// The angle rules are those of a disk of this radius (32 points).
+inline constexpr double excess_angle_radius = 10;
 
 // The point-lens excess times the distance as the kernel of the lines' chord sums.
 inline double excess_kernel(double w) noexcept { return point_lens_excess_times_radius(w); }

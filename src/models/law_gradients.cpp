@@ -365,6 +365,18 @@ LawGradient power2_law_gradient(double u, double rho, double c, double alpha, Po
         // mu^alpha by lines through the lens (on the limb only for alpha >= 2, as for the other laws'
         // terms), and the weight-0 term mu^alpha ln mu, whose value alone matters, by the same lines
         // differentiated in alpha.
+        if (a > largest_radius_by_lines && u_near >= power_lines::gauss_outside_ratio * a) {
+          // A large source with the lens well outside: the excesses by lines with the point-lens
+          // excess as the kernel (as large_outside for the other laws).
+          const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
+          const PowerAndLogarithm excess =
+              power_logarithm_weighted_disk_excess_outside(u_near, a, chords, chord_slopes);
+          const PowerDiskSlopes slopes =
+              power_weighted_disk_excess_slopes_outside(u_near, a, alpha, excess.power, lower_chords);
+          return std::array<TermIntegral, 3>{{{disk.magnification - 1, disk.d_u, disk.d_rho},
+                                              {excess.power, slopes.d_u, slopes.d_radius},
+                                              {excess.logarithm, 0, 0}}};
+        }
         if (by_lines(u_near, a, alpha >= 2)) {
           const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
           const PowerAndLogarithm term =

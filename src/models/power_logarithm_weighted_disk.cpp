@@ -13,6 +13,7 @@
 #include <numbers>
 
 #include "models/chord_rules.hpp"
+#include "models/large_source_lines.hpp"
 #include "models/power_weighted_lines.hpp"
 #include "numeric/dual.hpp"
 #include "numeric/gauss_jacobi_exponent_slopes.hpp"
@@ -42,16 +43,44 @@ Slope point_lens_times_radius(const Slope& w) noexcept {
   return (w_squared + 2.0) / sqrt(w_squared + 4.0);
 }
 
-// The chord integral of (1 - s^2)^(p/2) F(m + h s), its nodes moving at half their slopes in the
-// exponent p/2.
+// g(w) = w (A(w) - 1) = 4 / (sqrt(w^2 + 4) (w^2 + 2 + w sqrt(w^2 + 4))) (the same file) of a moving
+// w > 0.
+Slope point_lens_excess_times_radius(const Slope& w) noexcept {
+  const Slope root = sqrt(w * w + 4.0);
+  return 4.0 / (root * ((w * w + 2.0) + w * root));
+}
+
+// The chord integral of (1 - s^2)^(p/2) kernel(m + h s), its nodes moving at half their slopes in
+// the exponent p/2.
+template <class Kernel>
 Slope chord_sum(const Slope& m, const Slope& h, std::span<const GaussNode> rule,
-                std::span<const GaussNodeSlope> slopes) noexcept {
+                std::span<const GaussNodeSlope> slopes, Kernel&& kernel) noexcept {
   Slope sum{};
   for (std::size_t j = 0; j < rule.size(); ++j) {
     const MovingNode node = moving(rule[j], slopes[j], 0.5);
-    sum += node.weight * point_lens_times_radius(m + h * node.abscissa);
+    sum += node.weight * kernel(m + h * node.abscissa);
   }
   return sum;
+}
+
+// As power_lines::well_outside, in t with the moving rule of (1 - t^2)^((p+1)/2): the symmetric
+// nodes taken once at t >= 0 (their slopes are antisymmetric, and the integrand even).
+// chord(m, h) is the chord integral of a line.
+template <class Chord>
+PowerAndLogarithm well_outside(double u, double a, std::span<const GaussNode> rule,
+                               std::span<const GaussNodeSlope> moves, Chord&& chord) noexcept {
+  Slope sum{};
+  for (std::size_t j = 0; j < rule.size(); ++j) {
+    if (rule[j].abscissa < 0) continue;
+    const MovingNode node = moving(rule[j], moves[j], 0.5);
+    const Slope& t = node.abscissa;
+    const Slope at = a * t;
+    const Slope m = sqrt((u - at) * (u + at));
+    const Slope h = a * sqrt((1.0 - t) * (1.0 + t));
+    sum += (rule[j].abscissa > 0 ? 2.0 : 1.0) * (node.weight * ((a / m) * chord(m, h)));
+  }
+  const Slope integral = (2 / (std::numbers::pi * a)) * (sum * 0.5);
+  return {integral.value, integral.tangent[0]};
 }
 
 }  // namespace
@@ -90,28 +119,15 @@ PowerAndLogarithm power_logarithm_weighted_disk_integral(double u, double a, dou
     return PowerAndLogarithm{integral.value, integral.tangent[0]};
   };
   const auto chord = [&](const Slope& m, const Slope& h) {
-    return chord_sum(m, h, rules.for_length(h.value), slopes.for_length(h.value));
+    return chord_sum(m, h, rules.for_length(h.value), slopes.for_length(h.value),
+                     [](const Slope& w) { return point_lens_times_radius(w); });
   };
   // The angle rules' exponent (p + 1)/2, and that of (h/a) on the lines inside.
   const Slope half_exponent((p + 1) * 0.5, {0.5});
   const Slope exponent(p + 1, {1.0});
   constexpr double pi = std::numbers::pi;
   if (u >= power_lines::gauss_outside_ratio * a) {
-    // As power_lines::well_outside, the symmetric nodes taken once at t >= 0 (their slopes are
-    // antisymmetric, and the integrand even).
-    const std::span<const GaussNode> rule = rules.outside_rule(a);
-    const std::span<const GaussNodeSlope> moves = slopes.outside_rule(a);
-    Slope sum{};
-    for (std::size_t j = 0; j < rule.size(); ++j) {
-      if (rule[j].abscissa < 0) continue;
-      const MovingNode node = moving(rule[j], moves[j], 0.5);
-      const Slope& t = node.abscissa;
-      const Slope at = a * t;
-      const Slope m = sqrt((u - at) * (u + at));
-      const Slope h = a * sqrt((1.0 - t) * (1.0 + t));
-      sum += (rule[j].abscissa > 0 ? 2.0 : 1.0) * (node.weight * ((a / m) * chord(m, h)));
-    }
-    return both((2 / (pi * a)) * (sum * 0.5));
+    return well_outside(u, a, rules.outside_rule(a), slopes.outside_rule(a), chord);
   }
   if (u > a) {
     // As power_lines::just_outside: the first panel [0, epsilon] by the limb rule, moving, then the
@@ -147,6 +163,21 @@ PowerAndLogarithm power_logarithm_weighted_disk_integral(double u, double a, dou
   // Inside, the lines stay put: only (h/a)^(p+1) and the chord rule move.
   return both(power_lines::over_lines(
       u, a, [&](double m, double h) { return pow(Slope(h / a), exponent) * chord(Slope(m), Slope(h)); }));
+}
+
+PowerAndLogarithm power_logarithm_weighted_disk_excess_outside(double u, double a,
+                                                               const PowerChordRules& rules,
+                                                               const PowerChordSlopes& slopes) noexcept {
+  // The rules of large_source_lines.cpp: every chord the band of excess_chord_length, the angle
+  // the 32-point rule.
+  const std::span<const GaussNode> chord_rule = rules.for_length(excess_chord_length);
+  const std::span<const GaussNodeSlope> chord_moves = slopes.for_length(excess_chord_length);
+  const auto chord = [&](const Slope& m, const Slope& h) {
+    return chord_sum(m, h, chord_rule, chord_moves,
+                     [](const Slope& w) { return point_lens_excess_times_radius(w); });
+  };
+  return well_outside(u, a, rules.outside_rule(excess_angle_radius), slopes.outside_rule(excess_angle_radius),
+                      chord);
 }
 
 }  // namespace obrivane::models

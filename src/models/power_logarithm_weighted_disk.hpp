@@ -43,4 +43,12 @@ PowerAndLogarithm power_logarithm_weighted_disk_integral(double u, double a, dou
                                                          const PowerChordRules& rules,
                                                          const PowerChordSlopes& slopes) noexcept;
 
+// For a large disk (largest_radius_by_lines < a) with the lens well outside it
+// (u >= gauss_outside_ratio a): the excesses (1/(pi a^2)) integral of mu^p (A - 1) and of
+// mu^p ln mu (A - 1), by the lines of large_source_lines.hpp differentiated in p, from
+// the rules of p and their slopes.
+PowerAndLogarithm power_logarithm_weighted_disk_excess_outside(double u, double a,
+                                                               const PowerChordRules& rules,
+                                                               const PowerChordSlopes& slopes) noexcept;
+
 }  // namespace obrivane::models

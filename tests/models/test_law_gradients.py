@@ -391,10 +391,11 @@ def test_coefficient_derivatives_are_continuous_on_the_limb(name, coefficients, 
         assert abs(mean - on[index]) <= 1e-11 * scale + 16 * EPSILON * on[0]
 
 
-def sides_of_a_switch(name, coefficients, s, rho):
-    """The derivatives in u and rho (index 1, 2) on either side of a method switch at s source
-    radii, each side's values at 1e-10 and 2e-10 of s from it extrapolated linearly to it, with
-    the magnification there: (index, below, above, magnification)."""
+def sides_of_a_switch(name, coefficients, s, rho, indices=(1, 2)):
+    """The derivatives in u and rho (index 1, 2), or those of `indices`, on either side of a
+    method switch at s source radii, each side's values at 1e-10 and 2e-10 of s from it
+    extrapolated linearly to it, with the magnification there: (index, below, above,
+    magnification)."""
 
     def at(offset):
         return LAWS[name].gradient(s * (1 + offset) * rho, rho, coefficients)
@@ -407,7 +408,7 @@ def sides_of_a_switch(name, coefficients, s, rho):
             2 * near_above[index] - far_above[index],
             near_below[0],
         )
-        for index in (1, 2)
+        for index in indices
     ]
 
 
@@ -418,17 +419,24 @@ def sides_of_a_switch(name, coefficients, s, rho):
         ("quadratic", (0.4, 0.25)),
         ("square_root", (0.2, 0.8)),
         ("logarithmic", (0.6, 0.2)),
+        ("power2", (0.6, 0.3)),
+        ("power2", (0.8, 2.7)),
     ],
 )
 @pytest.mark.parametrize("rho", [10.5, 30.0])
 def test_large_source_derivatives_meet_where_the_lines_take_over(name, coefficients, rho):
     # Beyond ten Einstein radii the derivatives come by parts over the radius up to 1.25 source
-    # radii and from lines through the lens with the point-lens excess as the kernel from there.
-    # The whole signal is A - 1, so the two must meet on its scale, (A - 1)/u, not A/u: to 1e-9 of
-    # it (measured: 1e-13 at rho = 10.5, 4e-11 at 30).
+    # radii and from lines through the lens with the point-lens excess as the kernel from there
+    # (for the power-2 law's derivative in alpha, the lines of mu^alpha ln mu). The whole signal
+    # is A - 1, so the two must meet on its scale, (A - 1)/u for u and rho and A - 1 for alpha, not
+    # on that of A: to 1e-9 of it (measured: 1e-13 at rho = 10.5, 4e-11 at 30).
     s = 1.25
-    for index, below, above, magnification in sides_of_a_switch(name, coefficients, s, rho):
-        scale = max(abs(below), (magnification - 1) / (s * rho))
+    indices = (1, 2, 4) if name == "power2" else (1, 2)
+    for index, below, above, magnification in sides_of_a_switch(
+        name, coefficients, s, rho, indices
+    ):
+        length = 1 if index == 4 else s * rho
+        scale = max(abs(below), (magnification - 1) / length)
         assert abs(above - below) <= 1e-9 * scale, (index, below, above)
 
 
