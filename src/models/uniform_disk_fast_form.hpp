@@ -62,16 +62,18 @@ Real on_the_limb(const Real& rho) noexcept {
   return (2 / rho + ((rho * rho + 1) / (rho * rho)) * (2 * atan(rho))) / pi;
 }
 
-// The closed form given d = u - rho as well, for callers that know it more accurately than the
-// difference of u and rho (the rim of a concentric disk beside the lens, where the derivatives
-// follow ln|d|); u > 0.
+// The closed form's modulus, parameter and coefficients for u > 0 and d = u - rho != 0:
+// A = scale (cel(kc, 1, a1, b1) + cel(kc, p, 0, b)), root_p = sqrt(p).
 template <class Real>
-Real near_magnification_across(const Real& u, const Real& rho, const Real& d) noexcept {
-  using numeric::value_of;
+struct NearForm {
+  Real s, root_four_plus_d_squared, root_p, kc, a1, b1, b, scale;
+};
+
+template <class Real>
+NearForm<Real> near_form(const Real& u, const Real& rho, const Real& d) noexcept {
   using std::fabs;
   using std::fmin;
   using std::sqrt;
-  if (value_of(d) == 0) return on_the_limb(rho);
   const Real s = u + rho;
   const Real four_plus_d_squared = d * d + 4;
   const Real root_four_plus_d_squared = sqrt(four_plus_d_squared);
@@ -82,20 +84,34 @@ Real near_magnification_across(const Real& u, const Real& rho, const Real& d) no
   const Real b = ((4 * u * rho) * ((d * d) * (rho * rho + 1))) / (s * s);
   const Real a1 = (rho * rho) * four_plus_d_squared;
   const Real b1 = d_rho * (d_rho - 4);
+  const Real scale = 2 / (pi * (rho * rho) * (root_four_plus_d_squared * s));
+  return {s, root_four_plus_d_squared, root_p, kc, a1, b1, b, scale};
+}
+
+// The closed form given d = u - rho as well, for callers that know it more accurately than the
+// difference of u and rho (the rim of a concentric disk beside the lens, where the derivatives
+// follow ln|d|); u > 0.
+template <class Real>
+Real near_magnification_across(const Real& u, const Real& rho, const Real& d) noexcept {
+  using numeric::value_of;
+  using std::sqrt;
+  if (value_of(d) == 0) return on_the_limb(rho);
+  const NearForm<Real> form = near_form(u, rho, d);
   const numeric::BasicCelPair<Real> integrals = [&] {
     if constexpr (std::is_same_v<Real, double>) {
-      return numeric::cel_pair_of<Real>(kc, root_p, a1, b1, 0, b);
+      return numeric::cel_pair_of<Real>(form.kc, form.root_p, form.a1, form.b1, 0, form.b);
     } else {
       // With derivatives, the first pass's ratios free of d (see cel_pair.hpp): b / p =
       // 4 u rho (rho^2 + 1) and kc / sqrt(p) = sqrt(s^2 + 4) / sqrt(4 + d^2), unless kc was
       // bounded by 1.
       const numeric::CelFirstRatios<Real> ratios{(4 * u * rho) * (rho * rho + 1),
-                                                 sqrt(s * s + 4) / root_four_plus_d_squared};
-      return numeric::cel_pair_of<Real>(kc, root_p, a1, b1, 0, b, value_of(kc) < 1 ? &ratios : nullptr);
+                                                 sqrt(form.s * form.s + 4) / form.root_four_plus_d_squared};
+      return numeric::cel_pair_of<Real>(form.kc, form.root_p, form.a1, form.b1, 0, form.b,
+                                        value_of(form.kc) < 1 ? &ratios : nullptr);
     }
   }();
   if (!integrals.ok()) return quiet_nan;
-  return (2 / (pi * (rho * rho) * (root_four_plus_d_squared * s))) * (integrals.unit + integrals.general);
+  return form.scale * (integrals.unit + integrals.general);
 }
 
 template <class Real>

@@ -1,37 +1,39 @@
-// The uniform disk's derivatives: the evaluation of uniform_disk_fast_form.hpp run on dual numbers
-// with the tangents d/du and d/drho; its exact power-of-two rescaling of tiny sizes scales the
-// tangents alike, so the derivatives of A(c u, c rho) / c come out scaled by 1/c^2.
+// The uniform disk's derivatives from its rim. The disk's magnified flux M = pi rho^2 A grows
+// with the radius at the rate 2 pi rho R0, R0 the mean of the point-lens magnification over the
+// rim, and moves with the lens as minus the rim's mean of A cos(phi), phi measured from the
+// direction of the lens (the divergence theorem, d/du of a translate):
+//   dA/drho = 2 (R0 - A) / rho,  dA/du = -2 C / rho,  C = (1/(2 pi)) integral of A cos(phi) dphi.
+// In the notation of uniform_disk_fast_form.hpp (s = u + rho, d = u - rho, S = sqrt(4 + d^2), p =
+// d^2/s^2, kc as there), with w^2 = d^2 + 4 u rho sin^2(phi/2) and tan(phi/2) = (|d|/s) tan(theta),
+// both rim integrals take the disk's own modulus and parameter:
+//   R0 = 2 / (pi s S) cel(kc, p, d^2 + 2, (s^2 + 2) p),
+// both coefficients positive, and, after one integration by parts in phi (A' = -8/(w^2 (w^2 +
+// 4)^(3/2))),
+//   C = 64 u rho / (pi (s S)^3) J,  J = integral_0^(pi/2) sin^2 cos^2 / (cos^2 + kc^2 sin^2)^(3/2),
+// a positive integrand. From d/dtheta of sin cos / Delta, J = cel(kc, 1, -1, 1) / k^2, and
+// k^2 = 1 - kc^2 = 16 u rho / (s S)^2, so that
+//   C = 4 cel(kc, 1, -1, 1) / (pi s S).
+// The integral's two parts cancel to a fraction k^2 of their size as k^2 -> 0 (the lens near the
+// centre, or a large source deep over it), but C is then as small, and its error of a few
+// epsilon / (s S) stays a few epsilon of A / max(u, rho), the scale of the derivatives. Both
+// derivatives diverge as ln|d| at the limb, where R0 and J do, each then a sum of positive terms.
 //
-// Near the limb the closed form's modulus kc and parameter sqrt(p) shrink in proportion to |d|, and
-// the derivatives across the limb, d/du and d/drho, pick up rounding of relative size about
-// epsilon rho / |d| on their way through the Gauss transformations (they diverge as ln|d| while
-// the terms they are made of grow as 1/|d|). Along d = const nothing shrinks and the derivative
-// (d/du + d/drho) A stays accurate. So within limb_band of the limb the tangent is taken along
-// d = const, and d/drho comes instead from the thin ring: the
-// disk's magnified flux pi rho^2 A grows at the rate 2 pi rho R0, R0 the mean of the point-lens
-// magnification over its rim, so
-//   dA/drho = 2 (R0 - A) / rho,  dA/du = (d/du + d/drho) A - dA/drho,
-// and R0 in Carlson's symmetric forms, free of cancellation (with a = d^2, b = 4 u rho,
-// s = u + rho):
-//   R0 = (1/pi) [2 (a + 2) R_F(0, X, Y) + (2/3) b P R_J(0, X, Y, P)],
-//   X = s^2 (d^2 + 4),  Y = d^2 (s^2 + 4),  P = d^2 (d^2 + 4).
+// Clear of the source (rho <= u/4) the mean-value series is differentiated instead, by dual numbers
+// (numeric/dual.hpp) through the same evaluation as the magnification.
 #include "models/uniform_disk_gradient.hpp"
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numbers>
 
 #include "models/uniform_disk_far.hpp"
 #include "models/uniform_disk_fast_form.hpp"
-#include "numeric/carlson/elliprf.hpp"
-#include "numeric/carlson/elliprj.hpp"
 #include "numeric/dual.hpp"
+#include "numeric/legendre/cel_pair.hpp"
 
 namespace obrivane::models {
 namespace {
-
-// Within this fraction of the radius from the limb the derivatives across it come from the rim.
-constexpr double limb_band = 0.05;
 
 // Given distances below this fraction of the radius (only where a caller knows d better than u and
 // rho, a concentric rim nearly on the lens), the closed form's d^2 terms would underflow. There
@@ -41,41 +43,47 @@ constexpr double limb_band = 0.05;
 constexpr double tiniest_distance = 1e-80;
 constexpr double tiniest_distance_step = 1e10;
 
-// The rim's mean magnification R0 for 0 < u, d = u - rho != 0 (NaN if an elliptic integral fails).
-double rim_magnification(double u, double rho, double d) noexcept {
-  const double s = u + rho;
-  const double d_squared = d * d;
-  const double x = (s * s) * (d_squared + 4);
-  const double y = d_squared * (s * s + 4);
-  const double p = d_squared * (d_squared + 4);
-  const numeric::EllipticResult first = numeric::elliprf(0, x, y);
-  const numeric::EllipticResult third = numeric::elliprj(0, x, y, p);
-  if (!first.ok() || !third.ok()) return std::numeric_limits<double>::quiet_NaN();
-  return (2 * (d_squared + 2) * first.value() + ((2.0 / 3) * (4 * u * rho)) * (p * third.value())) /
-         std::numbers::pi;
+// The closed form with its rim derivatives, for 0 < u, d = u - rho != 0 and rho at least
+// uniform_fast::smallest_size.
+UniformDiskGradient rim_gradient(double u, double rho, double d) noexcept {
+  constexpr double quiet_nan = std::numeric_limits<double>::quiet_NaN();
+  constexpr double pi = std::numbers::pi;
+  const uniform_fast::NearForm<double> form = uniform_fast::near_form(u, rho, d);
+  const double s = form.s;
+  const double rim_a = d * d + 2;
+  const double rim_b = (s * s + 2) * (form.root_p * form.root_p);
+  // The disk's two integrals and the rim's, one loop.
+  const std::array<numeric::CelPair, 2> pairs = numeric::cel_pairs_of<double, 2>(
+      form.kc, form.root_p, {{{form.a1, form.b1, 0, form.b}, {-1, 1, rim_a, rim_b}}});
+  if (!pairs[0].ok()) return {quiet_nan, quiet_nan, quiet_nan};
+  const double magnification = form.scale * (pairs[0].unit + pairs[0].general);
+  const double s_times_root = s * form.root_four_plus_d_squared;
+  const double rim = (2 / (pi * s_times_root)) * pairs[1].general;
+  const double cosine_mean = (4 * pairs[1].unit) / (pi * s_times_root);
+  return {magnification, -2 * cosine_mean / rho, 2 * (rim - magnification) / rho};
 }
 
 // The gradient for 0 < |d| (the checks done).
 UniformDiskGradient gradient_across(double u, double rho, double d) noexcept {
-  const bool near_limb = std::fabs(d) < limb_band * rho && !(rho <= far_disk_ratio * u);
-  if (!near_limb) {
+  if (rho <= far_disk_ratio * u) {
     using Dual = numeric::Dual<2>;
     const Dual magnification =
         uniform_fast::magnification_across(Dual::variable(u, 0), Dual::variable(rho, 1), Dual(d, {1, -1}));
     return {magnification.value, magnification.tangent[0], magnification.tangent[1]};
   }
-  // Along d = const: u and rho both with the tangent 1, d with none.
-  using Dual = numeric::Dual<1>;
-  const Dual magnification =
-      uniform_fast::magnification_across(Dual::variable(u, 0), Dual::variable(rho, 0), Dual(d));
-  const double value = magnification.value;
-  // The rim's mean at the size evaluated, rescaled like the disk (R0 scales as A).
-  int exponent = 0;
-  if (rho < uniform_fast::smallest_size) exponent = uniform_fast::scale_exponent(rho);
-  const double rho_scaled = std::ldexp(rho, exponent);
-  const double rim = rim_magnification(std::ldexp(u, exponent), rho_scaled, std::ldexp(d, exponent));
-  const double d_rho = std::ldexp(2 * (rim - std::ldexp(value, -exponent)) / rho_scaled, 2 * exponent);
-  return {value, magnification.tangent[0] - d_rho, d_rho};
+  if (u == 0) {
+    // A disk centred on the lens: A = sqrt(rho^2 + 4) / rho, even in u.
+    const double root = std::sqrt(rho * rho + 4);
+    return {root / rho, 0, -4 / ((rho * rho) * root)};
+  }
+  // Tiny sizes scaled up by a power of two, exactly (uniform_disk_fast_form.hpp): A(c u, c rho) =
+  // A(u, rho) / c, so the derivatives scale by 1/c^2.
+  if (rho >= uniform_fast::smallest_size) return rim_gradient(u, rho, d);
+  const int exponent = uniform_fast::scale_exponent(rho);
+  const UniformDiskGradient scaled =
+      rim_gradient(std::ldexp(u, exponent), std::ldexp(rho, exponent), std::ldexp(d, exponent));
+  return {std::ldexp(scaled.magnification, exponent), std::ldexp(scaled.d_u, 2 * exponent),
+          std::ldexp(scaled.d_rho, 2 * exponent)};
 }
 
 }  // namespace

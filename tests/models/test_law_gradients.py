@@ -247,6 +247,33 @@ def test_uniform_rho_derivative_is_the_rim_magnification(s, rho):
     assert error <= 3e-14
 
 
+@pytest.mark.parametrize(("s", "rho"), [*RIM_POINTS, (1e-6, 0.5), (1e-6, 1000.0), (0.3, 1000.0)])
+def test_uniform_u_derivative_is_the_rim_cosine_mean(s, rho):
+    # Moving the lens by du moves the disk's magnified flux pi rho^2 A by minus the rim's flux
+    # times cos(phi), phi from the lens' direction (the divergence theorem): dA/du = -2 C/rho,
+    # C = (1/pi) integral_0^pi A(w) cos(phi) dphi, here by mpmath's quadrature at 30 digits with
+    # break points graded towards the lens' nearest rim point. Includes the lens near the centre
+    # and a large source deep over it, where the closed form's two parts cancel.
+    u = s * rho
+    value, d_u, _ = testing.uniform_disk_gradient(u, rho)
+    with mpmath.workdps(30):
+        u_mp, rho_mp = mpmath.mpf(u), mpmath.mpf(rho)
+
+        def integrand(phi):
+            w = mpmath.sqrt((u_mp - rho_mp) ** 2 + 4 * u_mp * rho_mp * mpmath.sin(phi / 2) ** 2)
+            return (w * w + 2) / (w * mpmath.sqrt(w * w + 4)) * mpmath.cos(phi)
+
+        points = [mpmath.mpf(0)]
+        width = abs(u_mp - rho_mp) / mpmath.sqrt(u_mp * rho_mp)
+        while width < mpmath.pi:
+            points.append(width)
+            width *= 10
+        points.append(mpmath.pi)
+        expected = -2 * (mpmath.quad(integrand, points) / mpmath.pi) / rho_mp
+        error = abs(d_u - expected) / max(abs(expected), mpmath.mpf(value) / max(u, rho))
+    assert error <= 3e-14
+
+
 @pytest.mark.parametrize("rho", [1e-5, 0.3, 1.0, 30.0])
 def test_uniform_on_the_limb_diverges_with_the_signs_of_its_neighbours(rho):
     _, d_u, d_rho = testing.uniform_disk_gradient(rho, rho)

@@ -20,6 +20,7 @@
 // over, and the derivatives of the first pass are taken from them (the values are unchanged).
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -70,39 +71,62 @@ struct CelFirstRatios {
   Real kc_over_root_p;
 };
 
+// The coefficients of one pair: unit = cel(kc, 1, a1, b1), general = cel(kc, p, a2, b2).
 template <class Real>
-BasicCelPair<Real> cel_pair_of(Real kc, Real root_p, Real a1, Real b1, Real a2, Real b2,
-                               const CelFirstRatios<Real>* first_ratios = nullptr) noexcept {
+struct CelCoefficients {
+  Real a1, b1, a2, b2;
+};
+
+// Several pairs of one modulus and parameter from the one loop: the means, and the general
+// integrals' transformed parameter, are shared; each pair's own four numbers follow the same
+// operations as for a lone pair, so that each comes out the same bit for bit. first_ratios, if
+// given, are those of the first pair.
+template <class Real, std::size_t N>
+std::array<BasicCelPair<Real>, N> cel_pairs_of(Real kc, Real root_p,
+                                               const std::array<CelCoefficients<Real>, N>& pairs,
+                                               const CelFirstRatios<Real>* first_ratios = nullptr) noexcept {
+  std::array<BasicCelPair<Real>, N> results{};
+  const auto fail = [&results](const char* message) {
+    for (BasicCelPair<Real>& result : results) result = {0, 0, message};
+    return results;
+  };
   // Written to fail NaN as well.
-  if (!(value_of(kc) > 0 && value_of(kc) <= 1)) return {0, 0, "cel_pair: kc must lie in (0, 1]."};
+  if (!(value_of(kc) > 0 && value_of(kc) <= 1)) return fail("cel_pair: kc must lie in (0, 1].");
   if (!(value_of(root_p) > 0 && value_of(root_p) < std::numeric_limits<double>::infinity()))
-    return {0, 0, "cel_pair: root_p must be positive and finite."};
+    return fail("cel_pair: root_p must be positive and finite.");
   using std::sqrt;
 
   Real qc = kc;
   Real e = kc;
   Real em = 1;
-  Real unit_a = a1;
-  Real unit_b = b1;
-  Real general_a = a2;
-  Real general_b = b2 / root_p;
+  std::array<Real, N> unit_a, unit_b, general_a, general_b;
+  for (std::size_t i = 0; i < N; ++i) {
+    unit_a[i] = pairs[i].a1;
+    unit_b[i] = pairs[i].b1;
+    general_a[i] = pairs[i].a2;
+    general_b[i] = pairs[i].b2 / root_p;
+  }
   Real general_root_p = root_p;
   for (int pass = 0; pass < cel_constants::max_passes; ++pass) {
     // The unit parameter's transformed root is em, and e / em is qc.
-    const Real previous_unit_a = unit_a;
-    unit_a = unit_a + unit_b / em;
-    unit_b = unit_b + previous_unit_a * qc;
-    unit_b = unit_b + unit_b;
-
-    const Real previous_general_a = general_a;
-    general_a = general_a + general_b / general_root_p;
-    Real g = e / general_root_p;
-    if (pass == 0 && first_ratios != nullptr) {
-      detail::take_derivatives(general_a, previous_general_a + first_ratios->b2_over_p);
-      detail::take_derivatives(g, first_ratios->kc_over_root_p);
+    for (std::size_t i = 0; i < N; ++i) {
+      const Real previous_unit_a = unit_a[i];
+      unit_a[i] = unit_a[i] + unit_b[i] / em;
+      unit_b[i] = unit_b[i] + previous_unit_a * qc;
+      unit_b[i] = unit_b[i] + unit_b[i];
     }
-    general_b = general_b + previous_general_a * g;
-    general_b = general_b + general_b;
+
+    Real g = e / general_root_p;
+    for (std::size_t i = 0; i < N; ++i) {
+      const Real previous_general_a = general_a[i];
+      general_a[i] = general_a[i] + general_b[i] / general_root_p;
+      if (i == 0 && pass == 0 && first_ratios != nullptr) {
+        detail::take_derivatives(general_a[i], previous_general_a + first_ratios->b2_over_p);
+        detail::take_derivatives(g, first_ratios->kc_over_root_p);
+      }
+      general_b[i] = general_b[i] + previous_general_a * g;
+      general_b[i] = general_b[i] + general_b[i];
+    }
     general_root_p = g + general_root_p;
 
     const Real previous_em = em;
@@ -110,15 +134,25 @@ BasicCelPair<Real> cel_pair_of(Real kc, Real root_p, Real a1, Real b1, Real a2, 
     if (std::fabs(value_of(previous_em) - value_of(qc)) <= value_of(previous_em) * cel_constants::tolerance &&
         detail::derivatives_settled(previous_em, qc)) {
       constexpr double quarter_pi = elliptic_constants::half_pi * 0.5;
-      return {quarter_pi * (unit_b + unit_a * em) / (em * em),
-              elliptic_constants::half_pi * (general_b + general_a * em) / (em * (em + general_root_p)),
-              nullptr};
+      for (std::size_t i = 0; i < N; ++i) {
+        results[i] = {
+            quarter_pi * (unit_b[i] + unit_a[i] * em) / (em * em),
+            elliptic_constants::half_pi * (general_b[i] + general_a[i] * em) / (em * (em + general_root_p)),
+            nullptr};
+      }
+      return results;
     }
     qc = sqrt(e);
     qc = qc + qc;
     e = qc * em;
   }
-  return {0, 0, "cel_pair: failed to converge."};
+  return fail("cel_pair: failed to converge.");
+}
+
+template <class Real>
+BasicCelPair<Real> cel_pair_of(Real kc, Real root_p, Real a1, Real b1, Real a2, Real b2,
+                               const CelFirstRatios<Real>* first_ratios = nullptr) noexcept {
+  return cel_pairs_of<Real, 1>(kc, root_p, {{{a1, b1, a2, b2}}}, first_ratios)[0];
 }
 
 inline CelPair cel_pair(double kc, double root_p, double a1, double b1, double a2, double b2) noexcept {
