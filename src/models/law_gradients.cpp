@@ -121,8 +121,7 @@ const PowerTermRules& root_term() noexcept {
 // gradient, whose driver asks for the terms at the same geometry (except for the tiniest sources,
 // which the two rescale differently). The integrals handed to the value are the value functions'
 // own numbers: the mu-weighted disk's, mu^p's and mu ln mu's from the same routines, the uniform
-// disk's from its value routine (the derivatives' dual numbers carry a value too, but not always
-// to the same last bit).
+// disk's from its gradient, whose value is formed by its value routine's operations.
 class SharedNearTerms final : public NearTermValues {
  public:
   // The third term mu^p, or none; `exact_limb_ok` as by_lines.
@@ -135,11 +134,14 @@ class SharedNearTerms final : public NearTermValues {
       : third_(nullptr), logarithmic_(true), exact_limb_ok_(false) {}
 
   std::array<double, 3> near_terms(double u, double a) noexcept override {
-    const double uniform = uniform_disk_magnification_accurate(u, a);
     if (!by_lines(u, a, exact_limb_ok_)) {
-      return {uniform, mu_weighted_disk_magnification(u, a), third_value(u, a)};
+      return {uniform_disk_magnification_accurate(u, a), mu_weighted_disk_magnification(u, a),
+              third_value(u, a)};
     }
+    // The gradient's value comes from the value routine's operations (the same bits), bounded
+    // below by 1 as there.
     const UniformDiskGradient disk = uniform_disk_gradient(u, a);
+    const double uniform = at_least_one(disk.magnification);
     const DiskGradient mu = mu_term(u, a);
     constexpr double mu_flux = 2.0 / 3;
     terms_[0] = {disk.magnification - 1, disk.d_u, disk.d_rho};
