@@ -125,11 +125,14 @@ inline double ray_power(const RayPath& ray, double inverse_rho, std::span<const 
   return 4 * ray.span * sum;
 }
 
-// The rays' part: integral_0^pi dtheta of along(s_1, s_2), the ray excess, for the lens inside
-// (u < rho). With the lens at least middle_distance from the limb (`middle`) shorter angle rules
-// do.
+// The rays' part: integral_0^pi dtheta of along_ray(s_1, s_2, m), the ray excess, for the lens
+// inside (u < rho), m = u cos(theta) = (s_1 + s_2)/2 given as formed without cancellation. The
+// rays' integrals are of any type Value with Value{} = 0, += and a product by a double on the
+// left. With the lens at least middle_distance from the limb (`middle`) shorter angle rules do.
+// The whole angle rule serves where q >= whole_angle_ratio u (q^2 = rho^2 - u^2).
 template <class Along>
-double rays_inside(double u, double rho, bool middle, const Along& along_ray) noexcept {
+auto rays_inside(double u, double rho, bool middle, const Along& along_ray,
+                 double whole_angle_ratio = 1) noexcept -> decltype(along_ray(0.0, 0.0, 0.0)) {
   const double q_squared = (rho - u) * (rho + u);
   const double q = std::sqrt(q_squared);
   const auto along = [&](double cosine, double sine) {
@@ -146,10 +149,10 @@ double rays_inside(double u, double rho, bool middle, const Along& along_ray) no
       behind = h - m;
       ahead = q_squared / behind;
     }
-    return along_ray(-behind, ahead);
+    return along_ray(-behind, ahead, m);
   };
-  double total = 0;
-  if (q >= u) {
+  decltype(along_ray(0.0, 0.0, 0.0)) total{};
+  if (q >= whole_angle_ratio * u) {
     for (const AngleNode& angle : whole_angle_rule()) total += angle.weight * along(angle.cosine, angle.sine);
     return total;
   }
@@ -173,8 +176,8 @@ double rays_inside(double u, double rho, bool middle, const Along& along_ray) no
       const double along_axis = 0.5 * (grow - shrink);  // q sinh(xi) = -u cos(theta)
       const double u_sine = std::sqrt((u - along_axis) * (u + along_axis));
       const double jacobian = 0.5 * (grow + shrink) / u_sine;
-      const double pair = along_ray(-grow, shrink) + along_ray(-shrink, grow);
-      total += (0.5 * width * node.weight) * jacobian * pair;
+      total += ((0.5 * width * node.weight) * jacobian) *
+               (along_ray(-grow, shrink, -along_axis) + along_ray(-shrink, grow, along_axis));
     }
   }
   return total;
@@ -185,11 +188,12 @@ double rays_inside(double u, double rho, bool middle, const Along& along_ray) no
 // singular profiles the first panel takes zeta = width w^2, which turns it into w^(2p+5), and
 // 24 nodes (with 12 the squeezed map leaves 1e-9 of the excess, with 24 2e-13).
 template <class Along>
-double rays_outside(double u, double rho, LimbProfile profile, bool middle, const Along& along_ray) noexcept {
+auto rays_outside(double u, double rho, LimbProfile profile, bool middle, const Along& along_ray) noexcept
+    -> decltype(along_ray(0.0, 0.0, 0.0)) {
   const double q_squared = (u - rho) * (u + rho);
   const double q = std::sqrt(q_squared);
   const double y_end = rho * (std::numbers::sqrt2 * 0.5);
-  double total = 0;
+  decltype(along_ray(0.0, 0.0, 0.0)) total{};
   // theta from 0 to asin(y_end/u), in y = u sin(theta): dtheta = dy/m.
   const std::span<const numeric::GaussNode> gauss_y =
       middle ? std::span<const numeric::GaussNode>(numeric::gauss_legendre_10)
@@ -199,7 +203,7 @@ double rays_outside(double u, double rho, LimbProfile profile, bool middle, cons
     const double m = std::sqrt((u - y) * (u + y));
     const double h = std::sqrt((rho - y) * (rho + y));
     const double ahead = m + h;
-    total += (0.5 * y_end * node.weight / m) * along_ray(q_squared / ahead, ahead);
+    total += (0.5 * y_end * node.weight / m) * along_ray(q_squared / ahead, ahead, m);
   }
   // The rest, h from 0 to y_end, in zeta: h = h_c sinh(zeta), dtheta = h dh / (m y). Where
   // q >= y_end the map is nearly linear and 12 nodes do (10 leave 4e-11); closer to the limb 24
@@ -226,7 +230,7 @@ double rays_outside(double u, double rho, LimbProfile profile, bool middle, cons
         const double m = std::sqrt(q_squared + h * h);
         const double y = std::sqrt((rho - h) * (rho + h));
         const double ahead = m + h;
-        total += weight * (h * dh / (m * y)) * along_ray(q_squared / ahead, ahead);
+        total += (weight * (h * dh / (m * y))) * along_ray(q_squared / ahead, ahead, m);
       }
     }
   };
@@ -256,8 +260,10 @@ namespace large_source {
 // The excess over the rays, `rays_of(size)` giving each ray's integral from the rules of `size`
 // nodes: the polynomial laws' (deep, outside or limb), or the singular profiles' where those need
 // them (unless `split`, the singular term taken apart by its own rules).
+// whole_angle_ratio as rays_inside.
 template <class RaysOf>
-double rays_by_region(double u, double rho, LimbProfile profile, bool split, const RaysOf& rays_of) noexcept {
+auto rays_by_region(double u, double rho, LimbProfile profile, bool split, const RaysOf& rays_of,
+                    double whole_angle_ratio = 1) noexcept {
   const bool inside = u < rho;
   // Well inside (rho^2 - u^2 >= u^2) and well outside (u^2 - rho^2 >= rho^2/2, where the tangent
   // variable is nearly linear) shorter ray rules reach the accuracy of the longer one by the limb.
@@ -270,15 +276,15 @@ double rays_by_region(double u, double rho, LimbProfile profile, bool split, con
     return inside ? rays_inside(u, rho, false, rays_of(singular_ray_nodes))
                   : rays_outside(u, rho, profile, false, rays_of(singular_ray_nodes));
   }
-  if (deep) return rays_inside(u, rho, false, rays_of(deep_ray_nodes));
+  if (deep) return rays_inside(u, rho, false, rays_of(deep_ray_nodes), whole_angle_ratio);
   if (far) return rays_outside(u, rho, profile, false, rays_of(outside_ray_nodes));
   if (middle) {
     // A singular profile's rays vanish like h^(p+1) at the tangent line: its angle rules keep their
     // full node counts there.
-    return inside ? rays_inside(u, rho, true, rays_of(outside_ray_nodes))
+    return inside ? rays_inside(u, rho, true, rays_of(outside_ray_nodes), whole_angle_ratio)
                   : rays_outside(u, rho, profile, !split, rays_of(outside_ray_nodes));
   }
-  return inside ? rays_inside(u, rho, false, rays_of(limb_ray_nodes))
+  return inside ? rays_inside(u, rho, false, rays_of(limb_ray_nodes), whole_angle_ratio)
                 : rays_outside(u, rho, profile, false, rays_of(limb_ray_nodes));
 }
 
@@ -286,7 +292,7 @@ double rays_by_region(double u, double rho, LimbProfile profile, bool split, con
 template <class Brightness>
 auto whole_ray(std::size_t size, double reference, double inverse_rho,
                const Brightness& brightness) noexcept {
-  return [=, &brightness](double s_1, double s_2) {
+  return [=, &brightness](double s_1, double s_2, double) {
     const RayPath ray = ray_path(s_1, s_2);
     switch (size) {
       case deep_ray_nodes:
@@ -346,7 +352,7 @@ double large_source_excess(double u, double rho, const Brightness& brightness, c
   const bool constant = analytic_profile == LimbProfile::constant;
   const double rays = rays_by_region(u, rho, LimbProfile::singular, true, [&](std::size_t size) {
     const std::span<const PowerRayNode> power_rule = term.rules->crossing(size);
-    return [=, &analytic, &term](double s_1, double s_2) {
+    return [=, &analytic, &term](double s_1, double s_2, double) {
       const RayPath ray = ray_path(s_1, s_2);
       const double power_part = term.coefficient * ray_power(ray, inverse_rho, power_rule, p);
       if (constant) return power_part;

@@ -17,6 +17,7 @@
 
 #include "models/brightness_laws.hpp"
 #include "models/large_source_lines.hpp"
+#include "models/large_source_slopes.hpp"
 #include "models/law_far.hpp"
 #include "models/law_gradient_driver.hpp"
 #include "models/law_gradient_terms.hpp"
@@ -170,6 +171,9 @@ class SharedNearTerms final : public NearTermValues {
       if (a > largest_radius_by_lines && u >= power_lines::gauss_outside_ratio * a) {
         return large_outside<Terms>(u, a);
       }
+      if (a > largest_radius_by_lines && a - u >= smallest_limb_distance_for_rays && polynomial()) {
+        return large_inside<Terms>(u, a);
+      }
       if (!by_lines(u, a, exact_limb_ok_)) return by_parts(u, a);
       near_terms(u, a);
     }
@@ -216,6 +220,26 @@ class SharedNearTerms final : public NearTermValues {
     for (std::size_t k = 0; k < Terms; ++k) first[k] = all[k];
     return first;
   }
+
+  // A large source with the lens inside, for the linear and quadratic laws: the terms mu and mu^2
+  // by the rays from the lens with the derivatives moved onto the brightness
+  // (large_source_slopes.hpp).
+  template <std::size_t Terms>
+  std::array<TermIntegral, Terms> large_inside(double u, double a) const noexcept {
+    const UniformDiskGradient disk = uniform_disk_gradient(u, a);
+    const double uniform_excess = disk.magnification - 1;
+    const LargePolynomialTerms terms = large_source_polynomial_slopes(u, a, uniform_excess);
+    const std::array<TermIntegral, 3> all{
+        {{uniform_excess, disk.d_u, disk.d_rho},
+         {terms.mu.excess, terms.mu.d_u, terms.mu.d_rho},
+         {terms.mu_squared.excess, terms.mu_squared.d_u, terms.mu_squared.d_rho}}};
+    std::array<TermIntegral, Terms> first{};
+    for (std::size_t k = 0; k < Terms; ++k) first[k] = all[k];
+    return first;
+  }
+
+  // Whether the law's terms are polynomials in mu: the linear law and the quadratic.
+  bool polynomial() const noexcept { return !logarithmic_ && (third_ == nullptr || third_->p == 2); }
 
   double third_value(double u, double a) const noexcept {
     if (third_ != nullptr) return power_weighted_disk_integral(u, a, third_->p, third_->rules);
