@@ -260,16 +260,17 @@ namespace large_source {
 // The excess over the rays, `rays_of(size)` giving each ray's integral from the rules of `size`
 // nodes: the polynomial laws' (deep, outside or limb), or the singular profiles' where those need
 // them (unless `split`, the singular term taken apart by its own rules).
-// whole_angle_ratio as rays_inside.
+// whole_angle_ratio as rays_inside; with the lens outside, the shorter rules from middle_outside
+// Einstein radii beyond the limb (the values' middle_distance by default).
 template <class RaysOf>
 auto rays_by_region(double u, double rho, LimbProfile profile, bool split, const RaysOf& rays_of,
-                    double whole_angle_ratio = 1) noexcept {
+                    double whole_angle_ratio = 1, double middle_outside = middle_distance) noexcept {
   const bool inside = u < rho;
   // Well inside (rho^2 - u^2 >= u^2) and well outside (u^2 - rho^2 >= rho^2/2, where the tangent
   // variable is nearly linear) shorter ray rules reach the accuracy of the longer one by the limb.
   const bool deep = inside && (rho - u) * (rho + u) >= u * u;
   const bool far = !inside && (u - rho) * (u + rho) >= 0.5 * (rho * rho);
-  const bool middle = std::fabs(u - rho) >= middle_distance;
+  const bool middle = std::fabs(u - rho) >= (inside ? middle_distance : middle_outside);
   if (profile == LimbProfile::singular && !split) {
     if (deep) return rays_inside(u, rho, false, rays_of(short_singular_ray_nodes));
     if (far) return rays_outside(u, rho, profile, false, rays_of(short_singular_ray_nodes));

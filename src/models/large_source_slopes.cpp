@@ -1,6 +1,6 @@
-// The rays of large_source.hpp with five brightnesses at once: mu, 1/mu, x/mu, mu^2 and x, each
-// less its value at the lens (x = u there, mu = mu_L = sqrt(rho^2 - u^2)/rho). On the ray at
-// angle theta from the direction to the centre, at the distance s from the lens, x = u - s cos(theta)
+// The rays of large_source.hpp with five brightnesses at once: mu, 1/mu, x/mu, mu^2 and x, with
+// the lens inside each less its value at the lens (x = u there, mu = mu_L = sqrt(rho^2 - u^2)/rho). On the
+// ray at angle theta from the direction to the centre, at the distance s from the lens, x = u - s cos(theta)
 // with u cos(theta) = m, the chord's midpoint, which the angle rules hand over.
 #include "models/large_source_slopes.hpp"
 
@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <numbers>
 #include <span>
 
@@ -37,7 +38,9 @@ struct RaySums {
 // The whole angle rule of 16 nodes over [0, pi] only for q >= 2u (u <= 0.45 rho): 1/mu, larger
 // by the limb, makes the angle integrand less smooth than the brightness of the values, and up to
 // the values' switch, q = u, it left 2e-12 of A/rho at rho = 10.5 (against the derivatives by
-// parts); the quarter rules and the panels about the perpendicular take the rest.
+// parts); the quarter rules and the panels about the perpendicular take the rest. With the lens
+// outside the limb's rules serve throughout: the shorter ones from middle_distance on left up to
+// 1e-13 of A/rho there.
 constexpr double whole_angle_ratio = 2;
 
 std::span<const RayNode> ray_rule(std::size_t size) noexcept {
@@ -55,8 +58,13 @@ std::span<const RayNode> ray_rule(std::size_t size) noexcept {
 LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double uniform_excess) noexcept {
   using namespace large_source;
   const double inverse_rho = 1 / rho;
-  const double mu_lens = std::sqrt((rho - u) * (rho + u)) * inverse_rho;
-  const double inverse_mu_lens = 1 / mu_lens;
+  // With the lens outside no reference: its rays start and end at the limb, away from the lens,
+  // and 1/mu has no value there.
+  const bool inside = u < rho;
+  const double mu_lens = inside ? std::sqrt((rho - u) * (rho + u)) * inverse_rho : 0.0;
+  const double inverse_mu_lens = inside ? 1 / mu_lens : 0.0;
+  const double u_lens = inside ? u : 0.0;
+  const double lens_excess = inside ? uniform_excess : 0.0;
   const RaySums rays = rays_by_region(
       u, rho, LimbProfile::polynomial, false,
       [&](std::size_t size) {
@@ -78,21 +86,21 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
             const double factor = node.weight * ((decay * decay) * t);
             sums.of[0] += factor * (mu - mu_lens);
             sums.of[1] += factor * (inverse_mu - inverse_mu_lens);
-            sums.of[2] += factor * ((u - along) * inverse_mu - u * inverse_mu_lens);
+            sums.of[2] += factor * ((u - along) * inverse_mu - u_lens * inverse_mu_lens);
             sums.of[3] += factor * (mu_squared - mu_lens * mu_lens);
-            sums.of[4] += factor * -along;
+            sums.of[4] += factor * ((u - along) - u_lens);
           }
           return (4 * ray.span) * sums;
         };
       },
-      whole_angle_ratio);
+      whole_angle_ratio, std::numeric_limits<double>::infinity());
   // The means <B (A - 1)> = B_lens (A_disk - 1) + twice the half-plane of rays over pi rho^2.
   const double to_mean = 2 / (std::numbers::pi * (rho * rho));
-  const double mu_excess = mu_lens * uniform_excess + to_mean * rays.of[0];
-  const double inverse_excess = inverse_mu_lens * uniform_excess + to_mean * rays.of[1];
-  const double x_over_mu = (u * inverse_mu_lens) * uniform_excess + to_mean * rays.of[2];
-  const double square_excess = (mu_lens * mu_lens) * uniform_excess + to_mean * rays.of[3];
-  const double x_mean = u * uniform_excess + to_mean * rays.of[4];
+  const double mu_excess = mu_lens * lens_excess + to_mean * rays.of[0];
+  const double inverse_excess = inverse_mu_lens * lens_excess + to_mean * rays.of[1];
+  const double x_over_mu = (u_lens * inverse_mu_lens) * lens_excess + to_mean * rays.of[2];
+  const double square_excess = (mu_lens * mu_lens) * lens_excess + to_mean * rays.of[3];
+  const double x_mean = u_lens * lens_excess + to_mean * rays.of[4];
   const double rho_squared = rho * rho;
   return {{mu_excess, -x_over_mu / rho_squared, (inverse_excess - 3 * mu_excess) / rho},
           {square_excess, -2 * x_mean / rho_squared, (2 * uniform_excess - 4 * square_excess) / rho}};

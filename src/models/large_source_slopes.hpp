@@ -1,5 +1,6 @@
 // The derivatives of a large source's polynomial terms mu and mu^2 (rho > largest_radius_by_lines)
-// with the lens inside it, by the rays from the lens of large_source.hpp. With E_p the weighted
+// with the lens inside it or just outside (up to 1.25 rho, where the lines of
+// large_source_lines.hpp take over), by the rays from the lens of large_source.hpp. With E_p the weighted
 // excess (1/(pi rho^2)) integral of mu^p (A - 1), the derivatives are moved onto the brightness:
 // moving the lens along the axis from the centre by du moves the kernel, and by parts
 //   dE_p/du = -(p / rho^2) <mu^(p-2) x (A - 1)>,
@@ -8,16 +9,18 @@
 //   rho dE_p/drho = p E_(p-2) - (p + 2) E_p,
 // the fluxes' parts cancelling. For p = 1 the rays integrate 1/mu and x/mu, whose square-root end
 // points at the limb the ray variable's map (p = v (2 - v), dp/dv = 2 (1 - v)) leaves analytic; for
-// p = 2, E_0 is the uniform disk's excess and x a polynomial. Each ray integral is taken with its
-// value at the lens as the reference, as the excess itself (large_source.hpp).
+// p = 2, E_0 is the uniform disk's excess and x a polynomial. With the lens inside, each ray
+// integral is taken with its value at the lens as the reference, as the excess itself
+// (large_source.hpp); outside, whole.
 #pragma once
 
 namespace obrivane::models {
 
-// The lens at least this far inside the limb (Einstein radii). Closer, 1/mu at the lens,
+// The lens at least this far from the limb (Einstein radii). Closer inside, 1/mu at the lens,
 // sqrt(rho / (2 (rho - u))), grows and the rays' rules resolve it less well: against the
 // derivatives by parts over the radius, for rho = 10.5 to 1000, within 3e-14 of A/rho from 0.1
-// on, but 1e-13 at 1e-2, 2e-12 at 1e-5 and 4e-11 at 1e-9.
+// on, but 1e-13 at 1e-2, 2e-12 at 1e-5 and 4e-11 at 1e-9. Outside, from 0.1 to 1.25 rho, within
+// 6e-15.
 inline constexpr double smallest_limb_distance_for_rays = 0.1;
 
 // A term's weighted excess with its derivatives.
@@ -32,8 +35,8 @@ struct LargePolynomialTerms {
   LargeTermSlopes mu_squared;
 };
 
-// For 0 <= u <= rho - smallest_limb_distance_for_rays and rho > largest_radius_by_lines, given the
-// uniform disk's excess A_disk - 1.
+// For |u - rho| >= smallest_limb_distance_for_rays, 0 <= u < 1.25 rho and
+// rho > largest_radius_by_lines, given the uniform disk's excess A_disk - 1.
 LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double uniform_excess) noexcept;
 
 }  // namespace obrivane::models

@@ -171,8 +171,9 @@ class SharedNearTerms final : public NearTermValues {
       if (a > largest_radius_by_lines && u >= power_lines::gauss_outside_ratio * a) {
         return large_outside<Terms>(u, a);
       }
-      if (a > largest_radius_by_lines && a - u >= smallest_limb_distance_for_rays && polynomial()) {
-        return large_inside<Terms>(u, a);
+      if (a > largest_radius_by_lines && std::fabs(a - u) >= smallest_limb_distance_for_rays &&
+          polynomial()) {
+        return large_by_rays<Terms>(u, a);
       }
       if (!by_lines(u, a, exact_limb_ok_)) return by_parts(u, a);
       near_terms(u, a);
@@ -221,11 +222,11 @@ class SharedNearTerms final : public NearTermValues {
     return first;
   }
 
-  // A large source with the lens inside, for the linear and quadratic laws: the terms mu and mu^2
-  // by the rays from the lens with the derivatives moved onto the brightness
+  // A large source with the lens inside or just outside, for the linear and quadratic laws: the
+  // terms mu and mu^2 by the rays from the lens with the derivatives moved onto the brightness
   // (large_source_slopes.hpp).
   template <std::size_t Terms>
-  std::array<TermIntegral, Terms> large_inside(double u, double a) const noexcept {
+  std::array<TermIntegral, Terms> large_by_rays(double u, double a) const noexcept {
     const UniformDiskGradient disk = uniform_disk_gradient(u, a);
     const double uniform_excess = disk.magnification - 1;
     const LargePolynomialTerms terms = large_source_polynomial_slopes(u, a, uniform_excess);

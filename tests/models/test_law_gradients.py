@@ -469,13 +469,19 @@ def test_large_source_derivatives_meet_where_the_lines_take_over(name, coefficie
 
 @pytest.mark.parametrize(("name", "coefficients"), [("linear", (0.6,)), ("quadratic", (0.4, 0.25))])
 @pytest.mark.parametrize("rho", [10.5, 100.0])
-@pytest.mark.parametrize("switch", ["whole angle", "limb"])
+@pytest.mark.parametrize("switch", ["whole angle", "limb inside", "limb outside", "lines"])
 def test_large_source_ray_derivatives_meet_their_neighbours(name, coefficients, rho, switch):
-    # With the lens inside a source beyond ten Einstein radii the linear and quadratic laws'
-    # derivatives come from the rays, whose whole angle rule gives way to the quarter rules at
-    # q = 2u (u = rho/sqrt(5)), up to 0.1 Einstein radii from the limb, where the integrals by
-    # parts take over. Either side must agree on the derivatives' scale, A/rho.
-    s = 1 / math.sqrt(5) if switch == "whole angle" else 1 - 0.1 / rho
+    # For a source beyond ten Einstein radii the linear and quadratic laws' derivatives come from
+    # the rays, whose whole angle rule gives way to the quarter rules at q = 2u (u = rho/sqrt(5)),
+    # except within 0.1 Einstein radii of the limb, where the integrals by parts take over, and
+    # from 1.25 source radii on, where the lines do. Either side must agree on the derivatives'
+    # scale, A/rho.
+    s = {
+        "whole angle": 1 / math.sqrt(5),
+        "limb inside": 1 - 0.1 / rho,
+        "limb outside": 1 + 0.1 / rho,
+        "lines": 1.25,
+    }[switch]
     for index, below, above, magnification in sides_of_a_switch(name, coefficients, s, rho):
         scale = max(abs(below), magnification / rho)
         assert abs(above - below) <= 1e-13 * scale, (index, below, above)
