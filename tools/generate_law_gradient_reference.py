@@ -62,9 +62,9 @@ CASES = (
     ]
     + [(s, rho) for rho in (10.0, 100.0, 1000.0) for s in (0.0, 0.6, *LIMB, 1.5, 4.2)]
     + [(30.0, 0.1), (1e3, 1e-3), (1e6, 1e-5)]
-    # Large sources with the lens inside, where the linear and quadratic laws' derivatives come
-    # from the rays: by the angle rules' switch (0.65 at 10.5), well inside, nearer the limb.
-    + [(0.65, 10.5), (0.3, 30.0), (0.95, 100.0)]
+    # Large sources, where the linear and quadratic laws' derivatives come from the rays: by the
+    # angle rules' switch (0.65 at 10.5), well inside, nearer the limb, just outside.
+    + [(0.65, 10.5), (0.3, 30.0), (0.95, 100.0), (1.1, 30.0), (1.02, 100.0)]
 )
 
 
