@@ -1,32 +1,19 @@
 """The mu^p ln mu-weighted disk by differentiated lines (models/power_logarithm_weighted_disk.hpp,
 through _obrivane_testing), against mpmath: the brightness-weighted mean over circles about the
-source centre, each circle's mean magnification in closed form (Carlson's R_F and R_J), integrated
-over the radius at 20 digits. Where the rules switch in the angle: the periodic rule well inside,
-the sinh map and the graded panels just inside, the moving limb rule and graded panels just
-outside, and the moving Gauss-Jacobi rule in t well outside."""
+source centre, each circle's mean magnification in closed form (Carlson's R_F and R_J, from the
+laws' reference generator), integrated over the radius at 20 digits. Where the rules switch in
+the angle: the periodic rule well inside, the sinh map and the graded panels just inside, the
+moving limb rule and graded panels just outside, and the moving Gauss-Jacobi rule in t well
+outside."""
+
+import importlib
 
 import mpmath
 import pytest
 
 testing = pytest.importorskip("_obrivane_testing")
-
-
-def circle_mean(x, s, rho):
-    """The mean point-lens magnification over the circle of radius x rho about the source centre,
-    the lens s rho from it."""
-    if x == 0 or s == 0:
-        w = rho * abs(x - s)
-        return (w * w + 2) / (w * mpmath.sqrt(w * w + 4))
-    a = (rho * (x - s)) ** 2
-    if a == 0:
-        # A node that rounds onto the circle through the lens, where the mean is logarithmically
-        # infinite, with a weight far below the digits kept.
-        return mpmath.mpf(0)
-    b = 4 * rho * rho * x * s
-    big, mid, low = (a + b) * (a + 4), a * (a + b + 4), a * (a + 4)
-    first = 2 * mpmath.elliprf(0, big, mid)
-    second = mpmath.mpf(2) / 3 * low * mpmath.elliprj(0, big, mid, low)
-    return ((a + 2) * first + b * second) / mpmath.pi
+# tools/ is on the import path (conftest.py): the circle means of the laws' reference generator.
+circle_mean = importlib.import_module("generate_brightness_law_reference").ring_mean
 
 
 def reference(s, rho, p):
