@@ -282,9 +282,18 @@ double logarithm_excess(double u, double a, double disk_magnification) noexcept 
 
 LawGradient uniform_law_gradient(double u, double rho) noexcept {
   static constexpr LawTerms<1> law{{1}, {{{0, 0}}}, {1}, {&uniform_moments}};
-  return law_gradient(u, rho, uniform_law_magnification(u, rho), law, [](double u_near, double a) {
-    const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
-    return std::array<TermIntegral, 1>{{{disk.magnification - 1, disk.d_u, disk.d_rho}}};
+  // Near a source of the middle sizes the value routine evaluates the closed form at (u, rho) itself
+  // (no rescaling, no excess), by the operations the gradient's value takes, and bounds it below
+  // by 1: there the gradient's own value serves, the same bits, and the closed form runs once.
+  const bool shared = rho >= small_source_scale && rho <= largest_radius_by_lines && std::isfinite(u) &&
+                      !(rho <= far_disk_ratio * u);
+  UniformDiskGradient disk{};
+  if (shared) disk = uniform_disk_gradient(u, rho);
+  const double magnification = shared ? at_least_one(disk.magnification) : uniform_law_magnification(u, rho);
+  return law_gradient(u, rho, magnification, law, [&](double u_near, double a) {
+    const UniformDiskGradient near =
+        shared && u_near == u && a == rho ? disk : uniform_disk_gradient(u_near, a);
+    return std::array<TermIntegral, 1>{{{near.magnification - 1, near.d_u, near.d_rho}}};
   });
 }
 
