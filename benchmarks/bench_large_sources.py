@@ -1,10 +1,10 @@
 """Sources of 10 to 1000 Einstein radii: time per point of every obrivane.fspl law and of the
 built-in linear law (integrated_witt_mao_magnification), this build beside a previous one, on
 one worker thread; the min and the median of the repeats, each build timed in its own child
-process, the two alternating.
+process, the two alternating. With --gradients, the laws' <law>_and_gradient ufuncs instead.
 
     RAYON_NUM_THREADS=1 PYTHONPATH=build/dev python benchmarks/bench_large_sources.py \\
-        --previous /tmp/previous/build [--quick]
+        --previous /tmp/previous/build [--quick] [--gradients]
 
 The previous build is any build directory holding an obrivane module, for example that of the
 commit before the rays through the lens:
@@ -40,14 +40,14 @@ import json, sys, time
 import numpy as np
 import obrivane
 from obrivane import fspl
-name, extent, rho, count, repeats = json.loads(sys.argv[1])
+name, extent, rho, count, repeats, gradients = json.loads(sys.argv[1])
 u = np.linspace(0.0, extent * rho, count)
 coefficients = {laws}[name]
 if name == "built-in linear":
     x = (u / rho).tolist()
     call = lambda: obrivane.integrated_witt_mao_magnification(x, 1.0, rho)
 else:
-    law = getattr(fspl, name)
+    law = getattr(fspl, name + "_and_gradient" if gradients else name)
     call = lambda: law(u, rho, *coefficients)
 call()
 times = []
@@ -57,11 +57,11 @@ print(json.dumps([t / count * 1e6 for t in times]))
 """
 
 
-def timed(build, name, extent, rho, count, repeats):
+def timed(build, name, extent, rho, count, repeats, gradients):
     environment = dict(os.environ, PYTHONPATH=build, RAYON_NUM_THREADS="1")
     program = CHILD.format(laws=repr(LAWS))
     output = subprocess.run(
-        [sys.executable, "-c", program, json.dumps([name, extent, rho, count, repeats])],
+        [sys.executable, "-c", program, json.dumps([name, extent, rho, count, repeats, gradients])],
         env=environment,
         capture_output=True,
         text=True,
@@ -75,6 +75,7 @@ def main():
     parser.add_argument("--previous", required=True, help="build directory of the previous code")
     parser.add_argument("--current", default=os.environ.get("PYTHONPATH", "build/dev"))
     parser.add_argument("--quick", action="store_true")
+    parser.add_argument("--gradients", action="store_true", help="time <law>_and_gradient")
     arguments = parser.parse_args()
     count = 300 if arguments.quick else 1000
     repeats = 3 if arguments.quick else 5
@@ -84,10 +85,16 @@ def main():
     for label, extent in LOADS.items():
         for rho in RADII:
             for name in LAWS:
+                if arguments.gradients and name == "built-in linear":
+                    continue
                 ours, theirs = [], []
                 for _ in range(rounds):
-                    ours += timed(arguments.current, name, extent, rho, count, repeats)
-                    theirs += timed(arguments.previous, name, extent, rho, count, repeats)
+                    ours += timed(
+                        arguments.current, name, extent, rho, count, repeats, arguments.gradients
+                    )
+                    theirs += timed(
+                        arguments.previous, name, extent, rho, count, repeats, arguments.gradients
+                    )
                 print(
                     f"{label + f', rho = {rho:g}':34} {name:16}"
                     f" {min(ours):7.2f} / {statistics.median(ours):6.2f}"
