@@ -9,8 +9,10 @@
 // switches are those of the plain integral.
 #include "models/power_logarithm_weighted_disk.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <numbers>
+#include <span>
 
 #include "models/chord_rules.hpp"
 #include "models/large_source_lines.hpp"
