@@ -97,9 +97,9 @@ bool all_finite(std::initializer_list<double> values) noexcept {
 
 // `near(u, a)` gives the magnification times the flux for a source within four radii, up to
 // largest_radius_by_lines; beyond it `large(u, rho)` gives the excess times the flux
-// (large_source.hpp).
+// (large_source.hpp). Far from the source the series' parts go to `far_kept` unless that is null.
 template <class Near, class Large>
-double law_magnification(double u, double rho, const LawSummary& law, Near&& near,
+double law_magnification(double u, double rho, const LawSummary& law, FarSeries* far_kept, Near&& near,
                          const Large& large) noexcept {
   if (!(u >= 0) || !(rho > 0) || !(rho < infinity)) return quiet_nan;
   if (!std::isfinite(law.moments[0])) return quiet_nan;
@@ -115,7 +115,7 @@ double law_magnification(double u, double rho, const LawSummary& law, Near&& nea
                                                     small_separation_scale * (rho / u), law.far, law.scale);
       return (rescaled * small_separation_scale) / u;
     }
-    return bounded(law_magnification_far(u, rho, law.far, law.scale));
+    return bounded(law_magnification_far(u, rho, law.far, law.scale, far_kept));
   }
   if (rho > largest_radius_by_lines) {
     return bounded(1 + large(u, rho) / law.moments[0]);
@@ -186,9 +186,14 @@ double point_source_magnification(double u) noexcept {
 }
 
 double uniform_law_magnification(double u, double rho) noexcept {
+  return uniform_law_magnification_from(u, rho, nullptr);
+}
+
+double uniform_law_magnification_from(double u, double rho, FarSeries* far_kept) noexcept {
   static constexpr LawSummary uniform{uniform_moments, far_weights(uniform_moments), 1, true};
   return law_magnification(
-      u, rho, uniform, [](double u_near, double a) { return uniform_disk_magnification_accurate(u_near, a); },
+      u, rho, uniform, far_kept,
+      [](double u_near, double a) { return uniform_disk_magnification_accurate(u_near, a); },
       [](double u_large, double rho_large) {
         return large_source_excess(u_large, rho_large, LimbProfile::constant, [](double) { return 1.0; });
       });
@@ -228,7 +233,7 @@ double linear_law_magnification_from(double u, double rho, double u1, NearTermVa
   const LawSummary& law =
       last.of({u1}, [&] { return summarise<2>({edge, u1}, {&uniform_moments, &mu_moments}, edge >= 0); });
   return law_magnification(
-      u, rho, law,
+      u, rho, law, terms.far_series(),
       [edge, u1, &terms](double u_near, double a) {
         const std::array<double, 3> near = terms.near_terms(u_near, a);
         return edge * near[0] + (u1 * (2.0 / 3)) * near[1];
@@ -261,7 +266,7 @@ double quadratic_law_magnification_from(double u, double rho, double a, double b
                         non_negative);
   });
   return law_magnification(
-      u, rho, law,
+      u, rho, law, terms.far_series(),
       [edge, a, b, &terms](double u_near, double radius) {
         const std::array<double, 3> near = terms.near_terms(u_near, radius);
         return (edge * near[0] + ((a + 2 * b) * (2.0 / 3)) * near[1]) - b * near[2];
@@ -295,7 +300,7 @@ double square_root_law_magnification_from(double u, double rho, double c, double
     return summarise<3>({edge, c, d}, {&uniform_moments, &mu_moments, &root_moments}, non_negative);
   });
   return law_magnification(
-      u, rho, law,
+      u, rho, law, terms.far_series(),
       [edge, c, d, &terms](double u_near, double radius) {
         const std::array<double, 3> near = terms.near_terms(u_near, radius);
         return (edge * near[0] + (c * (2.0 / 3)) * near[1]) + d * near[2];
@@ -331,7 +336,7 @@ double logarithmic_law_magnification_from(double u, double rho, double e, double
     return summarise<3>({edge, e, -f}, {&uniform_moments, &mu_moments, &log_moments}, non_negative);
   });
   return law_magnification(
-      u, rho, law,
+      u, rho, law, terms.far_series(),
       [edge, e, f, &terms](double u_near, double radius) {
         const std::array<double, 3> near = terms.near_terms(u_near, radius);
         return (edge * near[0] + (e * (2.0 / 3)) * near[1]) - f * near[2];
@@ -360,6 +365,7 @@ const PowerLawRules::Exponent& PowerLawRules::rules(double alpha) noexcept {
   used_ = std::min(used_ + 1, slots);
   slot.alpha = alpha;
   slot.moments = power_moments(alpha);
+  slot.logarithm_moments = power_logarithm_moments(slot.moments, alpha);
   slot.chords = PowerChordRules(alpha);
   return slot;
 }
@@ -395,8 +401,13 @@ const large_source::PowerRayRules& PowerLawRules::ray_rules(double alpha) noexce
 }
 
 double power2_law_magnification(double u, double rho, double c, double alpha, PowerLawRules& rules) noexcept {
+  return power2_law_magnification_from(u, rho, c, alpha, rules, nullptr);
+}
+
+double power2_law_magnification_from(double u, double rho, double c, double alpha, PowerLawRules& rules,
+                                     FarSeries* far_kept) noexcept {
   if (!all_finite({c, alpha}) || !(alpha >= 0)) return quiet_nan;
-  if (alpha == 0) return uniform_law_magnification(u, rho);
+  if (alpha == 0) return uniform_law_magnification_from(u, rho, far_kept);
   // I = (1 - c) + c mu^alpha, monotonic in mu.
   const double edge = 1 - c;
   const PowerLawRules::Exponent& exponent = rules.rules(alpha);
@@ -404,7 +415,7 @@ double power2_law_magnification(double u, double rho, double c, double alpha, Po
   const LawSummary& law = last.of(
       {c, alpha}, [&] { return summarise<2>({edge, c}, {&uniform_moments, &exponent.moments}, edge >= 0); });
   return law_magnification(
-      u, rho, law,
+      u, rho, law, far_kept,
       [edge, c, alpha, &exponent](double u_near, double radius) {
         const double uniform = uniform_disk_magnification_accurate(u_near, radius);
         return edge * uniform + c * power_term(u_near, radius, alpha, exponent.chords);

@@ -14,6 +14,7 @@
 
 #include "models/disk_mean_value_series.hpp"
 #include "models/large_source_rules.hpp"
+#include "models/law_far.hpp"
 #include "models/power_logarithm_weighted_disk.hpp"
 #include "models/power_weighted_disk.hpp"
 
@@ -24,6 +25,9 @@ double point_source_magnification(double u) noexcept;
 
 // I = 1.
 double uniform_law_magnification(double u, double rho) noexcept;
+// The same, with the far series' parts into `far_kept` (law_far.hpp) for a caller that goes on to
+// the derivatives.
+double uniform_law_magnification_from(double u, double rho, FarSeries* far_kept) noexcept;
 
 // I = 1 - u1 (1 - mu).
 double linear_law_magnification(double u, double rho, double u1) noexcept;
@@ -41,10 +45,12 @@ double square_root_law_magnification(double u, double rho, double c, double d) n
 // that computes them anyway, with their derivatives, passes them to the value functions below;
 // they must be the very numbers those functions compute (uniform_disk_magnification_accurate,
 // mu_weighted_disk_magnification, power_weighted_disk_integral, log_weighted_disk_integral), so
-// that the value is the same to the last bit.
+// that the value is the same to the last bit. Far from the source, a caller that goes on to the
+// derivatives may keep the series' parts (law_far.hpp) where far_series points.
 class NearTermValues {
  public:
   virtual std::array<double, 3> near_terms(double u, double a) noexcept = 0;
+  virtual FarSeries* far_series() noexcept { return nullptr; }
 
  protected:
   ~NearTermValues() = default;
@@ -75,6 +81,8 @@ class PowerLawRules {
     double alpha;
     // Moment k = 0 .. disk_mean_value_terms of mu^alpha: integral_0^1 2 x^(2k+1) mu^alpha dx.
     std::array<double, disk_mean_value_terms + 1> moments;
+    // Those of mu^alpha ln mu, their derivatives in alpha.
+    std::array<double, disk_mean_value_terms + 1> logarithm_moments;
     PowerChordRules chords;
   };
 
@@ -108,6 +116,9 @@ class PowerLawRules {
 
 // I = 1 - c (1 - mu^alpha); NaN for alpha < 0 or NaN alpha.
 double power2_law_magnification(double u, double rho, double c, double alpha, PowerLawRules& rules) noexcept;
+// The same, with the far series' parts into `far_kept`.
+double power2_law_magnification_from(double u, double rho, double c, double alpha, PowerLawRules& rules,
+                                     FarSeries* far_kept) noexcept;
 
 // Total flux of each law relative to the uniform disk's: integral_0^1 2 x I dx.
 double linear_law_flux(double u1) noexcept;

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstddef>
 #include <span>
+#include <utility>
 
 #include "models/disk_mean_value_series.hpp"
 
@@ -26,17 +27,35 @@ namespace detail {
 
 inline constexpr std::size_t highest_mean_value_degree = 2 * disk_mean_value_terms - 1;
 
-// H_k(p, q) = sum_j c[j] p^j q^(m-j) with m = 2k - 1, nested from the highest power of p.
-template <class Real>
-Real homogeneous_term(std::size_t k, const Real& p,
+// H_k(p, q) = sum_j c[j] p^j q^(m-j) with m = 2k - 1, nested from the highest power of p. The sum
+// is unrolled: the series is a handful of such short sums per point, and a loop whose length
+// changes from one term to the next costs more than their arithmetic.
+template <std::size_t K, class Real>
+Real homogeneous_term(const Real& p,
                       const std::array<Real, highest_mean_value_degree + 1>& q_powers) noexcept {
-  const std::size_t begin = disk_mean_value_offsets[k - 1];
-  const std::size_t degree = 2 * k - 1;
+  constexpr std::size_t begin = disk_mean_value_offsets[K - 1];
+  constexpr std::size_t degree = 2 * K - 1;
   Real sum = disk_mean_value_coefficients[begin + degree];
-  for (std::size_t j = degree; j-- > 0;) {
-    sum = sum * p + disk_mean_value_coefficients[begin + j] * q_powers[degree - j];
-  }
+  [&]<std::size_t... J>(std::index_sequence<J...>) {
+    ((sum = sum * p + disk_mean_value_coefficients[begin + degree - 1 - J] * q_powers[J + 1]), ...);
+  }(std::make_index_sequence<degree>{});
   return sum;
+}
+
+// series <- (series + weight_k H_k) ratio for k = K down to 1, the terms k > terms skipped; each
+// H_k also into kept[k - 1] unless kept is null.
+template <std::size_t K, class Real>
+void nest_terms(Real& series, std::size_t terms, const Real& p,
+                const std::array<Real, highest_mean_value_degree + 1>& q_powers,
+                std::span<const double> weights, const Real& ratio, Real* kept) noexcept {
+  if constexpr (K >= 1) {
+    if (K <= terms) {
+      const Real h = homogeneous_term<K>(p, q_powers);
+      if (kept != nullptr) kept[K - 1] = h;
+      series = (series + weights[K - 1] * h) * ratio;
+    }
+    nest_terms<K - 1>(series, terms, p, q_powers, weights, ratio, kept);
+  }
 }
 
 }  // namespace detail
@@ -62,21 +81,39 @@ MeanValueVariables<Real> mean_value_variables(const Real& u, const Real& a) noex
   return {t, p, q, a_over_u * a_over_u};
 }
 
-// The series with as many terms as there are weights (at most disk_mean_value_terms).
+// What the series forms on its way to the sum, kept for a caller that goes on to its derivatives
+// (law_far_gradient.hpp): the variables, q^0 .. q^(2 terms - 1), and H_1 .. H_terms.
 template <class Real>
-MeanValueSum<Real> mean_value_sum(const Real& u, const Real& a, std::span<const double> weights) noexcept {
+struct MeanValueParts {
+  MeanValueVariables<Real> variables;
+  std::array<Real, detail::highest_mean_value_degree + 1> q_powers;
+  std::array<Real, disk_mean_value_terms> h;
+  std::size_t terms;
+};
+
+// The series with as many terms as there are weights (at most disk_mean_value_terms), its parts
+// into `parts` unless that is null.
+template <class Real>
+MeanValueSum<Real> mean_value_sum(const Real& u, const Real& a, std::span<const double> weights,
+                                  MeanValueParts<Real>* parts = nullptr) noexcept {
   using std::sqrt;
   const std::size_t terms = std::min(weights.size(), disk_mean_value_terms);
-  const auto [t, p, q, ratio] = mean_value_variables(u, a);
+  const MeanValueVariables<Real> variables = mean_value_variables(u, a);
+  const auto& [t, p, q, ratio] = variables;
   // Only the powers the terms use are formed (and read): zeroing the whole array would cost more
   // than the short series of a point far from the source.
-  std::array<Real, detail::highest_mean_value_degree + 1> q_powers;
+  std::array<Real, detail::highest_mean_value_degree + 1> own_q_powers;
+  std::array<Real, detail::highest_mean_value_degree + 1>& q_powers =
+      parts != nullptr ? parts->q_powers : own_q_powers;
   q_powers[0] = 1;
   for (std::size_t i = 1; i < 2 * terms; ++i) q_powers[i] = q_powers[i - 1] * q;
   // sum_k weight_k ratio^k H_k, nested from the smallest term.
   Real series = 0;
-  for (std::size_t k = terms; k >= 1; --k) {
-    series = (series + weights[k - 1] * detail::homogeneous_term(k, p, q_powers)) * ratio;
+  detail::nest_terms<disk_mean_value_terms>(series, terms, p, q_powers, weights, ratio,
+                                            parts != nullptr ? parts->h.data() : nullptr);
+  if (parts != nullptr) {
+    parts->variables = variables;
+    parts->terms = terms;
   }
   const Real root_p = sqrt(p);
   const Real point_lens = (p + q * 0.5) / root_p;

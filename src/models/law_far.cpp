@@ -6,11 +6,13 @@
 #include <cstddef>
 #include <span>
 
+#include "models/disk_mean_value_sum.hpp"
 #include "models/uniform_disk_far.hpp"
 
 namespace obrivane::models {
 
-double law_magnification_far(double u, double a, const FarWeights& weights, double scale) noexcept {
+double law_magnification_far(double u, double a, const FarWeights& weights, double scale,
+                             FarSeries* kept) noexcept {
   const double a_over_u = a / u;
   const double ratio = a_over_u * a_over_u;
   // As for the linear law (limb_darkened_far.cpp): term k is at most 0.125 ratio^k of the
@@ -22,7 +24,14 @@ double law_magnification_far(double u, double a, const FarWeights& weights, doub
        omitted *= ratio) {
     ++terms;
   }
-  return weighted_disk_magnification_far(u, a, std::span<const double>(weights).first(terms));
+  const std::span<const double> used = std::span<const double>(weights).first(terms);
+  if (kept == nullptr) return weighted_disk_magnification_far(u, a, used);
+  // The same sum as weighted_disk_magnification_far, with its parts kept.
+  const MeanValueSum<double> sum = mean_value_sum(u, a, used, &kept->parts);
+  kept->formed = true;
+  kept->u = u;
+  kept->a = a;
+  return sum.point_lens + sum.excess;
 }
 
 }  // namespace obrivane::models

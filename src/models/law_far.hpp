@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "models/disk_mean_value_series.hpp"
+#include "models/disk_mean_value_sum.hpp"
 
 namespace obrivane::models {
 
@@ -28,18 +29,20 @@ constexpr LawMoments power_moments(double p) noexcept {
   return moments;
 }
 
-// mu ln mu: the derivative of the moments of mu^p at p = 1, since d/dp ln B(k + 1, p/2 + 1) =
-// -sum_{i=0..k} 1/(2i + p + 2): moment k of mu times -sum_{i=0..k} 1/(2i + 3).
-constexpr LawMoments logarithm_moments() noexcept {
-  const LawMoments mu = power_moments(1);
+// mu^p ln mu: the derivative in p of the moments of mu^p (`power`, those of power_moments(p)),
+// since d/dp ln B(k + 1, p/2 + 1) = -sum_{i=0..k} 1/(2i + p + 2).
+constexpr LawMoments power_logarithm_moments(const LawMoments& power, double p) noexcept {
   LawMoments moments{};
   double sum = 0;
   for (std::size_t k = 0; k < moments.size(); ++k) {
-    sum += 1 / static_cast<double>(2 * k + 3);
-    moments[k] = -mu[k] * sum;
+    sum += 1 / (static_cast<double>(2 * k) + p + 2);
+    moments[k] = -power[k] * sum;
   }
   return moments;
 }
+
+// mu ln mu: the moments of mu times -sum_{i=0..k} 1/(2i + 3).
+constexpr LawMoments logarithm_moments() noexcept { return power_logarithm_moments(power_moments(1), 1); }
 
 // sum_j coefficients[j] * terms[j], moment by moment.
 template <std::size_t N>
@@ -65,10 +68,20 @@ constexpr FarWeights far_weights(const LawMoments& moments) noexcept {
   return weights;
 }
 
+// A far point's series as its value formed it, for the derivatives at the same point
+// (law_far_gradient.hpp): the geometry, and the series' parts once `formed`.
+struct FarSeries {
+  bool formed = false;
+  double u;
+  double a;
+  MeanValueParts<double> parts;
+};
+
 // The law's magnification for a disk of radius a (Einstein radii) whose centre lies u > 0 from
 // the lens, a <= far_disk_ratio * u, from the law's far_weights. `scale` bounds the size of the
 // law's moments against its flux (sum of |coefficient * flux of the term| over the flux, 1 for a
-// non-negative law).
-double law_magnification_far(double u, double a, const FarWeights& weights, double scale) noexcept;
+// non-negative law). The series' parts go to `kept` unless that is null.
+double law_magnification_far(double u, double a, const FarWeights& weights, double scale,
+                             FarSeries* kept = nullptr) noexcept;
 
 }  // namespace obrivane::models

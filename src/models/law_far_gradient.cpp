@@ -3,14 +3,16 @@
 // P = (q/4) (sqrt(p)/t) and ratio = a^2/t:
 //   u d(ln P)/du = q - 2p - 2,   u d(ln ratio^l)/du = -2l,   a d(ratio^l)/da = 2l ratio^l,
 //   u dH_l/du = 2pq (dH_l/dp - dH_l/dq),
-// the partial derivatives of the homogeneous H_l(p, q) = sum_j c_j p^j q^(m-j) by Horner's rule
-// along with H_l. The point lens (p + q/2)/sqrt(p) = (t + 2)/sqrt(t (t + 4)) has the derivative
+// dH_l/dp - dH_l/dq a homogeneous polynomial of its own (disk_mean_value_series.hpp), summed
+// beside H_l. The point lens (p + q/2)/sqrt(p) = (t + 2)/sqrt(t (t + 4)) has the derivative
 // -8/(t (t + 4)^(3/2)) = -q sqrt(q)/t.
 #include "models/law_far_gradient.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <utility>
 
 #include "models/disk_mean_value_series.hpp"
 #include "models/disk_mean_value_sum.hpp"
@@ -18,36 +20,61 @@
 namespace obrivane::models {
 namespace {
 
-struct HomogeneousTerm {
-  double value;
-  double slope;  // dH/dp - dH/dq
+using QPowers = std::array<double, detail::highest_mean_value_degree + 1>;
+
+// The nested sum of a homogeneous polynomial of degree D, sum_j c[j] p^j q^(D-j), from the highest
+// power of p, unrolled: the series' few short sums are then straight code, without a loop whose
+// length changes from one term to the next.
+template <std::size_t Degree>
+double homogeneous_sum(const double* coefficients, double p, const QPowers& q_powers) noexcept {
+  double sum = coefficients[Degree];
+  [&]<std::size_t... J>(std::index_sequence<J...>) {
+    ((sum = sum * p + coefficients[Degree - 1 - J] * q_powers[J + 1]), ...);
+  }(std::make_index_sequence<Degree>{});
+  return sum;
+}
+
+// Per series term l = L .. kept (l <= disk_mean_value_terms): ratio^l H_l, u times its derivative
+// in u and a times that in a, from dH_l/dp - dH_l/dq (disk_mean_value_series.hpp).
+struct SeriesTerms {
+  std::array<double, disk_mean_value_terms> values;
+  std::array<double, disk_mean_value_terms> u_slopes;
+  std::array<double, disk_mean_value_terms> a_slopes;
 };
 
-// H_k(p, q) and the difference of its partial derivatives, nested from the highest power of p as
-// detail::homogeneous_term: the chains of dH/dp (d <- d p + H) and of dH/dq
-// (d <- d p + (m - j) c_j q^(m-j-1)) share their recurrence, so their difference is one chain.
-HomogeneousTerm homogeneous_term_with_slope(
-    std::size_t k, double p,
-    const std::array<double, detail::highest_mean_value_degree + 1>& q_powers) noexcept {
-  const std::size_t begin = disk_mean_value_offsets[k - 1];
-  const std::size_t degree = 2 * k - 1;
-  double sum = disk_mean_value_coefficients[begin + degree];
-  double slope = 0;
-  for (std::size_t j = degree; j-- > 0;) {
-    const double coefficient = disk_mean_value_coefficients[begin + j];
-    const std::size_t power = degree - j;
-    slope = slope * p + (sum - (static_cast<double>(power) * coefficient) * q_powers[power - 1]);
-    sum = sum * p + coefficient * q_powers[power];
+// H_l for l <= known_count is known_h[l - 1], the value's own.
+template <std::size_t L>
+void fill_series_terms(std::size_t kept, double p, const QPowers& q_powers, const double* known_h,
+                       std::size_t known_count, double ratio_power, double prefactor_log_slope, double two_pq,
+                       double ratio, SeriesTerms& terms) noexcept {
+  if constexpr (L <= disk_mean_value_terms) {
+    if (L > kept) return;
+    constexpr std::size_t degree = 2 * L - 1;
+    const double h = L <= known_count
+                         ? known_h[L - 1]
+                         : homogeneous_sum<degree>(
+                               &disk_mean_value_coefficients[disk_mean_value_offsets[L - 1]], p, q_powers);
+    const double h_slope = homogeneous_sum<degree - 1>(
+        &disk_mean_value_slope_coefficients[disk_mean_value_slope_offsets[L - 1]], p, q_powers);
+    constexpr double two_l = 2.0 * L;
+    terms.values[L - 1] = ratio_power * h;
+    terms.u_slopes[L - 1] = ratio_power * (h * (prefactor_log_slope - two_l) + two_pq * h_slope);
+    terms.a_slopes[L - 1] = two_l * terms.values[L - 1];
+    fill_series_terms<L + 1>(kept, p, q_powers, known_h, known_count, ratio_power * ratio,
+                             prefactor_log_slope, two_pq, ratio, terms);
   }
-  return {sum, slope};
 }
 
 }  // namespace
 
 double far_term_integrals(double u, double a, std::span<const LawMoments* const> moments,
-                          std::span<TermIntegral> terms) noexcept {
+                          std::span<TermIntegral> terms, const FarSeries* formed) noexcept {
   constexpr std::size_t count = disk_mean_value_terms;
-  const auto [t, p, q, ratio] = mean_value_variables(u, a);
+  // The value's series at this point, if it was kept: its variables, powers of q and terms H_l
+  // are the very numbers formed here.
+  const MeanValueParts<double>* value_parts =
+      formed != nullptr && formed->formed && formed->u == u && formed->a == a ? &formed->parts : nullptr;
+  const auto [t, p, q, ratio] = value_parts != nullptr ? value_parts->variables : mean_value_variables(u, a);
   // The terms that matter: term l is at most 0.125 (l + 1) ratio^l of the point lens for moments
   // up to 1 (those of mu ln mu reach 2), and differentiating it in u or a brings a factor of at
   // most about 2l over that length, so term l is left out once 0.5 l (l + 1) ratio^l falls below
@@ -57,31 +84,33 @@ double far_term_integrals(double u, double a, std::span<const LawMoments* const>
   // u = 10 a and all 13 at u = 4 a.
   std::size_t kept = 1;
   for (double omitted = ratio * ratio;
-       kept < count && 0.5 * static_cast<double>((kept + 1) * (kept + 2)) * omitted > 4e-19;
+       kept < count && 0.5 * static_cast<double>((kept + 1) * (kept + 2)) * omitted > 0x1p-55;
        omitted *= ratio) {
     ++kept;
   }
   // Only what the kept terms read is formed: zeroing the arrays would cost a fair share of a
   // point far from the source.
-  std::array<double, detail::highest_mean_value_degree + 1> q_powers;
-  q_powers[0] = 1;
-  for (std::size_t i = 1; i < 2 * kept; ++i) q_powers[i] = q_powers[i - 1] * q;
-  // Per term l: ratio^l H_l, u times its derivative in u and a times that in a.
-  std::array<double, count> values;
-  std::array<double, count> u_slopes;
-  std::array<double, count> a_slopes;
-  const double prefactor_log_slope = (q - 2 * p) - 2;
-  const double two_pq = 2 * (p * q);
-  double ratio_power = ratio;
-  for (std::size_t l = 1; l <= kept; ++l) {
-    const HomogeneousTerm h = homogeneous_term_with_slope(l, p, q_powers);
-    const double two_l = static_cast<double>(2 * l);
-    values[l - 1] = ratio_power * h.value;
-    u_slopes[l - 1] = ratio_power * (h.value * (prefactor_log_slope - two_l) + two_pq * h.slope);
-    a_slopes[l - 1] = two_l * values[l - 1];
-    ratio_power *= ratio;
+  const std::size_t known_count = value_parts != nullptr ? value_parts->terms : 0;
+  QPowers own_q_powers;
+  const QPowers* q_powers = &own_q_powers;
+  if (known_count >= kept) {
+    q_powers = &value_parts->q_powers;
+  } else {
+    std::size_t formed_powers = 1;
+    own_q_powers[0] = 1;
+    if (known_count > 0) {
+      formed_powers = 2 * known_count;
+      std::copy_n(value_parts->q_powers.begin(), formed_powers, own_q_powers.begin());
+    }
+    for (std::size_t i = formed_powers; i < 2 * kept; ++i) own_q_powers[i] = own_q_powers[i - 1] * q;
   }
+  SeriesTerms series;
+  fill_series_terms<1>(kept, p, *q_powers, value_parts != nullptr ? value_parts->h.data() : nullptr,
+                       known_count, ratio, (q - 2 * p) - 2, 2 * (p * q), ratio, series);
   const double prefactor = (q * 0.25) * (std::sqrt(p) / t);
+  // The slopes were formed as u and a times the derivatives.
+  const double u_scale = prefactor / u;
+  const double a_scale = a > 0 ? prefactor / a : 0.0;
   for (std::size_t k = 0; k < moments.size() && k < terms.size(); ++k) {
     // From the smallest term up.
     double value = 0;
@@ -89,11 +118,11 @@ double far_term_integrals(double u, double a, std::span<const LawMoments* const>
     double a_slope = 0;
     for (std::size_t l = kept; l >= 1; --l) {
       const double weight = static_cast<double>(l + 1) * (*moments[k])[l];
-      value += weight * values[l - 1];
-      u_slope += weight * u_slopes[l - 1];
-      a_slope += weight * a_slopes[l - 1];
+      value += weight * series.values[l - 1];
+      u_slope += weight * series.u_slopes[l - 1];
+      a_slope += weight * series.a_slopes[l - 1];
     }
-    terms[k] = {prefactor * value, (prefactor * u_slope) / u, a > 0 ? (prefactor * a_slope) / a : 0.0};
+    terms[k] = {prefactor * value, u_scale * u_slope, a_scale * a_slope};
   }
   return -(q * std::sqrt(q)) / t;
 }

@@ -15,8 +15,10 @@
 namespace obrivane::models {
 
 // X_k with its derivatives for each term of `moments` into `terms` (of the same size), for
-// 0 < u and 0 <= a <= far_disk_ratio u; returns the derivative in u of the point lens A(u).
+// 0 < u and 0 <= a <= far_disk_ratio u; returns the derivative in u of the point lens A(u). The
+// series' parts the value formed at (u, a), if `formed` holds them, are taken up rather than
+// formed again.
 double far_term_integrals(double u, double a, std::span<const LawMoments* const> moments,
-                          std::span<TermIntegral> terms) noexcept;
+                          std::span<TermIntegral> terms, const FarSeries* formed = nullptr) noexcept;
 
 }  // namespace obrivane::models

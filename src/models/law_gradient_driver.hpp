@@ -43,20 +43,21 @@ inline LawGradient rescaled(LawGradient gradient, int exponent) noexcept {
 }
 
 template <std::size_t Terms>
-LawGradient far_gradient(double u, double a, const LawTerms<Terms>& law) noexcept {
+LawGradient far_gradient(double u, double a, const LawTerms<Terms>& law, const FarSeries* formed) noexcept {
   std::array<TermIntegral, Terms> terms{};
   const double point_lens_d_u = far_term_integrals(u, a, std::span<const LawMoments* const>(law.moments),
-                                                   std::span<TermIntegral>(terms));
+                                                   std::span<TermIntegral>(terms), formed);
   return combined_gradient(law, terms, point_lens_d_u);
 }
 
 }  // namespace detail
 
-// `magnification` is the law's value (NaN where it has none); `near(u, a)` gives the terms'
-// integrals (std::array<TermIntegral, Terms>) for a source within four radii of the lens.
+// `magnification` is the law's value (NaN where it has none), and `far_formed` the far series'
+// parts it kept (or null); `near(u, a)` gives the terms' integrals (std::array<TermIntegral,
+// Terms>) for a source within four radii of the lens.
 template <std::size_t Terms, class Near>
-LawGradient law_gradient(double u, double rho, double magnification, const LawTerms<Terms>& law,
-                         Near&& near) noexcept {
+LawGradient law_gradient(double u, double rho, double magnification, const FarSeries* far_formed,
+                         const LawTerms<Terms>& law, Near&& near) noexcept {
   constexpr double quiet_nan = std::numeric_limits<double>::quiet_NaN();
   if (std::isnan(magnification)) return {quiet_nan, quiet_nan, quiet_nan, {quiet_nan, quiet_nan}};
   if (!std::isfinite(u) || rho > indistinguishable_source_radius) return {magnification, 0, 0, {0, 0}};
@@ -66,9 +67,9 @@ LawGradient law_gradient(double u, double rho, double magnification, const LawTe
     if (u < small_separation_scale) {
       const int exponent = detail::far_exponent - std::ilogb(u);
       gradient = detail::rescaled(
-          detail::far_gradient(std::ldexp(u, exponent), std::ldexp(rho, exponent), law), exponent);
+          detail::far_gradient(std::ldexp(u, exponent), std::ldexp(rho, exponent), law, nullptr), exponent);
     } else {
-      gradient = detail::far_gradient(u, rho, law);
+      gradient = detail::far_gradient(u, rho, law, far_formed);
     }
   } else if (rho < small_source_scale) {
     const int exponent = detail::near_exponent - std::ilogb(rho);

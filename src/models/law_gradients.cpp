@@ -65,18 +65,6 @@ double split_mu(double u, double a) noexcept {
   return outside < 1 ? outside : 0;
 }
 
-// The moments of mu^alpha ln mu, the derivative of those of mu^alpha in alpha:
-// d/dalpha ln B(k + 1, alpha/2 + 1) = -sum_{i=0..k} 1/(2i + alpha + 2).
-constexpr LawMoments power_logarithm_moments(const LawMoments& power, double alpha) noexcept {
-  LawMoments moments{};
-  double sum = 0;
-  for (std::size_t k = 0; k < moments.size(); ++k) {
-    sum += 1 / (static_cast<double>(2 * k) + alpha + 2);
-    moments[k] = -power[k] * sum;
-  }
-  return moments;
-}
-
 // Within this fraction of the radius outside the limb the mu-weighted disk's derivatives by lines
 // (a Gauss-Legendre rule in the angle up to the tangent line, without the graded panels of the
 // other terms) lose digits as the lens nears the limb (against the same law by parts: 3e-14 at
@@ -133,6 +121,8 @@ class SharedNearTerms final : public NearTermValues {
   struct Logarithmic {};
   explicit SharedNearTerms(Logarithmic) noexcept
       : third_(nullptr), logarithmic_(true), exact_limb_ok_(false) {}
+
+  FarSeries* far_series() noexcept override { return &far_; }
 
   std::array<double, 3> near_terms(double u, double a) noexcept override {
     if (!by_lines(u, a, exact_limb_ok_)) {
@@ -254,6 +244,7 @@ class SharedNearTerms final : public NearTermValues {
   double u_ = 0;
   double a_ = 0;
   std::array<TermIntegral, 3> terms_{};
+  FarSeries far_;
 };
 
 constexpr LawMoments logarithm_moments_at_zero = power_logarithm_moments(uniform_moments, 0);
@@ -289,8 +280,10 @@ LawGradient uniform_law_gradient(double u, double rho) noexcept {
                       !(rho <= far_disk_ratio * u);
   UniformDiskGradient disk{};
   if (shared) disk = uniform_disk_gradient(u, rho);
-  const double magnification = shared ? at_least_one(disk.magnification) : uniform_law_magnification(u, rho);
-  return law_gradient(u, rho, magnification, law, [&](double u_near, double a) {
+  FarSeries far;
+  const double magnification =
+      shared ? at_least_one(disk.magnification) : uniform_law_magnification_from(u, rho, &far);
+  return law_gradient(u, rho, magnification, &far, law, [&](double u_near, double a) {
     const UniformDiskGradient near =
         shared && u_near == u && a == rho ? disk : uniform_disk_gradient(u_near, a);
     return std::array<TermIntegral, 1>{{{near.magnification - 1, near.d_u, near.d_rho}}};
@@ -303,7 +296,7 @@ LawGradient linear_law_gradient(double u, double rho, double u1) noexcept {
   const LawTerms<2> law{{1 - u1, u1}, {{{-1, 0}, {1, 0}}}, {1, 2.0 / 3}, {&uniform_moments, &mu_moments}};
   SharedNearTerms shared(nullptr, true);
   const double magnification = linear_law_magnification_from(u, rho, u1, shared);
-  return law_gradient(u, rho, magnification, law, [&shared](double u_near, double a) {
+  return law_gradient(u, rho, magnification, shared.far_series(), law, [&shared](double u_near, double a) {
     return shared.terms<2>(u_near, a, [](double u_parts, double a_parts) {
       return near_terms<1>(u_parts, a_parts, split_mu(u_parts, a_parts),
                            [](double mu, double from_split) { return ProfilePoint<1>{mu, from_split, {1}}; });
@@ -319,13 +312,14 @@ LawGradient quadratic_law_gradient(double u, double rho, double a, double b) noe
                         {&uniform_moments, &mu_moments, &square_moments}};
   SharedNearTerms shared(&square_term(), true);
   const double magnification = quadratic_law_magnification_from(u, rho, a, b, shared);
-  return law_gradient(u, rho, magnification, law, [&shared](double u_near, double radius) {
-    return shared.terms<3>(u_near, radius, [](double u_parts, double a_parts) {
-      return near_terms<2>(u_parts, a_parts, split_mu(u_parts, a_parts), [](double mu, double from_split) {
-        return ProfilePoint<2>{mu, from_split, {1, 2 * mu}};
+  return law_gradient(
+      u, rho, magnification, shared.far_series(), law, [&shared](double u_near, double radius) {
+        return shared.terms<3>(u_near, radius, [](double u_parts, double a_parts) {
+          return near_terms<2>(
+              u_parts, a_parts, split_mu(u_parts, a_parts),
+              [](double mu, double from_split) { return ProfilePoint<2>{mu, from_split, {1, 2 * mu}}; });
+        });
       });
-    });
-  });
 }
 
 LawGradient square_root_law_gradient(double u, double rho, double c, double d) noexcept {
@@ -336,7 +330,7 @@ LawGradient square_root_law_gradient(double u, double rho, double c, double d) n
                         {&uniform_moments, &mu_moments, &root_moments}};
   SharedNearTerms shared(&root_term(), false);
   const double magnification = square_root_law_magnification_from(u, rho, c, d, shared);
-  return law_gradient(u, rho, magnification, law, [&shared](double u_near, double a) {
+  return law_gradient(u, rho, magnification, shared.far_series(), law, [&shared](double u_near, double a) {
     return shared.terms<3>(u_near, a, [](double u_parts, double a_parts) {
       const double split_v = std::sqrt(split_mu(u_parts, a_parts));
       return near_terms<2>(u_parts, a_parts, split_v, [split_v](double v, double from_split) {
@@ -356,7 +350,7 @@ LawGradient logarithmic_law_gradient(double u, double rho, double e, double f) n
                         {&uniform_moments, &mu_moments, &log_moments}};
   SharedNearTerms shared{SharedNearTerms::Logarithmic{}};
   const double magnification = logarithmic_law_magnification_from(u, rho, e, f, shared);
-  return law_gradient(u, rho, magnification, law, [&shared](double u_near, double a) {
+  return law_gradient(u, rho, magnification, shared.far_series(), law, [&shared](double u_near, double a) {
     return shared.terms<3>(u_near, a, [](double u_parts, double a_parts) {
       const double split_v = std::sqrt(split_mu(u_parts, a_parts));
       return near_terms<2>(u_parts, a_parts, split_v, [split_v](double v, double from_split) {
@@ -367,12 +361,13 @@ LawGradient logarithmic_law_gradient(double u, double rho, double e, double f) n
 }
 
 LawGradient power2_law_gradient(double u, double rho, double c, double alpha, PowerLawRules& rules) noexcept {
-  const double magnification = power2_law_magnification(u, rho, c, alpha, rules);
+  FarSeries far;
+  const double magnification = power2_law_magnification_from(u, rho, c, alpha, rules, &far);
   if (alpha == 0) {
     // The uniform disk whatever c; the derivative in alpha is c times that of the term ln mu.
     const LawTerms<2> law{
         {1, 0}, {{{0, 0}, {0, c}}}, {1, -0.5}, {&uniform_moments, &logarithm_moments_at_zero}};
-    return law_gradient(u, rho, magnification, law, [](double u_near, double a) {
+    return law_gradient(u, rho, magnification, &far, law, [](double u_near, double a) {
       const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
       return std::array<TermIntegral, 2>{{{disk.magnification - 1, disk.d_u, disk.d_rho},
                                           {logarithm_excess(u_near, a, disk.magnification), 0, 0}}};
@@ -384,7 +379,7 @@ LawGradient power2_law_gradient(double u, double rho, double c, double alpha, Po
   // I = (1 - c) + c mu^alpha, and dI/dalpha = c mu^alpha ln mu: a third term of weight 0 whose
   // weight has the slope c in alpha. In v = mu^(alpha/2) the profiles are v^2 and (2/alpha) v^2 ln v.
   const LawMoments& power = rules.rules(alpha).moments;
-  const LawMoments power_logarithm = power_logarithm_moments(power, alpha);
+  const LawMoments& power_logarithm = rules.rules(alpha).logarithm_moments;
   const double flux = power[0];
   const LawTerms<3> law{{1 - c, c, 0},
                         {{{-1, 0}, {1, 0}, {0, c}}},
@@ -392,46 +387,45 @@ LawGradient power2_law_gradient(double u, double rho, double c, double alpha, Po
                         {&uniform_moments, &power, &power_logarithm}};
   const double half_alpha = alpha * 0.5;
   const double exponent = 2 / alpha;
-  const PowerChordRules& chords = rules.rules(alpha).chords;
-  const PowerChordRules& lower_chords = rules.lower_rules(alpha);
-  const PowerChordSlopes& chord_slopes = rules.exponent_slopes(alpha);
   const double logarithm_flux = -flux / (alpha + 2);
-  return law_gradient(
-      u, rho, magnification, law, [=, &chords, &lower_chords, &chord_slopes](double u_near, double a) {
-        // mu^alpha by lines through the lens (on the limb only for alpha >= 2, as for the other laws'
-        // terms), and the weight-0 term mu^alpha ln mu, whose value alone matters, by the same lines
-        // differentiated in alpha.
-        if (a > largest_radius_by_lines && u_near >= power_lines::gauss_outside_ratio * a) {
-          // A large source with the lens well outside: the excesses by lines with the point-lens
-          // excess as the kernel (as large_outside for the other laws).
-          const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
-          const PowerAndLogarithm excess =
-              power_logarithm_weighted_disk_excess_outside(u_near, a, chords, chord_slopes);
-          const PowerDiskSlopes slopes =
-              power_weighted_disk_excess_slopes_outside(u_near, a, alpha, excess.power, lower_chords);
-          return std::array<TermIntegral, 3>{{{disk.magnification - 1, disk.d_u, disk.d_rho},
-                                              {excess.power, slopes.d_u, slopes.d_radius},
-                                              {excess.logarithm, 0, 0}}};
-        }
-        if (by_lines(u_near, a, alpha >= 2)) {
-          const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
-          const PowerAndLogarithm term =
-              power_logarithm_weighted_disk_integral(u_near, a, alpha, chords, chord_slopes);
-          const PowerDiskSlopes slopes =
-              power_weighted_disk_slopes(u_near, a, alpha, term.power, lower_chords);
-          return std::array<TermIntegral, 3>{{{disk.magnification - 1, disk.d_u, disk.d_rho},
-                                              {term.power - flux, slopes.d_u, slopes.d_radius},
-                                              {term.logarithm - logarithm_flux, 0, 0}}};
-        }
-        const double split_v = std::pow(split_mu(u_near, a), half_alpha);
-        const double mu_split = std::pow(split_v, exponent);
-        return near_terms<2>(u_near, a, split_v, [=](double v, double from_split) {
-          // mu - mu_s = mu_s ((v/v_s)^(2/alpha) - 1).
-          const double from_mu_split = mu_split * std::expm1(exponent * std::log1p(from_split / split_v));
-          return ProfilePoint<2>{
-              std::pow(v, exponent), from_mu_split, {2 * v, (exponent * v) * (2 * std::log(v) + 1)}};
-        });
-      });
+  return law_gradient(u, rho, magnification, &far, law, [=, &rules](double u_near, double a) {
+    // mu^alpha by lines through the lens (on the limb only for alpha >= 2, as for the other laws'
+    // terms), and the weight-0 term mu^alpha ln mu, whose value alone matters, by the same lines
+    // differentiated in alpha. The rules are looked up here, as only a point near the source
+    // needs them.
+    const PowerChordRules& chords = rules.rules(alpha).chords;
+    const PowerChordRules& lower_chords = rules.lower_rules(alpha);
+    const PowerChordSlopes& chord_slopes = rules.exponent_slopes(alpha);
+    if (a > largest_radius_by_lines && u_near >= power_lines::gauss_outside_ratio * a) {
+      // A large source with the lens well outside: the excesses by lines with the point-lens
+      // excess as the kernel (as large_outside for the other laws).
+      const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
+      const PowerAndLogarithm excess =
+          power_logarithm_weighted_disk_excess_outside(u_near, a, chords, chord_slopes);
+      const PowerDiskSlopes slopes =
+          power_weighted_disk_excess_slopes_outside(u_near, a, alpha, excess.power, lower_chords);
+      return std::array<TermIntegral, 3>{{{disk.magnification - 1, disk.d_u, disk.d_rho},
+                                          {excess.power, slopes.d_u, slopes.d_radius},
+                                          {excess.logarithm, 0, 0}}};
+    }
+    if (by_lines(u_near, a, alpha >= 2)) {
+      const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
+      const PowerAndLogarithm term =
+          power_logarithm_weighted_disk_integral(u_near, a, alpha, chords, chord_slopes);
+      const PowerDiskSlopes slopes = power_weighted_disk_slopes(u_near, a, alpha, term.power, lower_chords);
+      return std::array<TermIntegral, 3>{{{disk.magnification - 1, disk.d_u, disk.d_rho},
+                                          {term.power - flux, slopes.d_u, slopes.d_radius},
+                                          {term.logarithm - logarithm_flux, 0, 0}}};
+    }
+    const double split_v = std::pow(split_mu(u_near, a), half_alpha);
+    const double mu_split = std::pow(split_v, exponent);
+    return near_terms<2>(u_near, a, split_v, [=](double v, double from_split) {
+      // mu - mu_s = mu_s ((v/v_s)^(2/alpha) - 1).
+      const double from_mu_split = mu_split * std::expm1(exponent * std::log1p(from_split / split_v));
+      return ProfilePoint<2>{
+          std::pow(v, exponent), from_mu_split, {2 * v, (exponent * v) * (2 * std::log(v) + 1)}};
+    });
+  });
 }
 
 }  // namespace obrivane::models

@@ -114,3 +114,30 @@ def test_disk_family_far_from_the_lens(rho):
 def test_routine_where_the_square_of_the_separation_overflows(testing_module, u):
     """Beyond u ~ 1e154, u^2 is infinite; the disk average is then the point-lens limit, 1."""
     assert testing_module.uniform_disk_magnification_far(u, 0.25 * u) == 1.0
+
+
+@pytest.mark.parametrize("k", [1, 2, 5, 12])
+@pytest.mark.parametrize("p", [0.001, 0.3, 0.97])
+def test_slope_coefficients_differentiate_the_series_terms(k, p):
+    """The series' derivative in u takes dH_k/dp - dH_k/dq from its own coefficients; they must be
+    the partial derivatives of H_k (from its coefficients, by mpmath's numerical differentiation)
+    at points of p + q = 1 across the range of p."""
+    generator = load_generator()
+    coefficients = generator.series_coefficients()[k - 1]
+    slopes = generator.slope_coefficients()[k - 1]
+    degree = 2 * k - 1
+
+    def mp(c):
+        return mpmath.mpf(Fraction(c).numerator) / Fraction(c).denominator
+
+    with mpmath.workdps(40):
+        p0 = mpmath.mpf(p)
+        q0 = 1 - p0
+
+        def h(x, y):
+            return sum(mp(c) * x**j * y ** (degree - j) for j, c in enumerate(coefficients))
+
+        expected = mpmath.diff(h, (p0, q0), (1, 0)) - mpmath.diff(h, (p0, q0), (0, 1))
+        actual = sum(mp(c) * p0**j * q0 ** (degree - 1 - j) for j, c in enumerate(slopes))
+        scale = sum(abs(mp(c)) for c in slopes)
+        assert abs(actual - expected) <= mpmath.mpf(10) ** -30 * scale
