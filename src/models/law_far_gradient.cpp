@@ -78,10 +78,10 @@ double far_term_integrals(double u, double a, std::span<const LawMoments* const>
   // The terms that matter: term l is at most 0.125 (l + 1) ratio^l of the point lens for moments
   // up to 1 (those of mu ln mu reach 2), and differentiating it in u or a brings a factor of at
   // most about 2l over that length, so term l is left out once 0.5 l (l + 1) ratio^l falls below
-  // 2^-61: its share of the excesses, and of their derivatives on the scale of the geometry, is
-  // then below a quarter of the rounding of the magnification itself, well inside the rounding of
-  // the coefficient derivatives (differences of such excesses). 4 terms at u = 100 a, 10 at
-  // u = 10 a and all 13 at u = 4 a.
+  // 2^-55: its share of the excesses, and of their derivatives on the scale of the geometry, is
+  // then below a quarter of the rounding of the magnification itself, and within the rounding
+  // of the coefficient derivatives (differences of such excesses). 4 terms at u = 100 a, 9 at
+  // u = 10 a and all 12 at u = 4 a, about as many as the value's series keeps.
   std::size_t kept = 1;
   for (double omitted = ratio * ratio;
        kept < count && 0.5 * static_cast<double>((kept + 1) * (kept + 2)) * omitted > 0x1p-55;
