@@ -274,10 +274,12 @@ double logarithm_excess(double u, double a, double disk_magnification) noexcept 
 LawGradient uniform_law_gradient(double u, double rho) noexcept {
   static constexpr LawTerms<1> law{{1}, {{{0, 0}}}, {1}, {&uniform_moments}};
   // Near a source of the middle sizes the value routine evaluates the closed form at (u, rho) itself
-  // (no rescaling, no excess), by the operations the gradient's value takes, and bounds it below
-  // by 1: there the gradient's own value serves, the same bits, and the closed form runs once.
-  const bool shared = rho >= small_source_scale && rho <= largest_radius_by_lines && std::isfinite(u) &&
-                      !(rho <= far_disk_ratio * u);
+  // (no rescaling), by the operations the gradient's value takes, and bounds it below by 1: there
+  // the gradient's own value serves, the same bits, and the closed form runs once. Beyond
+  // largest_radius_by_lines the value is 1 + (A - 1) from the same closed form, which is A itself:
+  // A < 2 there, so A - 1 is exact and so is adding 1 back.
+  const bool shared = rho >= small_source_scale && rho <= indistinguishable_source_radius &&
+                      std::isfinite(u) && !(rho <= far_disk_ratio * u);
   UniformDiskGradient disk{};
   if (shared) disk = uniform_disk_gradient(u, rho);
   FarSeries far;
