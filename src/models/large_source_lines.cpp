@@ -14,6 +14,7 @@
 #include <span>
 
 #include "models/disk_slope_lines.hpp"
+#include "models/point_lens_along_line.hpp"
 #include "models/power_weighted_lines.hpp"
 #include "numeric/gauss_rules.hpp"
 
@@ -21,9 +22,7 @@ namespace obrivane::models {
 namespace {
 
 double excess_chord_sum(double m, double h, std::span<const numeric::GaussNode> rule) noexcept {
-  double sum = 0;
-  for (const numeric::GaussNode& point : rule) sum += point.weight * excess_kernel(m + h * point.abscissa);
-  return sum;
+  return chord_sum_of(excess_kernel, m, h, rule);
 }
 
 }  // namespace

@@ -32,13 +32,7 @@ constexpr double pi = std::numbers::pi;
 constexpr double half_pi = std::numbers::pi / 2;
 
 // The chord integral of F against sqrt(1 - s^2), by the rule of the chord's half-length h.
-double chord_integral(double m, double h) noexcept {
-  double inner = 0;
-  for (const numeric::GaussNode& point : chord_rules_for(h).chebyshev_u) {
-    inner += point.weight * point_lens_times_radius(m + h * point.abscissa);
-  }
-  return inner;
-}
+double chord_integral(double m, double h) noexcept { return chord_sum(m, h, chord_rules_for(h).chebyshev_u); }
 
 // h^2 times the chord integral of the line at `angle`.
 double line_integral(double u, double a, LineAngle angle) noexcept {

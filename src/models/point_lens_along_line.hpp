@@ -6,6 +6,9 @@
 #pragma once
 
 #include <cmath>
+#include <span>
+
+#include "numeric/gauss_rules.hpp"
 
 namespace obrivane::models {
 
@@ -19,6 +22,20 @@ inline double point_lens_times_radius(double w) noexcept {
 inline double point_lens_excess_times_radius(double w) noexcept {
   const double root = std::sqrt(w * w + 4);
   return 4 / (root * ((w * w + 2) + w * root));
+}
+
+// A chord's Gauss sum, sum_j weight_j kernel(m + h x_j), over the rule's nodes x_j mapped onto the
+// chord of midpoint m and half-length h (positions w along the line), by default of F.
+template <class Kernel>
+double chord_sum_of(const Kernel& kernel, double m, double h,
+                    std::span<const numeric::GaussNode> rule) noexcept {
+  double sum = 0;
+  for (const numeric::GaussNode& point : rule) sum += point.weight * kernel(m + h * point.abscissa);
+  return sum;
+}
+
+inline double chord_sum(double m, double h, std::span<const numeric::GaussNode> rule) noexcept {
+  return chord_sum_of([](double w) { return point_lens_times_radius(w); }, m, h, rule);
 }
 
 }  // namespace obrivane::models

@@ -26,13 +26,6 @@ namespace {
 
 constexpr double pi = std::numbers::pi;
 
-double chord_sum(double m, double h, std::span<const numeric::GaussNode> rule) noexcept {
-  double sum = 0;
-  for (const numeric::GaussNode& point : rule)
-    sum += point.weight * point_lens_times_radius(m + h * point.abscissa);
-  return sum;
-}
-
 }  // namespace
 
 PowerChordRules::PowerChordRules(double p) noexcept {
