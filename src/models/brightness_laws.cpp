@@ -400,14 +400,35 @@ const large_source::PowerRayRules& PowerLawRules::ray_rules(double alpha) noexce
   return rays_[slot];
 }
 
+namespace {
+
+// The power-2 law's near integrals as its value function computes them: the uniform disk and
+// T_p of mu^alpha.
+class OwnPowerTerms final : public NearTermValues {
+ public:
+  OwnPowerTerms(double alpha, PowerLawRules& rules) noexcept : alpha_(alpha), rules_(rules) {}
+
+  std::array<double, 3> near_terms(double u, double a) noexcept override {
+    return {uniform_disk_magnification_accurate(u, a), 0.0,
+            power_term(u, a, alpha_, rules_.rules(alpha_).chords)};
+  }
+
+ private:
+  double alpha_;
+  PowerLawRules& rules_;
+};
+
+}  // namespace
+
 double power2_law_magnification(double u, double rho, double c, double alpha, PowerLawRules& rules) noexcept {
-  return power2_law_magnification_from(u, rho, c, alpha, rules, nullptr);
+  OwnPowerTerms terms(alpha, rules);
+  return power2_law_magnification_from(u, rho, c, alpha, rules, terms);
 }
 
 double power2_law_magnification_from(double u, double rho, double c, double alpha, PowerLawRules& rules,
-                                     FarSeries* far_kept) noexcept {
+                                     NearTermValues& terms) noexcept {
   if (!all_finite({c, alpha}) || !(alpha >= 0)) return quiet_nan;
-  if (alpha == 0) return uniform_law_magnification_from(u, rho, far_kept);
+  if (alpha == 0) return uniform_law_magnification_from(u, rho, terms.far_series());
   // I = (1 - c) + c mu^alpha, monotonic in mu.
   const double edge = 1 - c;
   const PowerLawRules::Exponent& exponent = rules.rules(alpha);
@@ -415,10 +436,10 @@ double power2_law_magnification_from(double u, double rho, double c, double alph
   const LawSummary& law = last.of(
       {c, alpha}, [&] { return summarise<2>({edge, c}, {&uniform_moments, &exponent.moments}, edge >= 0); });
   return law_magnification(
-      u, rho, law, far_kept,
-      [edge, c, alpha, &exponent](double u_near, double radius) {
-        const double uniform = uniform_disk_magnification_accurate(u_near, radius);
-        return edge * uniform + c * power_term(u_near, radius, alpha, exponent.chords);
+      u, rho, law, terms.far_series(),
+      [edge, c, &terms](double u_near, double radius) {
+        const std::array<double, 3> near = terms.near_terms(u_near, radius);
+        return edge * near[0] + c * near[2];
       },
       [edge, c, alpha, &rules, &exponent](double u_large, double rho_large) {
         if (well_outside_large(u_large, rho_large)) {

@@ -45,8 +45,10 @@ double square_root_law_magnification(double u, double rho, double c, double d) n
 // that computes them anyway, with their derivatives, passes them to the value functions below;
 // they must be the very numbers those functions compute (uniform_disk_magnification_accurate,
 // mu_weighted_disk_magnification, power_weighted_disk_integral, log_weighted_disk_integral), so
-// that the value is the same to the last bit. Far from the source, a caller that goes on to the
-// derivatives may keep the series' parts (law_far.hpp) where far_series points.
+// that the value is the same to the last bit. The power-2 law asks for the same with T_p of mu^alpha
+// as the third term, and leaves the second unused (a caller may give 0 there). Far from the source,
+// a caller that goes on to the derivatives may keep the series' parts (law_far.hpp) where
+// far_series points.
 class NearTermValues {
  public:
   virtual std::array<double, 3> near_terms(double u, double a) noexcept = 0;
@@ -116,9 +118,9 @@ class PowerLawRules {
 
 // I = 1 - c (1 - mu^alpha); NaN for alpha < 0 or NaN alpha.
 double power2_law_magnification(double u, double rho, double c, double alpha, PowerLawRules& rules) noexcept;
-// The same, with the far series' parts into `far_kept`.
+// The same, with its near integrals from `terms`.
 double power2_law_magnification_from(double u, double rho, double c, double alpha, PowerLawRules& rules,
-                                     FarSeries* far_kept) noexcept;
+                                     NearTermValues& terms) noexcept;
 
 // Total flux of each law relative to the uniform disk's: integral_0^1 2 x I dx.
 double linear_law_flux(double u1) noexcept;

@@ -247,6 +247,54 @@ class SharedNearTerms final : public NearTermValues {
   FarSeries far_;
 };
 
+// The power-2 law's near terms by lines through the lens, computed once for the value and the
+// derivatives as SharedNearTerms does for the other laws: T_p of mu^alpha with its derivative in
+// alpha (power_logarithm_weighted_disk.hpp), whose value is that of power_weighted_disk_integral to
+// the bit (the same operations, the derivative carried beside them), and its derivatives in u and
+// a (power_weighted_disk_gradient.hpp). Only points that go by lines are kept; the value asks for
+// the others as its own function would.
+class SharedPowerTerms final : public NearTermValues {
+ public:
+  SharedPowerTerms(double alpha, PowerLawRules& rules) noexcept : alpha_(alpha), rules_(rules) {}
+
+  FarSeries* far_series() noexcept override { return &far_; }
+
+  std::array<double, 3> near_terms(double u, double a) noexcept override {
+    const PowerChordRules& chords = rules_.rules(alpha_).chords;
+    if (!by_lines(u, a, alpha_ >= 2)) {
+      return {uniform_disk_magnification_accurate(u, a), 0.0,
+              power_weighted_disk_integral(u, a, alpha_, chords)};
+    }
+    const UniformDiskGradient disk = uniform_disk_gradient(u, a);
+    const PowerAndLogarithm term =
+        power_logarithm_weighted_disk_integral(u, a, alpha_, chords, rules_.exponent_slopes(alpha_));
+    const PowerDiskSlopes slopes =
+        power_weighted_disk_slopes(u, a, alpha_, term.power, rules_.lower_rules(alpha_));
+    const double flux = rules_.rules(alpha_).moments[0];
+    terms_ = {{{disk.magnification - 1, disk.d_u, disk.d_rho},
+               {term.power - flux, slopes.d_u, slopes.d_radius},
+               {term.logarithm + flux / (alpha_ + 2), 0, 0}}};
+    u_ = u;
+    a_ = a;
+    kept_ = true;
+    return {at_least_one(disk.magnification), 0.0, term.power};
+  }
+
+  // The terms kept at (u, a), or null.
+  const std::array<TermIntegral, 3>* kept(double u, double a) const noexcept {
+    return kept_ && u == u_ && a == a_ ? &terms_ : nullptr;
+  }
+
+ private:
+  double alpha_;
+  PowerLawRules& rules_;
+  bool kept_ = false;
+  double u_ = 0;
+  double a_ = 0;
+  std::array<TermIntegral, 3> terms_{};
+  FarSeries far_;
+};
+
 constexpr LawMoments logarithm_moments_at_zero = power_logarithm_moments(uniform_moments, 0);
 
 // The excess X = M - f of ln mu (f = -1/2), the power-2 law's derivative in alpha at alpha = 0.
@@ -363,13 +411,13 @@ LawGradient logarithmic_law_gradient(double u, double rho, double e, double f) n
 }
 
 LawGradient power2_law_gradient(double u, double rho, double c, double alpha, PowerLawRules& rules) noexcept {
-  FarSeries far;
-  const double magnification = power2_law_magnification_from(u, rho, c, alpha, rules, &far);
+  SharedPowerTerms shared(alpha, rules);
+  const double magnification = power2_law_magnification_from(u, rho, c, alpha, rules, shared);
   if (alpha == 0) {
     // The uniform disk whatever c; the derivative in alpha is c times that of the term ln mu.
     const LawTerms<2> law{
         {1, 0}, {{{0, 0}, {0, c}}}, {1, -0.5}, {&uniform_moments, &logarithm_moments_at_zero}};
-    return law_gradient(u, rho, magnification, &far, law, [](double u_near, double a) {
+    return law_gradient(u, rho, magnification, shared.far_series(), law, [](double u_near, double a) {
       const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
       return std::array<TermIntegral, 2>{{{disk.magnification - 1, disk.d_u, disk.d_rho},
                                           {logarithm_excess(u_near, a, disk.magnification), 0, 0}}};
@@ -389,45 +437,41 @@ LawGradient power2_law_gradient(double u, double rho, double c, double alpha, Po
                         {&uniform_moments, &power, &power_logarithm}};
   const double half_alpha = alpha * 0.5;
   const double exponent = 2 / alpha;
-  const double logarithm_flux = -flux / (alpha + 2);
-  return law_gradient(u, rho, magnification, &far, law, [=, &rules](double u_near, double a) {
-    // mu^alpha by lines through the lens (on the limb only for alpha >= 2, as for the other laws'
-    // terms), and the weight-0 term mu^alpha ln mu, whose value alone matters, by the same lines
-    // differentiated in alpha. The rules are looked up here, as only a point near the source
-    // needs them.
-    const PowerChordRules& chords = rules.rules(alpha).chords;
-    const PowerChordRules& lower_chords = rules.lower_rules(alpha);
-    const PowerChordSlopes& chord_slopes = rules.exponent_slopes(alpha);
-    if (a > largest_radius_by_lines && u_near >= power_lines::gauss_outside_ratio * a) {
-      // A large source with the lens well outside: the excesses by lines with the point-lens
-      // excess as the kernel (as large_outside for the other laws).
-      const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
-      const PowerAndLogarithm excess =
-          power_logarithm_weighted_disk_excess_outside(u_near, a, chords, chord_slopes);
-      const PowerDiskSlopes slopes =
-          power_weighted_disk_excess_slopes_outside(u_near, a, alpha, excess.power, lower_chords);
-      return std::array<TermIntegral, 3>{{{disk.magnification - 1, disk.d_u, disk.d_rho},
-                                          {excess.power, slopes.d_u, slopes.d_radius},
-                                          {excess.logarithm, 0, 0}}};
-    }
-    if (by_lines(u_near, a, alpha >= 2)) {
-      const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
-      const PowerAndLogarithm term =
-          power_logarithm_weighted_disk_integral(u_near, a, alpha, chords, chord_slopes);
-      const PowerDiskSlopes slopes = power_weighted_disk_slopes(u_near, a, alpha, term.power, lower_chords);
-      return std::array<TermIntegral, 3>{{{disk.magnification - 1, disk.d_u, disk.d_rho},
-                                          {term.power - flux, slopes.d_u, slopes.d_radius},
-                                          {term.logarithm - logarithm_flux, 0, 0}}};
-    }
-    const double split_v = std::pow(split_mu(u_near, a), half_alpha);
-    const double mu_split = std::pow(split_v, exponent);
-    return near_terms<2>(u_near, a, split_v, [=](double v, double from_split) {
-      // mu - mu_s = mu_s ((v/v_s)^(2/alpha) - 1).
-      const double from_mu_split = mu_split * std::expm1(exponent * std::log1p(from_split / split_v));
-      return ProfilePoint<2>{
-          std::pow(v, exponent), from_mu_split, {2 * v, (exponent * v) * (2 * std::log(v) + 1)}};
-    });
-  });
+  return law_gradient(
+      u, rho, magnification, shared.far_series(), law, [=, &rules, &shared](double u_near, double a) {
+        // mu^alpha by lines through the lens (on the limb only for alpha >= 2, as for the other laws'
+        // terms), and the weight-0 term mu^alpha ln mu, whose value alone matters, by the same lines
+        // differentiated in alpha: kept by the value, else as SharedPowerTerms computes them. The
+        // rules are looked up here, as only a point near the source needs them.
+        if (const std::array<TermIntegral, 3>* kept = shared.kept(u_near, a)) return *kept;
+        const PowerChordRules& chords = rules.rules(alpha).chords;
+        const PowerChordRules& lower_chords = rules.lower_rules(alpha);
+        const PowerChordSlopes& chord_slopes = rules.exponent_slopes(alpha);
+        if (a > largest_radius_by_lines && u_near >= power_lines::gauss_outside_ratio * a) {
+          // A large source with the lens well outside: the excesses by lines with the point-lens
+          // excess as the kernel (as large_outside for the other laws).
+          const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
+          const PowerAndLogarithm excess =
+              power_logarithm_weighted_disk_excess_outside(u_near, a, chords, chord_slopes);
+          const PowerDiskSlopes slopes =
+              power_weighted_disk_excess_slopes_outside(u_near, a, alpha, excess.power, lower_chords);
+          return std::array<TermIntegral, 3>{{{disk.magnification - 1, disk.d_u, disk.d_rho},
+                                              {excess.power, slopes.d_u, slopes.d_radius},
+                                              {excess.logarithm, 0, 0}}};
+        }
+        if (by_lines(u_near, a, alpha >= 2)) {
+          shared.near_terms(u_near, a);
+          return *shared.kept(u_near, a);
+        }
+        const double split_v = std::pow(split_mu(u_near, a), half_alpha);
+        const double mu_split = std::pow(split_v, exponent);
+        return near_terms<2>(u_near, a, split_v, [=](double v, double from_split) {
+          // mu - mu_s = mu_s ((v/v_s)^(2/alpha) - 1).
+          const double from_mu_split = mu_split * std::expm1(exponent * std::log1p(from_split / split_v));
+          return ProfilePoint<2>{
+              std::pow(v, exponent), from_mu_split, {2 * v, (exponent * v) * (2 * std::log(v) + 1)}};
+        });
+      });
 }
 
 }  // namespace obrivane::models
