@@ -205,24 +205,38 @@ namespace {
 // for a null one).
 class OwnNearTerms final : public NearTermValues {
  public:
-  explicit OwnNearTerms(double (*third)(double u, double a) noexcept) noexcept : third_(third) {}
+  using Term = double (*)(double u, double a) noexcept;
+
+  OwnNearTerms(Term third, Term third_excess) noexcept : third_(third), third_excess_(third_excess) {}
 
   std::array<double, 3> near_terms(double u, double a) noexcept override {
     return {uniform_disk_magnification_accurate(u, a), mu_weighted_disk_magnification(u, a),
             third_ != nullptr ? third_(u, a) : 0.0};
   }
 
+  std::array<double, 3> large_outside_excesses(double u, double rho) noexcept override {
+    return {uniform_excess(u, rho), mu_excess(u, rho),
+            third_excess_ != nullptr ? third_excess_(u, rho) : 0.0};
+  }
+
  private:
-  double (*third_)(double u, double a) noexcept;
+  Term third_;
+  Term third_excess_;
 };
 
 double square_term(double u, double a) noexcept { return power_term(u, a, 2, square_chords()); }
 double root_term(double u, double a) noexcept { return power_term(u, a, 0.5, root_chords()); }
+double square_excess(double u, double rho) noexcept {
+  return power_weighted_disk_excess_outside(u, rho, square_chords());
+}
+double root_excess(double u, double rho) noexcept {
+  return power_weighted_disk_excess_outside(u, rho, root_chords());
+}
 
 }  // namespace
 
 double linear_law_magnification(double u, double rho, double u1) noexcept {
-  OwnNearTerms terms(nullptr);
+  OwnNearTerms terms(nullptr, nullptr);
   return linear_law_magnification_from(u, rho, u1, terms);
 }
 
@@ -238,9 +252,10 @@ double linear_law_magnification_from(double u, double rho, double u1, NearTermVa
         const std::array<double, 3> near = terms.near_terms(u_near, a);
         return edge * near[0] + (u1 * (2.0 / 3)) * near[1];
       },
-      [edge, u1](double u_large, double rho_large) {
+      [edge, u1, &terms](double u_large, double rho_large) {
         if (well_outside_large(u_large, rho_large)) {
-          return edge * uniform_excess(u_large, rho_large) + u1 * mu_excess(u_large, rho_large);
+          const std::array<double, 3> excess = terms.large_outside_excesses(u_large, rho_large);
+          return edge * excess[0] + u1 * excess[1];
         }
         return large_source_excess(u_large, rho_large, LimbProfile::polynomial,
                                    [edge, u1](double mu) { return edge + u1 * mu; });
@@ -248,7 +263,7 @@ double linear_law_magnification_from(double u, double rho, double u1, NearTermVa
 }
 
 double quadratic_law_magnification(double u, double rho, double a, double b) noexcept {
-  OwnNearTerms terms(square_term);
+  OwnNearTerms terms(square_term, square_excess);
   return quadratic_law_magnification_from(u, rho, a, b, terms);
 }
 
@@ -271,10 +286,10 @@ double quadratic_law_magnification_from(double u, double rho, double a, double b
         const std::array<double, 3> near = terms.near_terms(u_near, radius);
         return (edge * near[0] + ((a + 2 * b) * (2.0 / 3)) * near[1]) - b * near[2];
       },
-      [edge, a, b](double u_large, double rho_large) {
+      [edge, a, b, &terms](double u_large, double rho_large) {
         if (well_outside_large(u_large, rho_large)) {
-          return (edge * uniform_excess(u_large, rho_large) + (a + 2 * b) * mu_excess(u_large, rho_large)) -
-                 b * power_weighted_disk_excess_outside(u_large, rho_large, square_chords());
+          const std::array<double, 3> excess = terms.large_outside_excesses(u_large, rho_large);
+          return (edge * excess[0] + (a + 2 * b) * excess[1]) - b * excess[2];
         }
         return large_source_excess(u_large, rho_large, LimbProfile::polynomial,
                                    [edge, a, b](double mu) { return edge + ((a + 2 * b) - b * mu) * mu; });
@@ -282,7 +297,7 @@ double quadratic_law_magnification_from(double u, double rho, double a, double b
 }
 
 double square_root_law_magnification(double u, double rho, double c, double d) noexcept {
-  OwnNearTerms terms(root_term);
+  OwnNearTerms terms(root_term, root_excess);
   return square_root_law_magnification_from(u, rho, c, d, terms);
 }
 
@@ -305,10 +320,10 @@ double square_root_law_magnification_from(double u, double rho, double c, double
         const std::array<double, 3> near = terms.near_terms(u_near, radius);
         return (edge * near[0] + (c * (2.0 / 3)) * near[1]) + d * near[2];
       },
-      [edge, c, d](double u_large, double rho_large) {
+      [edge, c, d, &terms](double u_large, double rho_large) {
         if (well_outside_large(u_large, rho_large)) {
-          return (edge * uniform_excess(u_large, rho_large) + c * mu_excess(u_large, rho_large)) +
-                 d * power_weighted_disk_excess_outside(u_large, rho_large, root_chords());
+          const std::array<double, 3> excess = terms.large_outside_excesses(u_large, rho_large);
+          return (edge * excess[0] + c * excess[1]) + d * excess[2];
         }
         // sqrt(mu) by the Gauss-Jacobi rules of its limb singularity, the rest as a polynomial.
         return large_source_excess(
@@ -319,7 +334,7 @@ double square_root_law_magnification_from(double u, double rho, double c, double
 }
 
 double logarithmic_law_magnification(double u, double rho, double e, double f) noexcept {
-  OwnNearTerms terms(log_weighted_disk_integral);
+  OwnNearTerms terms(log_weighted_disk_integral, log_weighted_disk_excess_outside);
   return logarithmic_law_magnification_from(u, rho, e, f, terms);
 }
 
@@ -341,10 +356,10 @@ double logarithmic_law_magnification_from(double u, double rho, double e, double
         const std::array<double, 3> near = terms.near_terms(u_near, radius);
         return (edge * near[0] + (e * (2.0 / 3)) * near[1]) - f * near[2];
       },
-      [edge, e, f](double u_large, double rho_large) {
+      [edge, e, f, &terms](double u_large, double rho_large) {
         if (well_outside_large(u_large, rho_large)) {
-          return (edge * uniform_excess(u_large, rho_large) + e * mu_excess(u_large, rho_large)) -
-                 f * log_weighted_disk_excess_outside(u_large, rho_large);
+          const std::array<double, 3> excess = terms.large_outside_excesses(u_large, rho_large);
+          return (edge * excess[0] + e * excess[1]) - f * excess[2];
         }
         // mu ln mu -> 0 at the limb.
         return large_source_excess(u_large, rho_large, LimbProfile::singular, [edge, e, f](double mu) {
@@ -413,6 +428,11 @@ class OwnPowerTerms final : public NearTermValues {
             power_term(u, a, alpha_, rules_.rules(alpha_).chords)};
   }
 
+  std::array<double, 3> large_outside_excesses(double u, double rho) noexcept override {
+    return {uniform_excess(u, rho), 0.0,
+            power_weighted_disk_excess_outside(u, rho, rules_.rules(alpha_).chords)};
+  }
+
  private:
   double alpha_;
   PowerLawRules& rules_;
@@ -441,10 +461,10 @@ double power2_law_magnification_from(double u, double rho, double c, double alph
         const std::array<double, 3> near = terms.near_terms(u_near, radius);
         return edge * near[0] + c * near[2];
       },
-      [edge, c, alpha, &rules, &exponent](double u_large, double rho_large) {
+      [edge, c, alpha, &rules, &terms](double u_large, double rho_large) {
         if (well_outside_large(u_large, rho_large)) {
-          return edge * uniform_excess(u_large, rho_large) +
-                 c * power_weighted_disk_excess_outside(u_large, rho_large, exponent.chords);
+          const std::array<double, 3> excess = terms.large_outside_excesses(u_large, rho_large);
+          return edge * excess[0] + c * excess[2];
         }
         const auto brightness = [edge, c, alpha](double mu) { return edge + c * std::pow(mu, alpha); };
         // An integer exponent makes mu^alpha a polynomial in mu; any other takes the Gauss-Jacobi

@@ -52,6 +52,11 @@ double square_root_law_magnification(double u, double rho, double c, double d) n
 class NearTermValues {
  public:
   virtual std::array<double, 3> near_terms(double u, double a) noexcept = 0;
+  // For a source beyond largest_radius_by_lines with the lens well outside it (large_source_lines.hpp):
+  // the uniform disk's excess uniform_disk_magnification_accurate - 1 and the terms' weighted
+  // excesses, power_weighted_disk_excess_outside of mu and of the third term (of mu^alpha for the
+  // power-2 law), log_weighted_disk_excess_outside of mu ln mu.
+  virtual std::array<double, 3> large_outside_excesses(double u, double rho) noexcept = 0;
   virtual FarSeries* far_series() noexcept { return nullptr; }
 
  protected:

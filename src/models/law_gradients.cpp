@@ -124,6 +124,11 @@ class SharedNearTerms final : public NearTermValues {
 
   FarSeries* far_series() noexcept override { return &far_; }
 
+  std::array<double, 3> large_outside_excesses(double u, double rho) noexcept override {
+    keep_large_outside(u, rho);
+    return {uniform_excess_, terms_[1].excess, terms_[2].excess};
+  }
+
   std::array<double, 3> near_terms(double u, double a) noexcept override {
     if (!by_lines(u, a, exact_limb_ok_)) {
       return {uniform_disk_magnification_accurate(u, a), mu_weighted_disk_magnification(u, a),
@@ -159,14 +164,15 @@ class SharedNearTerms final : public NearTermValues {
   std::array<TermIntegral, Terms> terms(double u, double a, ByParts&& by_parts) noexcept {
     if (!(kept_ && u == u_ && a == a_)) {
       if (a > largest_radius_by_lines && u >= power_lines::gauss_outside_ratio * a) {
-        return large_outside<Terms>(u, a);
-      }
-      if (a > largest_radius_by_lines && std::fabs(a - u) >= smallest_limb_distance_for_rays &&
-          polynomial()) {
+        keep_large_outside(u, a);
+      } else if (a > largest_radius_by_lines && std::fabs(a - u) >= smallest_limb_distance_for_rays &&
+                 polynomial()) {
         return large_by_rays<Terms>(u, a);
+      } else if (!by_lines(u, a, exact_limb_ok_)) {
+        return by_parts(u, a);
+      } else {
+        near_terms(u, a);
       }
-      if (!by_lines(u, a, exact_limb_ok_)) return by_parts(u, a);
-      near_terms(u, a);
     }
     std::array<TermIntegral, Terms> first{};
     for (std::size_t k = 0; k < Terms; ++k) first[k] = terms_[k];
@@ -186,30 +192,31 @@ class SharedNearTerms final : public NearTermValues {
   }
 
   // A large source with the lens well outside: the terms' weighted excesses and their derivatives
-  // by lines through the lens with the point-lens excess as the kernel (large_source_lines.hpp).
-  template <std::size_t Terms>
-  std::array<TermIntegral, Terms> large_outside(double u, double a) const noexcept {
+  // by lines through the lens with the point-lens excess as the kernel (large_source_lines.hpp),
+  // kept; the excesses are those the value functions compute, to the bit.
+  void keep_large_outside(double u, double a) noexcept {
     static const PowerTermRules mu_rules(1);
-    std::array<TermIntegral, 3> all{};
     const UniformDiskGradient disk = uniform_disk_gradient(u, a);
-    all[0] = {disk.magnification - 1, disk.d_u, disk.d_rho};
+    uniform_excess_ = at_least_one(disk.magnification) - 1;
+    terms_[0] = {disk.magnification - 1, disk.d_u, disk.d_rho};
     const double mu_excess = power_weighted_disk_excess_outside(u, a, mu_rules.rules);
     const PowerDiskSlopes mu_slopes =
         power_weighted_disk_excess_slopes_outside(u, a, 1, mu_excess, mu_rules.lower_rules);
-    all[1] = {mu_excess, mu_slopes.d_u, mu_slopes.d_radius};
+    terms_[1] = {mu_excess, mu_slopes.d_u, mu_slopes.d_radius};
+    terms_[2] = {};
     if (third_ != nullptr) {
       const double excess = power_weighted_disk_excess_outside(u, a, third_->rules);
       const PowerDiskSlopes slopes =
           power_weighted_disk_excess_slopes_outside(u, a, third_->p, excess, third_->lower_rules);
-      all[2] = {excess, slopes.d_u, slopes.d_radius};
+      terms_[2] = {excess, slopes.d_u, slopes.d_radius};
     } else if (logarithmic_) {
       const double excess = log_weighted_disk_excess_outside(u, a);
-      const PowerDiskSlopes slopes = log_weighted_disk_excess_slopes_outside(u, a, excess, all[1]);
-      all[2] = {excess, slopes.d_u, slopes.d_radius};
+      const PowerDiskSlopes slopes = log_weighted_disk_excess_slopes_outside(u, a, excess, terms_[1]);
+      terms_[2] = {excess, slopes.d_u, slopes.d_radius};
     }
-    std::array<TermIntegral, Terms> first{};
-    for (std::size_t k = 0; k < Terms; ++k) first[k] = all[k];
-    return first;
+    u_ = u;
+    a_ = a;
+    kept_ = true;
   }
 
   // A large source with the lens inside or just outside, for the linear and quadratic laws: the
@@ -244,6 +251,7 @@ class SharedNearTerms final : public NearTermValues {
   double u_ = 0;
   double a_ = 0;
   std::array<TermIntegral, 3> terms_{};
+  double uniform_excess_ = 0;
   FarSeries far_;
 };
 
@@ -278,6 +286,24 @@ class SharedPowerTerms final : public NearTermValues {
     a_ = a;
     kept_ = true;
     return {at_least_one(disk.magnification), 0.0, term.power};
+  }
+
+  // A large source with the lens well outside: as SharedNearTerms::keep_large_outside, the
+  // excess of mu^alpha and its derivative in alpha by the lines of the excess kernel.
+  std::array<double, 3> large_outside_excesses(double u, double rho) noexcept override {
+    const PowerChordRules& chords = rules_.rules(alpha_).chords;
+    const UniformDiskGradient disk = uniform_disk_gradient(u, rho);
+    const PowerAndLogarithm excess =
+        power_logarithm_weighted_disk_excess_outside(u, rho, chords, rules_.exponent_slopes(alpha_));
+    const PowerDiskSlopes slopes =
+        power_weighted_disk_excess_slopes_outside(u, rho, alpha_, excess.power, rules_.lower_rules(alpha_));
+    terms_ = {{{disk.magnification - 1, disk.d_u, disk.d_rho},
+               {excess.power, slopes.d_u, slopes.d_radius},
+               {excess.logarithm, 0, 0}}};
+    u_ = u;
+    a_ = rho;
+    kept_ = true;
+    return {at_least_one(disk.magnification) - 1, 0.0, excess.power};
   }
 
   // The terms kept at (u, a), or null.
@@ -437,41 +463,29 @@ LawGradient power2_law_gradient(double u, double rho, double c, double alpha, Po
                         {&uniform_moments, &power, &power_logarithm}};
   const double half_alpha = alpha * 0.5;
   const double exponent = 2 / alpha;
-  return law_gradient(
-      u, rho, magnification, shared.far_series(), law, [=, &rules, &shared](double u_near, double a) {
-        // mu^alpha by lines through the lens (on the limb only for alpha >= 2, as for the other laws'
-        // terms), and the weight-0 term mu^alpha ln mu, whose value alone matters, by the same lines
-        // differentiated in alpha: kept by the value, else as SharedPowerTerms computes them. The
-        // rules are looked up here, as only a point near the source needs them.
-        if (const std::array<TermIntegral, 3>* kept = shared.kept(u_near, a)) return *kept;
-        const PowerChordRules& chords = rules.rules(alpha).chords;
-        const PowerChordRules& lower_chords = rules.lower_rules(alpha);
-        const PowerChordSlopes& chord_slopes = rules.exponent_slopes(alpha);
-        if (a > largest_radius_by_lines && u_near >= power_lines::gauss_outside_ratio * a) {
-          // A large source with the lens well outside: the excesses by lines with the point-lens
-          // excess as the kernel (as large_outside for the other laws).
-          const UniformDiskGradient disk = uniform_disk_gradient(u_near, a);
-          const PowerAndLogarithm excess =
-              power_logarithm_weighted_disk_excess_outside(u_near, a, chords, chord_slopes);
-          const PowerDiskSlopes slopes =
-              power_weighted_disk_excess_slopes_outside(u_near, a, alpha, excess.power, lower_chords);
-          return std::array<TermIntegral, 3>{{{disk.magnification - 1, disk.d_u, disk.d_rho},
-                                              {excess.power, slopes.d_u, slopes.d_radius},
-                                              {excess.logarithm, 0, 0}}};
-        }
-        if (by_lines(u_near, a, alpha >= 2)) {
-          shared.near_terms(u_near, a);
-          return *shared.kept(u_near, a);
-        }
-        const double split_v = std::pow(split_mu(u_near, a), half_alpha);
-        const double mu_split = std::pow(split_v, exponent);
-        return near_terms<2>(u_near, a, split_v, [=](double v, double from_split) {
-          // mu - mu_s = mu_s ((v/v_s)^(2/alpha) - 1).
-          const double from_mu_split = mu_split * std::expm1(exponent * std::log1p(from_split / split_v));
-          return ProfilePoint<2>{
-              std::pow(v, exponent), from_mu_split, {2 * v, (exponent * v) * (2 * std::log(v) + 1)}};
-        });
-      });
+  return law_gradient(u, rho, magnification, shared.far_series(), law, [=, &shared](double u_near, double a) {
+    // mu^alpha by lines through the lens (on the limb only for alpha >= 2, as for the other laws'
+    // terms, and for large sources with the lens well outside by those of the excess kernel),
+    // and the weight-0 term mu^alpha ln mu, whose value alone matters, by the same lines
+    // differentiated in alpha (SharedPowerTerms): kept by the value where it computed them.
+    if (const std::array<TermIntegral, 3>* kept = shared.kept(u_near, a)) return *kept;
+    if (a > largest_radius_by_lines && u_near >= power_lines::gauss_outside_ratio * a) {
+      shared.large_outside_excesses(u_near, a);
+      return *shared.kept(u_near, a);
+    }
+    if (by_lines(u_near, a, alpha >= 2)) {
+      shared.near_terms(u_near, a);
+      return *shared.kept(u_near, a);
+    }
+    const double split_v = std::pow(split_mu(u_near, a), half_alpha);
+    const double mu_split = std::pow(split_v, exponent);
+    return near_terms<2>(u_near, a, split_v, [=](double v, double from_split) {
+      // mu - mu_s = mu_s ((v/v_s)^(2/alpha) - 1).
+      const double from_mu_split = mu_split * std::expm1(exponent * std::log1p(from_split / split_v));
+      return ProfilePoint<2>{
+          std::pow(v, exponent), from_mu_split, {2 * v, (exponent * v) * (2 * std::log(v) + 1)}};
+    });
+  });
 }
 
 }  // namespace obrivane::models
