@@ -10,6 +10,7 @@
 #include "models/power_logarithm_weighted_disk.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <numbers>
 #include <span>
@@ -63,6 +64,25 @@ Slope chord_sum(const Slope& m, const Slope& h, std::span<const GaussNode> rule,
     sum += node.weight * kernel(m + h * node.abscissa);
   }
   return sum;
+}
+
+// The same for a line that stays put (fixed m and h): only the nodes move, so the derivative is
+// sum_j (w_j' F(w) + w_j F'(w) h x_j') at w = m + h x_j, with F'(w) = w (w^2 + 6)/(w^2 + 4)^(3/2).
+// The value is formed by the operations of chord_sum, so it is the same number.
+Slope fixed_chord_sum(double m, double h, std::span<const GaussNode> rule,
+                      std::span<const GaussNodeSlope> slopes) noexcept {
+  double value = 0;
+  double tangent = 0;
+  for (std::size_t j = 0; j < rule.size(); ++j) {
+    const double w = m + h * rule[j].abscissa;
+    const double w_squared = w * w;
+    const double root = std::sqrt(w_squared + 4);
+    const double f = (w_squared + 2) / root;
+    const double f_slope = (w * (w_squared + 6)) / ((w_squared + 4) * root);
+    value += rule[j].weight * f;
+    tangent += 0.5 * (slopes[j].weight * f + rule[j].weight * (f_slope * (h * slopes[j].abscissa)));
+  }
+  return Slope(value, {tangent});
 }
 
 // As power_lines::well_outside, in t with the moving rule of (1 - t^2)^((p+1)/2): the symmetric
@@ -163,8 +183,9 @@ PowerAndLogarithm power_logarithm_weighted_disk_integral(double u, double a, dou
     return both((2 / (pi * a)) * integral);
   }
   // Inside, the lines stay put: only (h/a)^(p+1) and the chord rule move.
-  return both(power_lines::over_lines(
-      u, a, [&](double m, double h) { return pow(Slope(h / a), exponent) * chord(Slope(m), Slope(h)); }));
+  return both(power_lines::over_lines(u, a, [&](double m, double h) {
+    return pow(Slope(h / a), exponent) * fixed_chord_sum(m, h, rules.for_length(h), slopes.for_length(h));
+  }));
 }
 
 PowerAndLogarithm power_logarithm_weighted_disk_excess_outside(double u, double a,
