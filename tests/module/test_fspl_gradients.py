@@ -39,8 +39,10 @@ def test_outputs_are_the_magnification_then_one_derivative_per_argument(
 
 @pytest.mark.parametrize(("name", "coefficients", "refused"), LAWS, ids=LAW_IDS)
 def test_the_magnification_is_the_laws_own(name, coefficients, refused):
-    u = np.concatenate([[0.0, 1.0, 1 - 1e-13, 1 + 1e-13, 1.0005], np.geomspace(1e-4, 10.0, 300)])
-    for rho in (1e-70, 1e-3, 0.1, 1.0, 30.0):
+    # From the centre to the far series (beyond four radii), whose terms the gradient takes from
+    # the value's own sum, and sources from the tiniest, rescaled, to the large ones.
+    u = np.concatenate([[0.0, 1.0, 1 - 1e-13, 1 + 1e-13, 1.0005], np.geomspace(1e-4, 1e4, 300)])
+    for rho in (1e-70, 1e-3, 0.1, 1.0, 30.0, 300.0, 1e6):
         value = getattr(fspl, name)(u * rho, rho, *coefficients)
         with_gradient = gradient_of(name)(u * rho, rho, *coefficients)[0]
         # The very number, also where the gradient computes the value's integrals itself.
