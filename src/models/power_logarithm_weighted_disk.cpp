@@ -40,47 +40,59 @@ MovingNode moving(const GaussNode& node, const GaussNodeSlope& slope, double exp
           Slope(node.weight, {exponent_slope * slope.weight})};
 }
 
-// F(w) = (w^2 + 2)/sqrt(w^2 + 4) (point_lens_along_line.hpp) of a moving w.
-Slope point_lens_times_radius(const Slope& w) noexcept {
-  const Slope w_squared = w * w;
-  return (w_squared + 2.0) / sqrt(w_squared + 4.0);
+// A kernel with its derivative, the value formed by the operations of its double routine
+// (point_lens_along_line.hpp) so that the dual numbers' values are those routines' numbers.
+struct KernelPoint {
+  double value;
+  double slope;
+};
+
+// F(w) = (w^2 + 2)/sqrt(w^2 + 4), F'(w) = w (w^2 + 6)/(w^2 + 4)^(3/2).
+KernelPoint point_lens_with_slope(double w) noexcept {
+  const double w_squared = w * w;
+  const double root = std::sqrt(w_squared + 4);
+  return {(w_squared + 2) / root, (w * (w_squared + 6)) / ((w_squared + 4) * root)};
 }
 
-// g(w) = w (A(w) - 1) = 4 / (sqrt(w^2 + 4) (w^2 + 2 + w sqrt(w^2 + 4))) (the same file) of a moving
-// w > 0.
-Slope point_lens_excess_times_radius(const Slope& w) noexcept {
-  const Slope root = sqrt(w * w + 4.0);
-  return 4.0 / (root * ((w * w + 2.0) + w * root));
+// g(w) = w (A(w) - 1) = 4 / (sqrt(w^2 + 4) (w^2 + 2 + w sqrt(w^2 + 4))) for w > 0, and
+// g'(w) = F'(w) - 1 without its cancellation: w (w^2 + 6) - (w^2 + 4)^(3/2) has the product with
+// its conjugate -(12 w^2 + 64), so g'(w) = -(12 w^2 + 64) / (r^3 (w (w^2 + 6) + r^3)), r^2 = w^2 + 4.
+KernelPoint point_lens_excess_with_slope(double w) noexcept {
+  const double root = std::sqrt(w * w + 4);
+  const double root_cubed = (w * w + 4) * root;
+  return {4 / (root * ((w * w + 2) + w * root)),
+          -(12 * (w * w) + 64) / (root_cubed * (w * (w * w + 6) + root_cubed))};
 }
 
 // The chord integral of (1 - s^2)^(p/2) kernel(m + h s), its nodes moving at half their slopes in
-// the exponent p/2.
+// the exponent p/2, on a line whose m and h move with p as well: the derivative is
+// sum_j (w_j' K(y) + w_j K'(y) y') at y = m + h x_j, y' = m' + h' x_j + h x_j'.
 template <class Kernel>
 Slope chord_sum(const Slope& m, const Slope& h, std::span<const GaussNode> rule,
                 std::span<const GaussNodeSlope> slopes, Kernel&& kernel) noexcept {
-  Slope sum{};
+  const double m_slope = m.tangent[0];
+  const double h_slope = h.tangent[0];
+  double value = 0;
+  double tangent = 0;
   for (std::size_t j = 0; j < rule.size(); ++j) {
-    const MovingNode node = moving(rule[j], slopes[j], 0.5);
-    sum += node.weight * kernel(m + h * node.abscissa);
+    const double x = rule[j].abscissa;
+    const KernelPoint at = kernel(m.value + h.value * x);
+    const double y_slope = m_slope + h_slope * x + h.value * (0.5 * slopes[j].abscissa);
+    value += rule[j].weight * at.value;
+    tangent += (0.5 * slopes[j].weight) * at.value + rule[j].weight * (at.slope * y_slope);
   }
-  return sum;
+  return Slope(value, {tangent});
 }
 
-// The same for a line that stays put (fixed m and h): only the nodes move, so the derivative is
-// sum_j (w_j' F(w) + w_j F'(w) h x_j') at w = m + h x_j, with F'(w) = w (w^2 + 6)/(w^2 + 4)^(3/2).
-// The value is formed by the operations of chord_sum, so it is the same number.
+// The same for a line that stays put (fixed m and h): only the nodes move.
 Slope fixed_chord_sum(double m, double h, std::span<const GaussNode> rule,
                       std::span<const GaussNodeSlope> slopes) noexcept {
   double value = 0;
   double tangent = 0;
   for (std::size_t j = 0; j < rule.size(); ++j) {
-    const double w = m + h * rule[j].abscissa;
-    const double w_squared = w * w;
-    const double root = std::sqrt(w_squared + 4);
-    const double f = (w_squared + 2) / root;
-    const double f_slope = (w * (w_squared + 6)) / ((w_squared + 4) * root);
-    value += rule[j].weight * f;
-    tangent += 0.5 * (slopes[j].weight * f + rule[j].weight * (f_slope * (h * slopes[j].abscissa)));
+    const KernelPoint at = point_lens_with_slope(m + h * rule[j].abscissa);
+    value += rule[j].weight * at.value;
+    tangent += 0.5 * (slopes[j].weight * at.value + rule[j].weight * (at.slope * (h * slopes[j].abscissa)));
   }
   return Slope(value, {tangent});
 }
@@ -142,7 +154,7 @@ PowerAndLogarithm power_logarithm_weighted_disk_integral(double u, double a, dou
   };
   const auto chord = [&](const Slope& m, const Slope& h) {
     return chord_sum(m, h, rules.for_length(h.value), slopes.for_length(h.value),
-                     [](const Slope& w) { return point_lens_times_radius(w); });
+                     [](double w) { return point_lens_with_slope(w); });
   };
   // The angle rules' exponent (p + 1)/2, and that of (h/a) on the lines inside.
   const Slope half_exponent((p + 1) * 0.5, {0.5});
@@ -196,8 +208,7 @@ PowerAndLogarithm power_logarithm_weighted_disk_excess_outside(double u, double 
   const std::span<const GaussNode> chord_rule = rules.for_length(excess_chord_length);
   const std::span<const GaussNodeSlope> chord_moves = slopes.for_length(excess_chord_length);
   const auto chord = [&](const Slope& m, const Slope& h) {
-    return chord_sum(m, h, chord_rule, chord_moves,
-                     [](const Slope& w) { return point_lens_excess_times_radius(w); });
+    return chord_sum(m, h, chord_rule, chord_moves, [](double w) { return point_lens_excess_with_slope(w); });
   };
   return well_outside(u, a, rules.outside_rule(excess_angle_radius), slopes.outside_rule(excess_angle_radius),
                       chord);
