@@ -1,0 +1,210 @@
+#include "models/law_shared_terms.hpp"
+
+#include <array>
+#include <cmath>
+
+#include "models/large_source_lines.hpp"
+#include "models/large_source_slopes.hpp"
+#include "models/log_weighted_disk_gradient.hpp"
+#include "models/mu_weighted_disk.hpp"
+#include "models/mu_weighted_disk_gradient.hpp"
+#include "models/power_logarithm_weighted_disk.hpp"
+#include "models/power_weighted_disk_gradient.hpp"
+#include "models/power_weighted_lines.hpp"
+#include "models/source_radius.hpp"
+#include "models/uniform_disk.hpp"
+#include "models/uniform_disk_gradient.hpp"
+
+namespace obrivane::models {
+namespace {
+
+// Within this fraction of the radius outside the limb the mu-weighted disk's derivatives by lines
+// (a Gauss-Legendre rule in the angle up to the tangent line, without the graded panels of the
+// other terms) lose digits as the lens nears the limb (against the same law by parts: 3e-14 at
+// 1e-5 of the radius, 2e-13 at 1e-7, 2e-9 at 1e-15; at 1e-4 and beyond below 1e-14), so there the
+// term mu takes the general route of power_weighted_disk_slopes, whose angle rules are graded
+// towards the tangent line.
+constexpr double lines_outer_band = 1e-3;
+
+bool in_outer_band(double u, double a) noexcept { return u > a && u - a < lines_outer_band * a; }
+
+// The mu-weighted disk with its derivatives: by mu_weighted_disk_gradient, or just outside the
+// limb by the route of any mu^p (p = 1, its value the mu-weighted disk's own).
+DiskGradient mu_term(double u, double a) noexcept {
+  if (!in_outer_band(u, a)) return mu_weighted_disk_gradient(u, a);
+  static const PowerChordRules lower_rules(-1);
+  const double magnification = mu_weighted_disk_magnification(u, a);
+  const PowerDiskSlopes slopes = power_weighted_disk_slopes(u, a, 1, magnification * (2.0 / 3), lower_rules);
+  return {magnification, 1.5 * slopes.d_u, 1.5 * slopes.d_radius};
+}
+
+// A large source with the lens well outside, where the value's terms come from the lines of the
+// excess kernel (large_source_lines.hpp).
+bool large_and_well_outside(double u, double a) noexcept {
+  return a > largest_radius_by_lines && u >= power_lines::gauss_outside_ratio * a;
+}
+
+}  // namespace
+
+bool by_lines(double u, double a, bool exact_limb_ok) noexcept {
+  return a <= largest_radius_by_lines && (exact_limb_ok || u != a);
+}
+
+const PowerTermRules& square_term() noexcept {
+  static const PowerTermRules rules(2);
+  return rules;
+}
+
+const PowerTermRules& root_term() noexcept {
+  static const PowerTermRules rules(0.5);
+  return rules;
+}
+
+std::array<double, 3> SharedNearTerms::large_outside_excesses(double u, double rho) noexcept {
+  keep_large_outside(u, rho);
+  return {uniform_excess_, terms_[1].excess, terms_[2].excess};
+}
+
+std::array<double, 3> SharedNearTerms::near_terms(double u, double a) noexcept {
+  if (!by_lines(u, a, exact_limb_ok_)) {
+    return {uniform_disk_magnification_accurate(u, a), mu_weighted_disk_magnification(u, a),
+            third_value(u, a)};
+  }
+  // The gradient's value comes from the value routine's operations (the same bits), bounded
+  // below by 1 as there.
+  const UniformDiskGradient disk = uniform_disk_gradient(u, a);
+  const double uniform = at_least_one(disk.magnification);
+  const DiskGradient mu = mu_term(u, a);
+  constexpr double mu_flux = 2.0 / 3;
+  terms_[0] = {disk.magnification - 1, disk.d_u, disk.d_rho};
+  terms_[1] = {mu_flux * (mu.magnification - 1), mu_flux * mu.d_u, mu_flux * mu.d_radius};
+  terms_[2] = {};
+  const double third = third_value(u, a);
+  if (third_ != nullptr) {
+    const PowerDiskSlopes slopes = power_weighted_disk_slopes(u, a, third_->p, third, third_->lower_rules);
+    terms_[2] = {third - 2 / (third_->p + 2), slopes.d_u, slopes.d_radius};
+  } else if (logarithmic_) {
+    // The flux of mu ln mu is -2/9.
+    const PowerDiskSlopes slopes = log_weighted_disk_slopes(u, a, third, mu);
+    terms_[2] = {third + 2.0 / 9, slopes.d_u, slopes.d_radius};
+  }
+  keep(u, a);
+  return {uniform, mu.magnification, third};
+}
+
+const std::array<TermIntegral, 3>* SharedNearTerms::terms_at(double u, double a) noexcept {
+  if (kept_ && u == u_ && a == a_) return &terms_;
+  if (large_and_well_outside(u, a)) {
+    keep_large_outside(u, a);
+  } else if (a > largest_radius_by_lines) {
+    if (!(std::fabs(a - u) >= smallest_limb_distance_for_rays && polynomial())) return nullptr;
+    keep_large_by_rays(u, a);
+  } else if (by_lines(u, a, exact_limb_ok_)) {
+    near_terms(u, a);
+  } else {
+    return nullptr;
+  }
+  return &terms_;
+}
+
+// The terms' weighted excesses and their derivatives by lines through the lens with the point-lens
+// excess as the kernel (large_source_lines.hpp); the excesses are those the value functions
+// compute, to the bit.
+void SharedNearTerms::keep_large_outside(double u, double a) noexcept {
+  static const PowerTermRules mu_rules(1);
+  const UniformDiskGradient disk = uniform_disk_gradient(u, a);
+  uniform_excess_ = at_least_one(disk.magnification) - 1;
+  terms_[0] = {disk.magnification - 1, disk.d_u, disk.d_rho};
+  const double mu_excess = power_weighted_disk_excess_outside(u, a, mu_rules.rules);
+  const PowerDiskSlopes mu_slopes =
+      power_weighted_disk_excess_slopes_outside(u, a, 1, mu_excess, mu_rules.lower_rules);
+  terms_[1] = {mu_excess, mu_slopes.d_u, mu_slopes.d_radius};
+  terms_[2] = {};
+  if (third_ != nullptr) {
+    const double excess = power_weighted_disk_excess_outside(u, a, third_->rules);
+    const PowerDiskSlopes slopes =
+        power_weighted_disk_excess_slopes_outside(u, a, third_->p, excess, third_->lower_rules);
+    terms_[2] = {excess, slopes.d_u, slopes.d_radius};
+  } else if (logarithmic_) {
+    const double excess = log_weighted_disk_excess_outside(u, a);
+    const PowerDiskSlopes slopes = log_weighted_disk_excess_slopes_outside(u, a, excess, terms_[1]);
+    terms_[2] = {excess, slopes.d_u, slopes.d_radius};
+  }
+  keep(u, a);
+}
+
+// The linear and quadratic laws' terms mu and mu^2 by the rays from the lens, with the derivatives
+// moved onto the brightness (large_source_slopes.hpp).
+void SharedNearTerms::keep_large_by_rays(double u, double a) noexcept {
+  const UniformDiskGradient disk = uniform_disk_gradient(u, a);
+  const double uniform_excess = disk.magnification - 1;
+  const LargePolynomialTerms terms = large_source_polynomial_slopes(u, a, uniform_excess);
+  terms_ = {{{uniform_excess, disk.d_u, disk.d_rho},
+             {terms.mu.excess, terms.mu.d_u, terms.mu.d_rho},
+             {terms.mu_squared.excess, terms.mu_squared.d_u, terms.mu_squared.d_rho}}};
+  keep(u, a);
+}
+
+void SharedNearTerms::keep(double u, double a) noexcept {
+  u_ = u;
+  a_ = a;
+  kept_ = true;
+}
+
+double SharedNearTerms::third_value(double u, double a) const noexcept {
+  if (third_ != nullptr) return power_weighted_disk_integral(u, a, third_->p, third_->rules);
+  return logarithmic_ ? log_weighted_disk_integral(u, a) : 0.0;
+}
+
+std::array<double, 3> SharedPowerTerms::near_terms(double u, double a) noexcept {
+  const PowerChordRules& chords = rules_.rules(alpha_).chords;
+  if (!by_lines(u, a, alpha_ >= 2)) {
+    return {uniform_disk_magnification_accurate(u, a), 0.0,
+            power_weighted_disk_integral(u, a, alpha_, chords)};
+  }
+  const UniformDiskGradient disk = uniform_disk_gradient(u, a);
+  const PowerAndLogarithm term =
+      power_logarithm_weighted_disk_integral(u, a, alpha_, chords, rules_.exponent_slopes(alpha_));
+  const PowerDiskSlopes slopes =
+      power_weighted_disk_slopes(u, a, alpha_, term.power, rules_.lower_rules(alpha_));
+  const double flux = rules_.rules(alpha_).moments[0];
+  terms_ = {{{disk.magnification - 1, disk.d_u, disk.d_rho},
+             {term.power - flux, slopes.d_u, slopes.d_radius},
+             {term.logarithm + flux / (alpha_ + 2), 0, 0}}};
+  keep(u, a);
+  return {at_least_one(disk.magnification), 0.0, term.power};
+}
+
+std::array<double, 3> SharedPowerTerms::large_outside_excesses(double u, double rho) noexcept {
+  const PowerChordRules& chords = rules_.rules(alpha_).chords;
+  const UniformDiskGradient disk = uniform_disk_gradient(u, rho);
+  const PowerAndLogarithm excess =
+      power_logarithm_weighted_disk_excess_outside(u, rho, chords, rules_.exponent_slopes(alpha_));
+  const PowerDiskSlopes slopes =
+      power_weighted_disk_excess_slopes_outside(u, rho, alpha_, excess.power, rules_.lower_rules(alpha_));
+  terms_ = {{{disk.magnification - 1, disk.d_u, disk.d_rho},
+             {excess.power, slopes.d_u, slopes.d_radius},
+             {excess.logarithm, 0, 0}}};
+  keep(u, rho);
+  return {at_least_one(disk.magnification) - 1, 0.0, excess.power};
+}
+
+const std::array<TermIntegral, 3>* SharedPowerTerms::terms_at(double u, double a) noexcept {
+  if (kept_ && u == u_ && a == a_) return &terms_;
+  if (large_and_well_outside(u, a)) {
+    large_outside_excesses(u, a);
+  } else if (by_lines(u, a, alpha_ >= 2)) {
+    near_terms(u, a);
+  } else {
+    return nullptr;
+  }
+  return &terms_;
+}
+
+void SharedPowerTerms::keep(double u, double a) noexcept {
+  u_ = u;
+  a_ = a;
+  kept_ = true;
+}
+
+}  // namespace obrivane::models
