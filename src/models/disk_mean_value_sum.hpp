@@ -27,19 +27,25 @@ namespace detail {
 
 inline constexpr std::size_t highest_mean_value_degree = 2 * disk_mean_value_terms - 1;
 
-// H_k(p, q) = sum_j c[j] p^j q^(m-j) with m = 2k - 1, nested from the highest power of p. The sum
-// is unrolled: the series is a handful of such short sums per point, and a loop whose length
-// changes from one term to the next costs more than their arithmetic.
+// A homogeneous polynomial of degree D, sum_j c[j] p^j q^(D-j), nested from the highest power of
+// p. The sum is unrolled: the series is a handful of such short sums per point, and a loop whose
+// length changes from one term to the next costs more than their arithmetic.
+template <std::size_t Degree, class Real>
+Real homogeneous_sum(const double* coefficients, const Real& p,
+                     const std::array<Real, highest_mean_value_degree + 1>& q_powers) noexcept {
+  Real sum = coefficients[Degree];
+  [&]<std::size_t... J>(std::index_sequence<J...>) {
+    ((sum = sum * p + coefficients[Degree - 1 - J] * q_powers[J + 1]), ...);
+  }(std::make_index_sequence<Degree>{});
+  return sum;
+}
+
+// H_k(p, q), of degree m = 2k - 1.
 template <std::size_t K, class Real>
 Real homogeneous_term(const Real& p,
                       const std::array<Real, highest_mean_value_degree + 1>& q_powers) noexcept {
-  constexpr std::size_t begin = disk_mean_value_offsets[K - 1];
-  constexpr std::size_t degree = 2 * K - 1;
-  Real sum = disk_mean_value_coefficients[begin + degree];
-  [&]<std::size_t... J>(std::index_sequence<J...>) {
-    ((sum = sum * p + disk_mean_value_coefficients[begin + degree - 1 - J] * q_powers[J + 1]), ...);
-  }(std::make_index_sequence<degree>{});
-  return sum;
+  return homogeneous_sum<2 * K - 1>(&disk_mean_value_coefficients[disk_mean_value_offsets[K - 1]], p,
+                                    q_powers);
 }
 
 // series <- (series + weight_k H_k) ratio for k = K down to 1, the terms k > terms skipped; each

@@ -12,7 +12,6 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
-#include <utility>
 
 #include "models/disk_mean_value_series.hpp"
 #include "models/disk_mean_value_sum.hpp"
@@ -21,18 +20,6 @@ namespace obrivane::models {
 namespace {
 
 using QPowers = std::array<double, detail::highest_mean_value_degree + 1>;
-
-// The nested sum of a homogeneous polynomial of degree D, sum_j c[j] p^j q^(D-j), from the highest
-// power of p, unrolled: the series' few short sums are then straight code, without a loop whose
-// length changes from one term to the next.
-template <std::size_t Degree>
-double homogeneous_sum(const double* coefficients, double p, const QPowers& q_powers) noexcept {
-  double sum = coefficients[Degree];
-  [&]<std::size_t... J>(std::index_sequence<J...>) {
-    ((sum = sum * p + coefficients[Degree - 1 - J] * q_powers[J + 1]), ...);
-  }(std::make_index_sequence<Degree>{});
-  return sum;
-}
 
 // Per series term l = L .. kept (l <= disk_mean_value_terms): ratio^l H_l, u times its derivative
 // in u and a times that in a, from dH_l/dp - dH_l/dq (disk_mean_value_series.hpp).
@@ -50,11 +37,8 @@ void fill_series_terms(std::size_t kept, double p, const QPowers& q_powers, cons
   if constexpr (L <= disk_mean_value_terms) {
     if (L > kept) return;
     constexpr std::size_t degree = 2 * L - 1;
-    const double h = L <= known_count
-                         ? known_h[L - 1]
-                         : homogeneous_sum<degree>(
-                               &disk_mean_value_coefficients[disk_mean_value_offsets[L - 1]], p, q_powers);
-    const double h_slope = homogeneous_sum<degree - 1>(
+    const double h = L <= known_count ? known_h[L - 1] : detail::homogeneous_term<L>(p, q_powers);
+    const double h_slope = detail::homogeneous_sum<degree - 1>(
         &disk_mean_value_slope_coefficients[disk_mean_value_slope_offsets[L - 1]], p, q_powers);
     constexpr double two_l = 2.0 * L;
     terms.values[L - 1] = ratio_power * h;
