@@ -164,6 +164,12 @@ class Pool {
   // Starts the worker threads; returns 0, or the error of the first thread that could not be
   // started (threads already started are told to leave).
   int start(std::size_t& started);
+  // Called by each worker once its start-up is over.
+  void entered() noexcept { entered_.fetch_add(1, std::memory_order_release); }
+  // Waits until every worker started has entered its loop.
+  void wait_until_entered() const noexcept {
+    while (entered_.load(std::memory_order_acquire) < started_) std::this_thread::yield();
+  }
   void run_inline_only() noexcept { runs_inline_ = true; }
   void dismiss();
 
@@ -196,6 +202,9 @@ class Pool {
   // Where the search for an idle worker to wake starts, so that wake-ups spread over the pool.
   alignas(cache_line) std::atomic<std::size_t> next_wake_{0};
   std::atomic<bool> dismissed_{false};
+  // Workers started, and those past their start-up.
+  std::size_t started_ = 0;
+  alignas(cache_line) std::atomic<std::size_t> entered_{0};
 };
 
 thread_local Pool* current_pool = nullptr;
@@ -211,6 +220,7 @@ void worker_main(void* argument) noexcept {
   delete static_cast<WorkerStart*>(argument);
   current_pool = start.pool;
   current_index = start.index;
+  start.pool->entered();
   try {
     start.pool->work_until(start.index, nullptr);
   } catch (...) {
@@ -228,6 +238,7 @@ int Pool::start(std::size_t& started) {
       break;
     }
   }
+  started_ = started;
   return error;
 }
 
@@ -433,7 +444,15 @@ std::mutex creation_mutex;
 const std::string* creation_failure = nullptr;
 bool fork_handlers_installed = false;
 
-void before_fork() { creation_mutex.lock(); }
+// A worker that is still starting allocates (its start record here, and a sanitizer's records of
+// the thread): a fork at that moment could leave an allocator's lock held in the child by a thread
+// that does not exist there, and the child's first allocation of that size would wait forever.
+// The C library's allocator is locked across fork, but not every allocator is, so a fork waits
+// for the workers' start-up to end, which takes microseconds.
+void before_fork() {
+  creation_mutex.lock();
+  if (const Pool* pool = global_pool.load(std::memory_order_acquire)) pool->wait_until_entered();
+}
 void after_fork_in_parent() { creation_mutex.unlock(); }
 void after_fork_in_child() {
   // The forking thread may have been a worker; in the child it is the only thread and belongs
