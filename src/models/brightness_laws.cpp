@@ -134,10 +134,6 @@ bool not_negative(double at_limb, double at_centre, double interior, bool interi
   return at_limb >= 0 && at_centre >= 0 && (!interior_inside || interior >= 0);
 }
 
-// A large source with the lens well outside it: the law's excess from its terms' weighted
-// excesses (large_source_lines.hpp), the uniform disk's from its closed form.
-bool well_outside_large(double u, double rho) noexcept { return u >= power_lines::gauss_outside_ratio * rho; }
-
 double uniform_excess(double u, double rho) noexcept {
   return uniform_disk_magnification_accurate(u, rho) - 1;
 }
@@ -253,7 +249,7 @@ double linear_law_magnification_from(double u, double rho, double u1, NearTermVa
         return edge * near[0] + (u1 * (2.0 / 3)) * near[1];
       },
       [edge, u1, &terms](double u_large, double rho_large) {
-        if (well_outside_large(u_large, rho_large)) {
+        if (large_source_by_lines(u_large, rho_large)) {
           const std::array<double, 3> excess = terms.large_outside_excesses(u_large, rho_large);
           return edge * excess[0] + u1 * excess[1];
         }
@@ -287,7 +283,7 @@ double quadratic_law_magnification_from(double u, double rho, double a, double b
         return (edge * near[0] + ((a + 2 * b) * (2.0 / 3)) * near[1]) - b * near[2];
       },
       [edge, a, b, &terms](double u_large, double rho_large) {
-        if (well_outside_large(u_large, rho_large)) {
+        if (large_source_by_lines(u_large, rho_large)) {
           const std::array<double, 3> excess = terms.large_outside_excesses(u_large, rho_large);
           return (edge * excess[0] + (a + 2 * b) * excess[1]) - b * excess[2];
         }
@@ -321,7 +317,7 @@ double square_root_law_magnification_from(double u, double rho, double c, double
         return (edge * near[0] + (c * (2.0 / 3)) * near[1]) + d * near[2];
       },
       [edge, c, d, &terms](double u_large, double rho_large) {
-        if (well_outside_large(u_large, rho_large)) {
+        if (large_source_by_lines(u_large, rho_large)) {
           const std::array<double, 3> excess = terms.large_outside_excesses(u_large, rho_large);
           return (edge * excess[0] + c * excess[1]) + d * excess[2];
         }
@@ -357,7 +353,7 @@ double logarithmic_law_magnification_from(double u, double rho, double e, double
         return (edge * near[0] + (e * (2.0 / 3)) * near[1]) - f * near[2];
       },
       [edge, e, f, &terms](double u_large, double rho_large) {
-        if (well_outside_large(u_large, rho_large)) {
+        if (large_source_by_lines(u_large, rho_large)) {
           const std::array<double, 3> excess = terms.large_outside_excesses(u_large, rho_large);
           return (edge * excess[0] + e * excess[1]) - f * excess[2];
         }
@@ -462,7 +458,7 @@ double power2_law_magnification_from(double u, double rho, double c, double alph
         return edge * near[0] + c * near[2];
       },
       [edge, c, alpha, &rules, &terms](double u_large, double rho_large) {
-        if (well_outside_large(u_large, rho_large)) {
+        if (large_source_by_lines(u_large, rho_large)) {
           const std::array<double, 3> excess = terms.large_outside_excesses(u_large, rho_large);
           return edge * excess[0] + c * excess[2];
         }

@@ -19,21 +19,13 @@
 #include "numeric/gauss_rules.hpp"
 
 namespace obrivane::models {
-namespace {
-
-double excess_chord_sum(double m, double h, std::span<const numeric::GaussNode> rule) noexcept {
-  return chord_sum_of(excess_kernel, m, h, rule);
-}
-
-}  // namespace
-
 double power_weighted_disk_excess_outside(double u, double a, const PowerChordRules& rules) noexcept {
   const std::span<const numeric::GaussNode> chord_rule = rules.for_length(excess_chord_length);
   return power_lines::well_outside(a, rules.outside_rule(excess_angle_radius), [&](double t) {
     const double at = a * t;
     const double m = std::sqrt((u - at) * (u + at));
     const double h = a * std::sqrt((1 - t) * (1 + t));
-    return (a / m) * excess_chord_sum(m, h, chord_rule);
+    return (a / m) * chord_sum_of(excess_kernel, m, h, chord_rule);
   });
 }
 
@@ -42,7 +34,7 @@ double log_weighted_disk_excess_outside(double u, double a) noexcept {
   const auto line = [&](double t, std::span<const numeric::GaussNode> chord_rule) {
     const double at = a * t;
     const double m = std::sqrt((u - at) * (u + at));
-    return (a / m) * excess_chord_sum(m, a * std::sqrt((1 - t) * (1 + t)), chord_rule);
+    return (a / m) * chord_sum_of(excess_kernel, m, a * std::sqrt((1 - t) * (1 + t)), chord_rule);
   };
   const double sum = power_lines::even_sum(numeric::gauss_log_jacobi_1_32,
                                            [&](double t) { return line(t, numeric::gauss_chebyshev_u_28); }) +

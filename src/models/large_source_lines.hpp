@@ -10,6 +10,7 @@
 #include "models/point_lens_along_line.hpp"
 #include "models/power_weighted_disk.hpp"
 #include "models/power_weighted_disk_gradient.hpp"
+#include "models/power_weighted_lines.hpp"
 
 namespace obrivane::models {
 
@@ -18,6 +19,11 @@ namespace obrivane::models {
 inline constexpr double excess_chord_length = 3;
 // The angle rules are those of a disk of this radius (32 points).
 inline constexpr double excess_angle_radius = 10;
+
+// Whether a large source's excess comes by these lines: the lens well outside it.
+inline bool large_source_by_lines(double u, double a) noexcept {
+  return u >= power_lines::gauss_outside_ratio * a;
+}
 
 // The point-lens excess times the distance as the kernel of the lines' chord sums.
 inline double excess_kernel(double w) noexcept { return point_lens_excess_times_radius(w); }

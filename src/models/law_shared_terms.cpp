@@ -38,10 +38,9 @@ DiskGradient mu_term(double u, double a) noexcept {
   return {magnification, 1.5 * slopes.d_u, 1.5 * slopes.d_radius};
 }
 
-// A large source with the lens well outside, where the value's terms come from the lines of the
-// excess kernel (large_source_lines.hpp).
-bool large_and_well_outside(double u, double a) noexcept {
-  return a > largest_radius_by_lines && u >= power_lines::gauss_outside_ratio * a;
+// A large source whose value's terms come from the lines of the excess kernel.
+bool large_and_by_lines(double u, double a) noexcept {
+  return a > largest_radius_by_lines && large_source_by_lines(u, a);
 }
 
 }  // namespace
@@ -93,8 +92,8 @@ std::array<double, 3> SharedNearTerms::near_terms(double u, double a) noexcept {
 }
 
 const std::array<TermIntegral, 3>* SharedNearTerms::terms_at(double u, double a) noexcept {
-  if (kept_ && u == u_ && a == a_) return &terms_;
-  if (large_and_well_outside(u, a)) {
+  if (kept_at(u, a)) return &terms_;
+  if (large_and_by_lines(u, a)) {
     keep_large_outside(u, a);
   } else if (a > largest_radius_by_lines) {
     if (!(std::fabs(a - u) >= smallest_limb_distance_for_rays && polynomial())) return nullptr;
@@ -145,29 +144,24 @@ void SharedNearTerms::keep_large_by_rays(double u, double a) noexcept {
   keep(u, a);
 }
 
-void SharedNearTerms::keep(double u, double a) noexcept {
-  u_ = u;
-  a_ = a;
-  kept_ = true;
-}
-
 double SharedNearTerms::third_value(double u, double a) const noexcept {
   if (third_ != nullptr) return power_weighted_disk_integral(u, a, third_->p, third_->rules);
   return logarithmic_ ? log_weighted_disk_integral(u, a) : 0.0;
 }
 
 std::array<double, 3> SharedPowerTerms::near_terms(double u, double a) noexcept {
-  const PowerChordRules& chords = rules_.rules(alpha_).chords;
+  // Looking up the derivatives' rules below finds this exponent's slot, so the reference holds.
+  const PowerLawRules::Exponent& exponent = rules_.rules(alpha_);
   if (!by_lines(u, a, alpha_ >= 2)) {
     return {uniform_disk_magnification_accurate(u, a), 0.0,
-            power_weighted_disk_integral(u, a, alpha_, chords)};
+            power_weighted_disk_integral(u, a, alpha_, exponent.chords)};
   }
   const UniformDiskGradient disk = uniform_disk_gradient(u, a);
   const PowerAndLogarithm term =
-      power_logarithm_weighted_disk_integral(u, a, alpha_, chords, rules_.exponent_slopes(alpha_));
+      power_logarithm_weighted_disk_integral(u, a, alpha_, exponent.chords, rules_.exponent_slopes(alpha_));
   const PowerDiskSlopes slopes =
       power_weighted_disk_slopes(u, a, alpha_, term.power, rules_.lower_rules(alpha_));
-  const double flux = rules_.rules(alpha_).moments[0];
+  const double flux = exponent.moments[0];
   terms_ = {{{disk.magnification - 1, disk.d_u, disk.d_rho},
              {term.power - flux, slopes.d_u, slopes.d_radius},
              {term.logarithm + flux / (alpha_ + 2), 0, 0}}};
@@ -190,8 +184,8 @@ std::array<double, 3> SharedPowerTerms::large_outside_excesses(double u, double 
 }
 
 const std::array<TermIntegral, 3>* SharedPowerTerms::terms_at(double u, double a) noexcept {
-  if (kept_ && u == u_ && a == a_) return &terms_;
-  if (large_and_well_outside(u, a)) {
+  if (kept_at(u, a)) return &terms_;
+  if (large_and_by_lines(u, a)) {
     large_outside_excesses(u, a);
   } else if (by_lines(u, a, alpha_ >= 2)) {
     near_terms(u, a);
@@ -199,12 +193,6 @@ const std::array<TermIntegral, 3>* SharedPowerTerms::terms_at(double u, double a
     return nullptr;
   }
   return &terms_;
-}
-
-void SharedPowerTerms::keep(double u, double a) noexcept {
-  u_ = u;
-  a_ = a;
-  kept_ = true;
 }
 
 }  // namespace obrivane::models

@@ -41,9 +41,32 @@ struct PowerTermRules {
 const PowerTermRules& square_term() noexcept;
 const PowerTermRules& root_term() noexcept;
 
+// What both kinds keep: the terms at the last geometry computed, and the far series' parts.
+class KeptNearTerms : public NearTermValues {
+ public:
+  FarSeries* far_series() noexcept final { return &far_; }
+
+ protected:
+  ~KeptNearTerms() = default;
+  bool kept_at(double u, double a) const noexcept { return kept_ && u == u_ && a == a_; }
+  void keep(double u, double a) noexcept {
+    u_ = u;
+    a_ = a;
+    kept_ = true;
+  }
+
+  std::array<TermIntegral, 3> terms_{};
+
+ private:
+  bool kept_ = false;
+  double u_ = 0;
+  double a_ = 0;
+  FarSeries far_;
+};
+
 // The uniform disk, mu and a third term (mu^p, mu ln mu or none) of the linear, quadratic,
 // square-root and logarithmic laws.
-class SharedNearTerms final : public NearTermValues {
+class SharedNearTerms final : public KeptNearTerms {
  public:
   // The third term mu^p, or none; `exact_limb_ok` as by_lines.
   SharedNearTerms(const PowerTermRules* third, bool exact_limb_ok) noexcept
@@ -54,7 +77,6 @@ class SharedNearTerms final : public NearTermValues {
   explicit SharedNearTerms(Logarithmic) noexcept
       : third_(nullptr), logarithmic_(true), exact_limb_ok_(false) {}
 
-  FarSeries* far_series() noexcept override { return &far_; }
   std::array<double, 3> large_outside_excesses(double u, double rho) noexcept override;
   std::array<double, 3> near_terms(double u, double a) noexcept override;
 
@@ -67,7 +89,6 @@ class SharedNearTerms final : public NearTermValues {
  private:
   void keep_large_outside(double u, double a) noexcept;
   void keep_large_by_rays(double u, double a) noexcept;
-  void keep(double u, double a) noexcept;
   // Whether the law's terms are polynomials in mu: the linear law and the quadratic.
   bool polynomial() const noexcept { return !logarithmic_ && (third_ == nullptr || third_->p == 2); }
   double third_value(double u, double a) const noexcept;
@@ -75,23 +96,17 @@ class SharedNearTerms final : public NearTermValues {
   const PowerTermRules* third_;
   bool logarithmic_ = false;
   bool exact_limb_ok_;
-  bool kept_ = false;
-  double u_ = 0;
-  double a_ = 0;
-  std::array<TermIntegral, 3> terms_{};
   double uniform_excess_ = 0;
-  FarSeries far_;
 };
 
 // The power-2 law's: the uniform disk, mu^alpha with its derivative in alpha (the weight-0 term
 // mu^alpha ln mu, power_logarithm_weighted_disk.hpp), by lines through the lens (on the limb only
 // for alpha >= 2) and, for large sources with the lens well outside, by the lines of the excess
 // kernel.
-class SharedPowerTerms final : public NearTermValues {
+class SharedPowerTerms final : public KeptNearTerms {
  public:
   SharedPowerTerms(double alpha, PowerLawRules& rules) noexcept : alpha_(alpha), rules_(rules) {}
 
-  FarSeries* far_series() noexcept override { return &far_; }
   std::array<double, 3> large_outside_excesses(double u, double rho) noexcept override;
   std::array<double, 3> near_terms(double u, double a) noexcept override;
 
@@ -99,15 +114,8 @@ class SharedPowerTerms final : public NearTermValues {
   const std::array<TermIntegral, 3>* terms_at(double u, double a) noexcept;
 
  private:
-  void keep(double u, double a) noexcept;
-
   double alpha_;
   PowerLawRules& rules_;
-  bool kept_ = false;
-  double u_ = 0;
-  double a_ = 0;
-  std::array<TermIntegral, 3> terms_{};
-  FarSeries far_;
 };
 
 }  // namespace obrivane::models
