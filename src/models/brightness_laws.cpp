@@ -357,10 +357,12 @@ double logarithmic_law_magnification_from(double u, double rho, double e, double
           const std::array<double, 3> excess = terms.large_outside_excesses(u_large, rho_large);
           return (edge * excess[0] + e * excess[1]) - f * excess[2];
         }
-        // mu ln mu -> 0 at the limb.
-        return large_source_excess(u_large, rho_large, LimbProfile::singular, [edge, e, f](double mu) {
-          return edge + (e - (mu > 0 ? f * std::log(mu) : 0.0)) * mu;
-        });
+        // mu ln mu (-> 0 at the limb) by the rules of its logarithmic singularity, the rest as a
+        // polynomial.
+        return large_source_excess(
+            u_large, rho_large,
+            [edge, e, f](double mu) { return edge + (e - (mu > 0 ? f * std::log(mu) : 0.0)) * mu; },
+            [edge, e](double mu) { return edge + e * mu; }, LimbProfile::polynomial, LimbLogarithmTerm{-f});
       });
 }
 

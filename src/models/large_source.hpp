@@ -67,6 +67,11 @@ inline constexpr double panel_length = 3;
 // perpendicular (checked against 32-node rules for rho = 10 to 1000, within 1.2e-13 of A).
 inline constexpr double middle_distance = 2;
 
+// Below this radius the rays' part is a larger share of the excess (about log(rho)/rho^2, 2 % at
+// rho = 10.5), and the deep rays take 16 nodes, within 6e-16 of A: 12 left up to 1.6e-14 of A at
+// rho = 10.5 with the lens by 0.7 radii (and a profile mu^2 1e-14 at rho = 30, 3e-15 at 100).
+inline constexpr double longer_deep_rays_below = 150;
+
 // With the lens outside and q below this (Einstein radii), the near-tangent variable is scaled to
 // it instead: the rays with h < 1e-5 contribute h^(p+2) ~ 1e-10 (and less for p >= 1) of the excess,
 // so the near-singularity of m at h ~ q, inside the first panel, costs far less than that.
@@ -76,6 +81,7 @@ inline constexpr double smallest_tangent_scale = 1e-5;
 struct RayPath {
   double s_1, s_2;
   double start_tau, t_start, span;
+  double end_tau;
 };
 
 inline RayPath ray_path(double s_1, double s_2) noexcept {
@@ -83,7 +89,7 @@ inline RayPath ray_path(double s_1, double s_2) noexcept {
   const double start_tau = std::asinh(0.5 * s_1);
   const double t_start = s_1 < 0 ? std::sqrt(-start_tau) : 0.0;
   const double t_end = std::sqrt(end_tau - start_tau);
-  return {s_1, s_2, start_tau, t_start, t_end - t_start};
+  return {s_1, s_2, start_tau, t_start, t_end - t_start, end_tau};
 }
 
 // integral over the ray from max(0, s_1) to s_2 of g(s) (I(mu(s)) - reference) ds.
@@ -121,6 +127,31 @@ inline double ray_power(const RayPath& ray, double inverse_rho, std::span<const 
     const double mu_squared = ((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho);
     const double scaled = std::sqrt(std::max(mu_squared, 0.0)) * node.inverse_gap;
     sum += node.weight * ((decay * decay) * t) * (root ? std::sqrt(scaled) : std::pow(scaled, p));
+  }
+  return 4 * ray.span * sum;
+}
+
+// integral over the ray of g(s) mu ln mu ds, by the rules of LogarithmRayRules: `plain` for
+// mu ln(mu inverse_gap), `logarithmic` for mu.
+inline double ray_logarithm(const RayPath& ray, double inverse_rho, std::span<const PowerRayNode> plain,
+                            std::span<const PowerRayNode> logarithmic) noexcept {
+  const auto mu_at = [&](double position, double& kernel) {
+    const double t = ray.t_start + ray.span * position;
+    const double decay = std::exp(-(ray.start_tau + t * t));
+    const double s = 1 / decay - decay;
+    kernel = (decay * decay) * t;
+    return std::sqrt(std::max(((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho), 0.0));
+  };
+  double sum = 0;
+  for (const PowerRayNode& node : plain) {
+    double kernel;
+    const double mu = mu_at(node.position, kernel);
+    if (mu > 0) sum += node.weight * kernel * (mu * std::log(mu * node.inverse_gap));
+  }
+  for (const PowerRayNode& node : logarithmic) {
+    double kernel;
+    const double mu = mu_at(node.position, kernel);
+    sum += node.weight * kernel * mu;
   }
   return 4 * ray.span * sum;
 }
@@ -246,17 +277,6 @@ auto rays_outside(double u, double rho, LimbProfile profile, bool middle, const 
   return total;
 }
 
-}  // namespace large_source
-
-// A term coefficient * mu^p of a brightness, p > 0 not an integer, integrated along the rays by the
-// Gauss-Jacobi rules of its singularity at the limbs (`rules` made for its p).
-struct LimbPowerTerm {
-  double coefficient;
-  const large_source::PowerRayRules* rules;
-};
-
-namespace large_source {
-
 // The excess over the rays, `rays_of(size)` giving each ray's integral from the rules of `size`
 // nodes: the polynomial laws' (deep, outside or limb), or the singular profiles' where those need
 // them (unless `split`, the singular term taken apart by its own rules).
@@ -277,7 +297,10 @@ auto rays_by_region(double u, double rho, LimbProfile profile, bool split, const
     return inside ? rays_inside(u, rho, false, rays_of(singular_ray_nodes))
                   : rays_outside(u, rho, profile, false, rays_of(singular_ray_nodes));
   }
-  if (deep) return rays_inside(u, rho, false, rays_of(deep_ray_nodes), whole_angle_ratio);
+  if (deep) {
+    const std::size_t size = rho < longer_deep_rays_below ? outside_ray_nodes : deep_ray_nodes;
+    return rays_inside(u, rho, false, rays_of(size), whole_angle_ratio);
+  }
   if (far) return rays_outside(u, rho, profile, false, rays_of(outside_ray_nodes));
   if (middle) {
     // A singular profile's rays vanish like h^(p+1) at the tangent line: its angle rules keep their
@@ -291,31 +314,70 @@ auto rays_by_region(double u, double rho, LimbProfile profile, bool split, const
 
 // The ray integral of brightness - reference by the rule of `size` nodes.
 template <class Brightness>
+double ray_excess_by(std::size_t size, const RayPath& ray, double reference, double inverse_rho,
+                     const Brightness& brightness) noexcept {
+  switch (size) {
+    case deep_ray_nodes:
+      return ray_excess(ray, reference, inverse_rho, deep_ray_rule(), brightness);
+    case outside_ray_nodes:
+      return ray_excess(ray, reference, inverse_rho, outside_ray_rule(), brightness);
+    case limb_ray_nodes:
+      return ray_excess(ray, reference, inverse_rho, limb_ray_rule(), brightness);
+    case short_singular_ray_nodes:
+      return ray_excess(ray, reference, inverse_rho, short_singular_ray_rule(), brightness);
+    default:
+      return ray_excess(ray, reference, inverse_rho, singular_ray_rule(), brightness);
+  }
+}
+
+// The same as a function of the ray's limbs.
+template <class Brightness>
 auto whole_ray(std::size_t size, double reference, double inverse_rho,
                const Brightness& brightness) noexcept {
   return [=, &brightness](double s_1, double s_2, double) {
-    const RayPath ray = ray_path(s_1, s_2);
-    switch (size) {
-      case deep_ray_nodes:
-        return ray_excess(ray, reference, inverse_rho, deep_ray_rule(), brightness);
-      case outside_ray_nodes:
-        return ray_excess(ray, reference, inverse_rho, outside_ray_rule(), brightness);
-      case limb_ray_nodes:
-        return ray_excess(ray, reference, inverse_rho, limb_ray_rule(), brightness);
-      case short_singular_ray_nodes:
-        return ray_excess(ray, reference, inverse_rho, short_singular_ray_rule(), brightness);
-      default:
-        return ray_excess(ray, reference, inverse_rho, singular_ray_rule(), brightness);
-    }
+    return ray_excess_by(size, ray_path(s_1, s_2), reference, inverse_rho, brightness);
   };
 }
 
 }  // namespace large_source
 
+// A term coefficient * mu^p of a brightness, p > 0 not an integer, integrated along the rays by the
+// Gauss-Jacobi rules of its singularity at the limbs (`rules` made for its p).
+struct LimbPowerTerm {
+  double coefficient;
+  const large_source::PowerRayRules* rules;
+
+  double at(double mu) const noexcept { return std::pow(mu, rules->exponent()); }
+  double from_lens(const large_source::RayPath& ray, double inverse_rho) const noexcept {
+    return large_source::ray_power(ray, inverse_rho, rules->from_lens(), rules->exponent());
+  }
+  double crossing(const large_source::RayPath& ray, double inverse_rho, std::size_t size) const noexcept {
+    return large_source::ray_power(ray, inverse_rho, rules->crossing(size), rules->exponent());
+  }
+};
+
+// A term coefficient * mu ln mu, by the rules of its logarithmic singularity at the limbs.
+struct LimbLogarithmTerm {
+  double coefficient;
+
+  double at(double mu) const noexcept { return mu > 0 ? mu * std::log(mu) : 0.0; }
+  double from_lens(const large_source::RayPath& ray, double inverse_rho) const noexcept {
+    const large_source::LogarithmRayRules& rules = large_source::logarithm_ray_rules();
+    return large_source::ray_logarithm(ray, inverse_rho, rules.from_lens, rules.from_lens_logarithm);
+  }
+  double crossing(const large_source::RayPath& ray, double inverse_rho, std::size_t size) const noexcept {
+    const large_source::LogarithmRayRules& rules = large_source::logarithm_ray_rules();
+    return size == large_source::outside_ray_nodes
+               ? large_source::ray_logarithm(ray, inverse_rho, rules.crossing_outside,
+                                             rules.crossing_logarithm)
+               : large_source::ray_logarithm(ray, inverse_rho, rules.crossing_limb, rules.crossing_logarithm);
+  }
+};
+
 // F (A - 1) for the brightness I(mu) (a callable, I(0) its value at the limb) over the disk of
 // radius rho > 0 centred u >= 0 from the lens, for u <= 4 rho (beyond, the far series serves).
 // Against two-dimensional integrals over the source for rho = 10.5 to 1000
-// (tests/models/test_large_sources.py): within 5.2e-15 of A and 2.7e-10 of A - 1, the latter at
+// (tests/models/test_large_sources.py): within 1.3e-15 of A and 2.7e-10 of A - 1, the latter at
 // rho = 1000, where one rounding of A is 5.5e-11 of the excess.
 template <class Brightness>
 double large_source_excess(double u, double rho, LimbProfile profile, const Brightness& brightness) noexcept {
@@ -332,35 +394,52 @@ double large_source_excess(double u, double rho, LimbProfile profile, const Brig
   return reference * uniform_excess + (2 * rays) / (std::numbers::pi * (rho * rho));
 }
 
-// The same for a brightness I(mu) = analytic(mu) + term.coefficient mu^p whose analytic part (a
-// constant or a polynomial in mu, `analytic_profile`) has no singularity at the limb. With the lens
-// outside, the reference is the limb's brightness, where mu^p vanishes, and along each ray the
-// analytic part takes the polynomial laws' rules and the term its Gauss-Jacobi rules. With the lens
-// inside, the whole brightness takes the singular profiles' double-exponential rules: there the
-// rays' excess is I - I_ref, which vanishes at the lens, where the kernel g peaks, and which is
-// smaller than the kernel's integral by about log(rho)/rho^2; the term alone, mu^p, does not
-// vanish there, and its integral would have to be good to that fraction of rounding.
-template <class Brightness, class Analytic>
+// The same for a brightness I(mu) = analytic(mu) + term.coefficient T(mu), T = mu^p
+// (LimbPowerTerm) or mu ln mu (LimbLogarithmTerm), whose analytic part (a constant or a polynomial
+// in mu, `analytic_profile`) has no singularity at the limb: along each ray the analytic part takes
+// the polynomial laws' rules and the term the rules of its singularity. With the lens outside, the
+// reference is the limb's brightness, where T vanishes. With the lens inside it is the brightness
+// over the lens, I_ref = analytic_ref + c T_ref, and the term's part of a ray, the integral of
+// g (T - T_ref), is its rule's sum less T_ref times the ray's whole kernel, 1 - exp(-2 T) from the
+// lens to the limb at tau = T. The two are of the size of the ray's excess and their difference
+// smaller by about log(rho)/rho^2 (with the lens well inside), so the term's rule takes the kernel's
+// peak at the lens whole: 16 nodes, where 12 leave 2e-9 of a ray at rho = 1000 (16, 1e-14). Within
+// middle_distance inside the limb, where the ray's start nears the limb behind the lens (t^p about
+// its start), the double-exponential rules of the whole brightness serve.
+template <class Brightness, class Analytic, class Term>
 double large_source_excess(double u, double rho, const Brightness& brightness, const Analytic& analytic,
-                           LimbProfile analytic_profile, const LimbPowerTerm& term) noexcept {
+                           LimbProfile analytic_profile, const Term& term) noexcept {
   using namespace large_source;
-  if (u < rho) return large_source_excess(u, rho, LimbProfile::singular, brightness);
-  const double uniform_excess = uniform_disk_magnification_accurate(u, rho) - 1;
-  const double reference = brightness(0.0);
-  const double inverse_rho = 1 / rho;
-  const double p = term.rules->exponent();
-  // A constant analytic part is the limb's brightness, the reference: it adds nothing along a ray.
+  if (u < rho && rho - u < middle_distance)
+    return large_source_excess(u, rho, LimbProfile::singular, brightness);
+  // A constant analytic part is the reference's own share: it adds nothing along a ray.
   const bool constant = analytic_profile == LimbProfile::constant;
+  const double uniform_excess = uniform_disk_magnification_accurate(u, rho) - 1;
+  const double inverse_rho = 1 / rho;
+  if (u < rho) {
+    const double mu_over_lens = std::sqrt((rho - u) * (rho + u)) / rho;
+    const double analytic_reference = analytic(mu_over_lens);
+    const double term_reference = term.at(mu_over_lens);
+    const double rays = rays_by_region(u, rho, LimbProfile::singular, true, [&](std::size_t size) {
+      return [=, &analytic, &term](double s_1, double s_2, double) {
+        const RayPath ray = ray_path(s_1, s_2);
+        const double whole_kernel = -std::expm1(-2 * ray.end_tau);
+        const double term_part =
+            term.coefficient * (term.from_lens(ray, inverse_rho) - term_reference * whole_kernel);
+        if (constant) return term_part;
+        return ray_excess_by(size, ray, analytic_reference, inverse_rho, analytic) + term_part;
+      };
+    });
+    const double reference = analytic_reference + term.coefficient * term_reference;
+    return reference * uniform_excess + (2 * rays) / (std::numbers::pi * (rho * rho));
+  }
+  const double reference = brightness(0.0);
   const double rays = rays_by_region(u, rho, LimbProfile::singular, true, [&](std::size_t size) {
-    const std::span<const PowerRayNode> power_rule = term.rules->crossing(size);
     return [=, &analytic, &term](double s_1, double s_2, double) {
       const RayPath ray = ray_path(s_1, s_2);
-      const double power_part = term.coefficient * ray_power(ray, inverse_rho, power_rule, p);
-      if (constant) return power_part;
-      return (size == outside_ray_nodes
-                  ? ray_excess(ray, reference, inverse_rho, outside_ray_rule(), analytic)
-                  : ray_excess(ray, reference, inverse_rho, limb_ray_rule(), analytic)) +
-             power_part;
+      const double term_part = term.coefficient * term.crossing(ray, inverse_rho, size);
+      if (constant) return term_part;
+      return ray_excess_by(size, ray, reference, inverse_rho, analytic) + term_part;
     };
   });
   return reference * uniform_excess + (2 * rays) / (std::numbers::pi * (rho * rho));

@@ -8,6 +8,7 @@
 #include <numbers>
 #include <span>
 
+#include "numeric/gauss_jacobi_one_sided.hpp"
 #include "numeric/gauss_jacobi_symmetric.hpp"
 #include "numeric/gauss_rules.hpp"
 
@@ -88,7 +89,17 @@ const std::array<RayNode, short_singular_ray_nodes>& short_singular_ray_rule() n
 }
 
 const std::array<AngleNode, whole_angle_nodes>& whole_angle_rule() noexcept {
-  static const std::array<AngleNode, whole_angle_nodes> rule = angles(numeric::gauss_legendre_16, 0, pi);
+  static const std::array<AngleNode, whole_angle_nodes> rule = [] {
+    std::array<AngleNode, whole_angle_nodes> nodes{};
+    constexpr std::size_t intervals = whole_angle_nodes - 1;
+    constexpr double step = pi / intervals;
+    for (std::size_t k = 0; k <= intervals; ++k) {
+      const double theta = step * static_cast<double>(k);
+      const bool end = k == 0 || k == intervals;
+      nodes[k] = AngleNode{std::cos(theta), std::sin(theta), end ? 0.5 * step : step};
+    }
+    return nodes;
+  }();
   return rule;
 }
 
@@ -119,11 +130,64 @@ PowerRayRules::PowerRayRules(double p) noexcept : p_(p) {
     }
     offset += size;
   }
+  // (1 - x)^p on [-1, 1]: with (1 - v)^p = 2^-p (1 - x)^p the integral of f mu^p dp is
+  // 2^-p sum W (1 - v) f (mu / (1 - v))^p.
+  const std::span<numeric::GaussNode> nodes = std::span<numeric::GaussNode>(gauss).first(outside_ray_nodes);
+  numeric::gauss_jacobi_one_sided(p, nodes, d, e, z);
+  for (std::size_t i = 0; i < outside_ray_nodes; ++i) {
+    const double v = 0.5 * (1 + nodes[i].abscissa);
+    from_lens_[i] = PowerRayNode{v * (2 - v), std::pow(2.0, -p) * nodes[i].weight * (1 - v), 1 / (1 - v)};
+  }
 }
 
 std::span<const PowerRayNode> PowerRayRules::crossing(std::size_t size) const noexcept {
   const std::size_t offset = size == sizes[0] ? 0 : sizes[0];
   return std::span<const PowerRayNode>(crossing_).subspan(offset, size);
+}
+
+namespace {
+
+// The analytic part's rule: limb_map with the inverse gap of a ray from the lens (1/z) or crossing
+// (1/(1 - x^2)).
+template <std::size_t N>
+std::array<PowerRayNode, N> plain_logarithm_rule(const std::array<numeric::GaussNode, N>& gauss,
+                                                 bool crossing) noexcept {
+  std::array<PowerRayNode, N> rule{};
+  for (std::size_t i = 0; i < N; ++i) {
+    const double x = gauss[i].abscissa;
+    const double v = 0.5 * (1 + x);
+    rule[i] = PowerRayNode{v * (2 - v), gauss[i].weight * (1 - v),
+                           crossing ? 1 / ((1 - x) * (1 + x)) : 1 / (1 - v)};
+  }
+  return rule;
+}
+
+LogarithmRayRules make_logarithm_ray_rules() noexcept {
+  LogarithmRayRules rules{};
+  rules.from_lens = plain_logarithm_rule(numeric::gauss_legendre_16, false);
+  rules.crossing_outside = plain_logarithm_rule(numeric::gauss_legendre_16, true);
+  rules.crossing_limb = plain_logarithm_rule(numeric::gauss_legendre_24, true);
+  // From the lens: p = 1 - z^2, the integral of f mu ln z dp = -2 sum W f mu.
+  for (std::size_t i = 0; i < rules.from_lens_logarithm.size(); ++i) {
+    const numeric::GaussNode& node = numeric::gauss_log_end_1_16[i];
+    const double z = node.abscissa;
+    rules.from_lens_logarithm[i] = PowerRayNode{(1 - z) * (1 + z), -2 * node.weight, 0};
+  }
+  // Crossing: the integral of f mu ln(1 - x^2) dp = -sum W (1 - v) f mu / (1 - x^2).
+  for (std::size_t i = 0; i < rules.crossing_logarithm.size(); ++i) {
+    const numeric::GaussNode& node = numeric::gauss_log_jacobi_1_24[i];
+    const double x = node.abscissa;
+    const double v = 0.5 * (1 + x);
+    rules.crossing_logarithm[i] = PowerRayNode{v * (2 - v), -node.weight * (1 - v) / ((1 - x) * (1 + x)), 0};
+  }
+  return rules;
+}
+
+}  // namespace
+
+const LogarithmRayRules& logarithm_ray_rules() noexcept {
+  static const LogarithmRayRules rules = make_logarithm_ray_rules();
+  return rules;
 }
 
 }  // namespace obrivane::models::large_source
