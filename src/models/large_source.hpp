@@ -72,6 +72,11 @@ inline constexpr double middle_distance = 2;
 // rho = 10.5 with the lens by 0.7 radii (and a profile mu^2 1e-14 at rho = 30, 3e-15 at 100).
 inline constexpr double longer_deep_rays_below = 150;
 
+// The trapezoidal rule of N intervals in the angle leaves about exp(-2 N a) of the rays' part,
+// a = acosh(rho/u) the distance of its branch points off the real axis; the whole angle rule's
+// 16 intervals at its edge, q = u (a = 0.88), reach 14 and leave below 6e-16 of A there.
+inline constexpr double trapezoid_reach = 14;
+
 // With the lens outside and q below this (Einstein radii), the near-tangent variable is scaled to
 // it instead: the rays with h < 1e-5 contribute h^(p+2) ~ 1e-10 (and less for p >= 1) of the excess,
 // so the near-singularity of m at h ~ q, inside the first panel, costs far less than that.
@@ -186,6 +191,20 @@ auto rays_inside(double u, double rho, bool middle, const Along& along_ray,
   if (q >= whole_angle_ratio * u) {
     for (const AngleNode& angle : whole_angle_rule()) total += angle.weight * along(angle.cosine, angle.sine);
     return total;
+  }
+  // Nearer the limb, for the values' integrands, the trapezoidal rule of N intervals while
+  // N acosh(rho/u) >= trapezoid_reach, and N + 1 rays fewer than the quarter rules and panels take.
+  if (whole_angle_ratio <= 1) {
+    const double distance = std::log((rho + q) / u);  // acosh(rho/u)
+    const std::size_t intervals = distance * 24 >= trapezoid_reach   ? 24
+                                  : distance * 32 >= trapezoid_reach ? 32
+                                                                     : 0;
+    if (intervals > 0) {
+      for (const AngleNode& angle : longer_whole_angle_rule(intervals)) {
+        total += angle.weight * along(angle.cosine, angle.sine);
+      }
+      return total;
+    }
   }
   for (const AngleNode& angle : middle ? std::span<const AngleNode>(short_quarter_angle_rule())
                                        : std::span<const AngleNode>(quarter_angle_rule())) {
@@ -304,8 +323,10 @@ auto rays_by_region(double u, double rho, LimbProfile profile, bool split, const
   if (far) return rays_outside(u, rho, profile, false, rays_of(outside_ray_nodes));
   if (middle) {
     // A singular profile's rays vanish like h^(p+1) at the tangent line: its angle rules keep their
-    // full node counts there.
-    return inside ? rays_inside(u, rho, true, rays_of(outside_ray_nodes), whole_angle_ratio)
+    // full node counts there. Inside, its term's rays by their own rules, each summed whole, also
+    // keep them: the shorter rules left up to 3.4e-15 of A with mu ln mu at rho = 30, 2 Einstein
+    // radii inside the limb.
+    return inside ? rays_inside(u, rho, !split, rays_of(outside_ray_nodes), whole_angle_ratio)
                   : rays_outside(u, rho, profile, !split, rays_of(outside_ray_nodes));
   }
   return inside ? rays_inside(u, rho, false, rays_of(limb_ray_nodes), whole_angle_ratio)

@@ -42,6 +42,20 @@ std::array<AngleNode, N> angles(const std::array<numeric::GaussNode, N>& gauss, 
   return rule;
 }
 
+// The trapezoidal rule of N - 1 intervals over [0, pi], the end nodes at half weight.
+template <std::size_t N>
+std::array<AngleNode, N> trapezoid() noexcept {
+  std::array<AngleNode, N> nodes{};
+  constexpr std::size_t intervals = N - 1;
+  constexpr double step = pi / intervals;
+  for (std::size_t k = 0; k <= intervals; ++k) {
+    const double theta = step * static_cast<double>(k);
+    const bool end = k == 0 || k == intervals;
+    nodes[k] = AngleNode{std::cos(theta), std::sin(theta), end ? 0.5 * step : step};
+  }
+  return nodes;
+}
+
 // N nodes (odd) of the double-exponential map on the trapezoidal nodes x = k h over |x| <= 3.2,
 // where the weights fall below 1e-16: p = (1 + tanh(q))/2, q = (pi/2) sinh x,
 // dp/dx = (pi/4) cosh x / cosh(q)^2.
@@ -89,18 +103,15 @@ const std::array<RayNode, short_singular_ray_nodes>& short_singular_ray_rule() n
 }
 
 const std::array<AngleNode, whole_angle_nodes>& whole_angle_rule() noexcept {
-  static const std::array<AngleNode, whole_angle_nodes> rule = [] {
-    std::array<AngleNode, whole_angle_nodes> nodes{};
-    constexpr std::size_t intervals = whole_angle_nodes - 1;
-    constexpr double step = pi / intervals;
-    for (std::size_t k = 0; k <= intervals; ++k) {
-      const double theta = step * static_cast<double>(k);
-      const bool end = k == 0 || k == intervals;
-      nodes[k] = AngleNode{std::cos(theta), std::sin(theta), end ? 0.5 * step : step};
-    }
-    return nodes;
-  }();
+  static const std::array<AngleNode, whole_angle_nodes> rule = trapezoid<whole_angle_nodes>();
   return rule;
+}
+
+std::span<const AngleNode> longer_whole_angle_rule(std::size_t intervals) noexcept {
+  static const std::array<AngleNode, 25> rule_24 = trapezoid<25>();
+  static const std::array<AngleNode, 33> rule_32 = trapezoid<33>();
+  if (intervals == 24) return rule_24;
+  return rule_32;
 }
 
 const std::array<AngleNode, quarter_angle_nodes>& quarter_angle_rule() noexcept {

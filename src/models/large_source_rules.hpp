@@ -59,6 +59,8 @@ inline constexpr std::size_t whole_angle_nodes = 17;
 inline constexpr std::size_t quarter_angle_nodes = 12;
 
 const std::array<AngleNode, whole_angle_nodes>& whole_angle_rule() noexcept;
+// The same rule of 24 or 32 intervals, for the lens nearer the limb (large_source.hpp).
+std::span<const AngleNode> longer_whole_angle_rule(std::size_t intervals) noexcept;
 const std::array<AngleNode, quarter_angle_nodes>& quarter_angle_rule() noexcept;
 // 10 nodes over [0, pi/4], with the lens at least large_source::middle_distance from the limb.
 const std::array<AngleNode, 10>& short_quarter_angle_rule() noexcept;
