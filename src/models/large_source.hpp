@@ -24,8 +24,11 @@
 // v, up to branch points pi away from the real tau axis. The same t absorbs the near-singularity at
 // the ray's start when the lens lies just inside the limb (s_1 -> 0-).
 //
-// The angles: with the lens well inside (rho^2 - u^2 >= u^2) the ray integral is analytic and
-// periodic in theta, and 16 Gauss-Legendre nodes over [0, pi] converge. Otherwise the chord
+// The angles: with the lens inside the ray integral is analytic, even and periodic in theta, up to
+// the branch points of the chord's half-length h = sqrt(rho^2 - u^2 sin^2 theta), acosh(rho/u) off
+// the real axis, so the trapezoidal rule converges geometrically: 16 intervals over [0, pi] with
+// the lens well inside (rho^2 - u^2 >= u^2), 24 or 32 nearer the limb while those are fewer rays
+// than the rules below. Otherwise the chord
 // half-length h = sqrt(rho^2 - u^2 sin^2 theta) nearly vanishes about theta = pi/2; with
 // q = sqrt(rho^2 - u^2) and u cos(theta) = -q sinh(xi), h = q cosh(xi), and the ray's limbs lie at
 // s_2 = q exp(-xi), s_1 = -q exp(xi), analytic in xi, so |theta - pi/2| <= pi/4 is integrated in xi

@@ -157,16 +157,43 @@ def agree(below, above):
     return abs(above - below) <= 4.4e-16 + EXCESS_BOUND * abs(below - 1)
 
 
+def either_side(x, ulps=8):
+    """x moved by a few ulps down and up: across a switch at x whatever the rounding of its test,
+    and so close that A cannot change by more than rounding, however steep it is there."""
+    below = above = x
+    for _ in range(ulps):
+        below, above = math.nextafter(below, 0), math.nextafter(above, math.inf)
+    return below, above
+
+
 @pytest.mark.parametrize(("name", "coefficients"), COEFFICIENTS)
 def test_continuous_where_the_rules_change(name, coefficients):
     # The rays take different rules with the lens well inside (rho^2 - u^2 >= u^2, s <= 1/sqrt 2),
-    # by the limb and well outside (u^2 - rho^2 >= rho^2 / 2, s >= sqrt(3/2)).
+    # by the limb and well outside (u^2 - rho^2 >= rho^2 / 2, s >= sqrt(3/2)); in the angle the
+    # trapezoidal rule of 24 or 32 intervals while acosh(1/s) times that reaches 14; and 2 Einstein
+    # radii inside the limb the limb's rules (and for the singular terms the double-exponential
+    # rule of the whole brightness) take over.
     hook, _ = LAWS[name]
     for rho in (10.5, 30.0, 1000.0):
-        for switch in (1 / math.sqrt(2), math.sqrt(1.5)):
-            below = hook(switch * (1 - 1e-12) * rho, rho, *coefficients)
-            above = hook(switch * (1 + 1e-12) * rho, rho, *coefficients)
+        switches = (
+            rho / math.sqrt(2),
+            rho * math.sqrt(1.5),
+            rho / math.cosh(14 / 24),
+            rho / math.cosh(14 / 32),
+            rho - 2,
+        )
+        for switch in switches:
+            below, above = (hook(u, rho, *coefficients) for u in either_side(switch))
             assert agree(below, above), (rho, switch, below, above)
+
+
+@pytest.mark.parametrize(("name", "coefficients"), COEFFICIENTS)
+@pytest.mark.parametrize("s", [0.0, 0.5, 0.7])
+def test_continuous_where_the_deep_rays_shorten(name, coefficients, s):
+    # With the lens well inside, the rays take 16 nodes below rho = 150 and 12 from there on.
+    hook, _ = LAWS[name]
+    below, above = (hook(s * rho, rho, *coefficients) for rho in either_side(150.0))
+    assert agree(below, above), (below, above)
 
 
 @pytest.mark.parametrize(("name", "coefficients"), COEFFICIENTS)
