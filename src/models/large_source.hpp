@@ -168,10 +168,9 @@ inline double ray_logarithm(const RayPath& ray, double inverse_rho, std::span<co
 // inside (u < rho), m = u cos(theta) = (s_1 + s_2)/2 given as formed without cancellation. The
 // rays' integrals are of any type Value with Value{} = 0, += and a product by a double on the
 // left. With the lens at least middle_distance from the limb (`middle`) shorter angle rules do.
-// The whole angle rule serves where q >= whole_angle_ratio u (q^2 = rho^2 - u^2).
 template <class Along>
-auto rays_inside(double u, double rho, bool middle, const Along& along_ray,
-                 double whole_angle_ratio = 1) noexcept -> decltype(along_ray(0.0, 0.0, 0.0)) {
+auto rays_inside(double u, double rho, bool middle, const Along& along_ray) noexcept
+    -> decltype(along_ray(0.0, 0.0, 0.0)) {
   const double q_squared = (rho - u) * (rho + u);
   const double q = std::sqrt(q_squared);
   const auto along = [&](double cosine, double sine) {
@@ -191,23 +190,21 @@ auto rays_inside(double u, double rho, bool middle, const Along& along_ray,
     return along_ray(-behind, ahead, m);
   };
   decltype(along_ray(0.0, 0.0, 0.0)) total{};
-  if (q >= whole_angle_ratio * u) {
+  if (q >= u) {
     for (const AngleNode& angle : whole_angle_rule()) total += angle.weight * along(angle.cosine, angle.sine);
     return total;
   }
-  // Nearer the limb, for the values' integrands, the trapezoidal rule of N intervals while
-  // N acosh(rho/u) >= trapezoid_reach, and N + 1 rays fewer than the quarter rules and panels take.
-  if (whole_angle_ratio <= 1) {
-    const double distance = std::log((rho + q) / u);  // acosh(rho/u)
-    const std::size_t intervals = distance * 24 >= trapezoid_reach   ? 24
-                                  : distance * 32 >= trapezoid_reach ? 32
-                                                                     : 0;
-    if (intervals > 0) {
-      for (const AngleNode& angle : longer_whole_angle_rule(intervals)) {
-        total += angle.weight * along(angle.cosine, angle.sine);
-      }
-      return total;
+  // Nearer the limb the trapezoidal rule of N intervals while N acosh(rho/u) >= trapezoid_reach,
+  // and N + 1 rays fewer than the quarter rules and panels take.
+  const double distance = std::log((rho + q) / u);  // acosh(rho/u)
+  const std::size_t intervals = distance * 24 >= trapezoid_reach   ? 24
+                                : distance * 32 >= trapezoid_reach ? 32
+                                                                   : 0;
+  if (intervals > 0) {
+    for (const AngleNode& angle : longer_whole_angle_rule(intervals)) {
+      total += angle.weight * along(angle.cosine, angle.sine);
     }
+    return total;
   }
   for (const AngleNode& angle : middle ? std::span<const AngleNode>(short_quarter_angle_rule())
                                        : std::span<const AngleNode>(quarter_angle_rule())) {
@@ -302,11 +299,11 @@ auto rays_outside(double u, double rho, LimbProfile profile, bool middle, const 
 // The excess over the rays, `rays_of(size)` giving each ray's integral from the rules of `size`
 // nodes: the polynomial laws' (deep, outside or limb), or the singular profiles' where those need
 // them (unless `split`, the singular term taken apart by its own rules).
-// whole_angle_ratio as rays_inside; with the lens outside, the shorter rules from middle_outside
-// Einstein radii beyond the limb (the values' middle_distance by default).
+// With the lens outside, the shorter rules from middle_outside Einstein radii beyond the limb (the
+// values' middle_distance by default).
 template <class RaysOf>
 auto rays_by_region(double u, double rho, LimbProfile profile, bool split, const RaysOf& rays_of,
-                    double whole_angle_ratio = 1, double middle_outside = middle_distance) noexcept {
+                    double middle_outside = middle_distance) noexcept {
   const bool inside = u < rho;
   // Well inside (rho^2 - u^2 >= u^2) and well outside (u^2 - rho^2 >= rho^2/2, where the tangent
   // variable is nearly linear) shorter ray rules reach the accuracy of the longer one by the limb.
@@ -321,7 +318,7 @@ auto rays_by_region(double u, double rho, LimbProfile profile, bool split, const
   }
   if (deep) {
     const std::size_t size = rho < longer_deep_rays_below ? outside_ray_nodes : deep_ray_nodes;
-    return rays_inside(u, rho, false, rays_of(size), whole_angle_ratio);
+    return rays_inside(u, rho, false, rays_of(size));
   }
   if (far) return rays_outside(u, rho, profile, false, rays_of(outside_ray_nodes));
   if (middle) {
@@ -329,10 +326,10 @@ auto rays_by_region(double u, double rho, LimbProfile profile, bool split, const
     // full node counts there. Inside, its term's rays by their own rules, each summed whole, also
     // keep them: the shorter rules left up to 3.4e-15 of A with mu ln mu at rho = 30, 2 Einstein
     // radii inside the limb.
-    return inside ? rays_inside(u, rho, !split, rays_of(outside_ray_nodes), whole_angle_ratio)
+    return inside ? rays_inside(u, rho, !split, rays_of(outside_ray_nodes))
                   : rays_outside(u, rho, profile, !split, rays_of(outside_ray_nodes));
   }
-  return inside ? rays_inside(u, rho, false, rays_of(limb_ray_nodes), whole_angle_ratio)
+  return inside ? rays_inside(u, rho, false, rays_of(limb_ray_nodes))
                 : rays_outside(u, rho, profile, false, rays_of(limb_ray_nodes));
 }
 

@@ -156,6 +156,34 @@ std::span<const PowerRayNode> PowerRayRules::crossing(std::size_t size) const no
   return std::span<const PowerRayNode>(crossing_).subspan(offset, size);
 }
 
+PowerRaySlopeRules::PowerRaySlopeRules(double p) noexcept : p_(p) {
+  std::array<double, limb_ray_nodes> d{}, e{}, z{};
+  std::array<numeric::GaussNode, limb_ray_nodes> gauss{};
+  const std::span<numeric::GaussNode> one_sided =
+      std::span<numeric::GaussNode>(gauss).first(outside_ray_nodes);
+  numeric::gauss_jacobi_one_sided(p - 1, one_sided, d, e, z);
+  for (std::size_t i = 0; i < outside_ray_nodes; ++i) {
+    const double v = 0.5 * (1 + one_sided[i].abscissa);
+    from_lens_[i] = PowerRayNode{v * (2 - v), std::pow(2.0, 1 - p) * one_sided[i].weight, 1 / (1 - v)};
+  }
+  std::size_t offset = 0;
+  for (const std::size_t size : PowerRayRules::sizes) {
+    const std::span<numeric::GaussNode> nodes = std::span<numeric::GaussNode>(gauss).first(size);
+    numeric::gauss_jacobi_symmetric(p - 1, nodes, d, e, z);
+    for (std::size_t i = 0; i < size; ++i) {
+      const double v = 0.5 * (1 + nodes[i].abscissa);
+      crossing_[offset + i] =
+          PowerRayNode{v * (2 - v), std::pow(4.0, 1 - p) * nodes[i].weight / v, 1 / (v * (1 - v))};
+    }
+    offset += size;
+  }
+}
+
+std::span<const PowerRayNode> PowerRaySlopeRules::crossing(std::size_t size) const noexcept {
+  const std::size_t offset = size == PowerRayRules::sizes[0] ? 0 : PowerRayRules::sizes[0];
+  return std::span<const PowerRayNode>(crossing_).subspan(offset, size);
+}
+
 namespace {
 
 // The analytic part's rule: limb_map with the inverse gap of a ray from the lens (1/z) or crossing

@@ -100,6 +100,29 @@ class PowerRayRules {
   double p_ = 0;
 };
 
+// The rules of mu^(p - 2) along the rays, for the derivatives of a term mu^p, p > 0 not an integer
+// (large_source_slopes.hpp). On a ray from the lens, with mu = (1 - v) phi and dp = (1 - v) dx, the
+// integral of f mu^(p-2) dp is 2^(1-p) times the Gauss-Jacobi sum of (1 - x)^(p - 1) over
+// f (mu / (1 - v))^(p - 2); on a crossing ray, with mu = v (1 - v) phi, it is 4^(1-p) times that of
+// (1 - x^2)^(p - 1) over (f / v) (mu / (v (1 - v)))^(p - 2), the kernel's factor t = span p(v),
+// which vanishes like v at the start, supplying the power of v the measure lacks there.
+class PowerRaySlopeRules {
+ public:
+  PowerRaySlopeRules() noexcept = default;
+  explicit PowerRaySlopeRules(double p) noexcept;
+
+  // The exponent of the rules' integrand, p - 2.
+  double exponent() const noexcept { return p_ - 2; }
+  std::span<const PowerRayNode> from_lens() const noexcept { return from_lens_; }
+  // The rule of `size` nodes, one of PowerRayRules::sizes.
+  std::span<const PowerRayNode> crossing(std::size_t size) const noexcept;
+
+ private:
+  std::array<PowerRayNode, outside_ray_nodes> from_lens_{};
+  std::array<PowerRayNode, outside_ray_nodes + limb_ray_nodes> crossing_{};
+  double p_ = 0;
+};
+
 // A term mu ln mu has the end-point singularity mu ln mu at each limb a ray crosses. With mu =
 // z phi on a ray from the lens (z = 1 - v) or mu = v (1 - v) phi = (1 - x^2) phi / 4 on a crossing
 // one (x = 2v - 1), mu ln mu = mu ln(mu / z) + mu ln z, or mu ln(mu / (1 - x^2)) + mu ln(1 - x^2):

@@ -35,14 +35,6 @@ struct RaySums {
   }
 };
 
-// The whole angle rule of 16 nodes over [0, pi] only for q >= 2u (u <= 0.45 rho): 1/mu, larger
-// by the limb, makes the angle integrand less smooth than the brightness of the values, and up to
-// the values' switch, q = u, it left 2e-12 of A/rho at rho = 10.5 (against the derivatives by
-// parts); the quarter rules and the panels about the perpendicular take the rest. With the lens
-// outside the limb's rules serve throughout: the shorter ones from middle_distance on left up to
-// 1e-13 of A/rho there.
-constexpr double whole_angle_ratio = 2;
-
 std::span<const RayNode> ray_rule(std::size_t size) noexcept {
   switch (size) {
     case large_source::deep_ray_nodes:
@@ -93,7 +85,7 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
           return (4 * ray.span) * sums;
         };
       },
-      whole_angle_ratio, std::numeric_limits<double>::infinity());
+      std::numeric_limits<double>::infinity());
   // The means <B (A - 1)> = B_lens (A_disk - 1) + twice the half-plane of rays over pi rho^2.
   const double to_mean = 2 / (std::numbers::pi * (rho * rho));
   const double mu_excess = mu_lens * lens_excess + to_mean * rays.of[0];
@@ -104,6 +96,64 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
   const double rho_squared = rho * rho;
   return {{mu_excess, -x_over_mu / rho_squared, (inverse_excess - 3 * mu_excess) / rho},
           {square_excess, -2 * x_mean / rho_squared, (2 * uniform_excess - 4 * square_excess) / rho}};
+}
+
+LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRayRules& rules,
+                                          const large_source::PowerRaySlopeRules& lower,
+                                          double uniform_excess) noexcept {
+  using namespace large_source;
+  const double p = rules.exponent();
+  const double q = lower.exponent();
+  const bool three_halves = q == -1.5;
+  const double inverse_rho = 1 / rho;
+  const bool inside = u < rho;
+  const double mu_lens = inside ? std::sqrt((rho - u) * (rho + u)) * inverse_rho : 0.0;
+  const double power_lens = inside ? std::pow(mu_lens, p) : 0.0;
+  const double lower_lens = inside ? std::pow(mu_lens, q) : 0.0;
+  const double lens_excess = inside ? uniform_excess : 0.0;
+  // mu^p, mu^(p-2) and x mu^(p-2) along each ray.
+  const auto sums = rays_by_region(
+      u, rho, LimbProfile::singular, true,
+      [&](std::size_t size) {
+        const std::span<const PowerRayNode> power_rule = inside ? rules.from_lens() : rules.crossing(size);
+        const std::span<const PowerRayNode> lower_rule = inside ? lower.from_lens() : lower.crossing(size);
+        return [&, power_rule, lower_rule](double s_1, double s_2, double m) {
+          const RayPath ray = ray_path(s_1, s_2);
+          const double cosine = u > 0 ? m / u : 0.0;
+          RaySums ray_sums;
+          ray_sums.of[0] = ray_power(ray, inverse_rho, power_rule, p);
+          double lower_sum = 0;
+          double x_sum = 0;
+          for (const PowerRayNode& node : lower_rule) {
+            const double t = ray.t_start + ray.span * node.position;
+            const double decay = std::exp(-(ray.start_tau + t * t));
+            const double s = 1 / decay - decay;
+            const double mu_squared = ((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho);
+            const double mu = std::sqrt(std::max(mu_squared, 0.0));
+            const double scaled = mu * node.inverse_gap;
+            // The square-root law's q = -3/2 without pow.
+            const double lower_power = three_halves ? 1 / (scaled * std::sqrt(scaled)) : std::pow(scaled, q);
+            const double term = node.weight * ((decay * decay) * t) * lower_power;
+            lower_sum += term;
+            x_sum += term * (u - s * cosine);
+          }
+          ray_sums.of[1] = (4 * ray.span) * lower_sum;
+          ray_sums.of[2] = (4 * ray.span) * x_sum;
+          if (inside) {
+            const double whole_kernel = -std::expm1(-2 * ray.end_tau);
+            ray_sums.of[0] -= power_lens * whole_kernel;
+            ray_sums.of[1] -= lower_lens * whole_kernel;
+            ray_sums.of[2] -= (u * lower_lens) * whole_kernel;
+          }
+          return ray_sums;
+        };
+      },
+      std::numeric_limits<double>::infinity());
+  const double to_mean = 2 / (std::numbers::pi * (rho * rho));
+  const double power_excess = power_lens * lens_excess + to_mean * sums.of[0];
+  const double lower_excess = lower_lens * lens_excess + to_mean * sums.of[1];
+  const double x_lower = (u * lower_lens) * lens_excess + to_mean * sums.of[2];
+  return {power_excess, -(p / (rho * rho)) * x_lower, (p * lower_excess - (p + 2) * power_excess) / rho};
 }
 
 }  // namespace obrivane::models

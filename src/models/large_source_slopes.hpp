@@ -14,6 +14,8 @@
 // (large_source.hpp); outside, whole.
 #pragma once
 
+#include "models/large_source_rules.hpp"
+
 namespace obrivane::models {
 
 // The lens at least this far from the limb (Einstein radii). Closer inside, 1/mu at the lens,
@@ -38,5 +40,14 @@ struct LargePolynomialTerms {
 // For |u - rho| >= smallest_limb_distance_for_rays, 0 <= u < 1.25 rho and
 // rho > largest_radius_by_lines, given the uniform disk's excess A_disk - 1.
 LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double uniform_excess) noexcept;
+
+// The same for a term mu^p, p > 0 not an integer, by the Gauss-Jacobi rules of its limb
+// singularities along the rays (`rules` and `lower` made for p): the rays integrate mu^p,
+// mu^(p-2) and x mu^(p-2), each whole along a ray from a lens inside, its value at the lens times
+// the ray's exact kernel taken off, as the value's own rays do (large_source.hpp). For
+// |u - rho| >= large_source::middle_distance, where those serve the value.
+LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRayRules& rules,
+                                          const large_source::PowerRaySlopeRules& lower,
+                                          double uniform_excess) noexcept;
 
 }  // namespace obrivane::models

@@ -14,6 +14,7 @@
 #include <array>
 
 #include "models/brightness_laws.hpp"
+#include "models/large_source_rules.hpp"
 #include "models/law_far.hpp"
 #include "models/law_gradient_terms.hpp"
 #include "models/power_weighted_disk.hpp"
@@ -32,9 +33,16 @@ struct PowerTermRules {
   double p;
   PowerChordRules rules;
   PowerChordRules lower_rules;
+  // Along the rays of a large source, for a p that is not an integer.
+  large_source::PowerRayRules ray_rules;
+  large_source::PowerRaySlopeRules ray_slope_rules;
 
   explicit PowerTermRules(double exponent) noexcept
-      : p(exponent), rules(exponent), lower_rules(exponent - 2) {}
+      : p(exponent),
+        rules(exponent),
+        lower_rules(exponent - 2),
+        ray_rules(exponent),
+        ray_slope_rules(exponent) {}
 };
 
 // The quadratic and square-root laws' third terms, made on first use.
@@ -81,9 +89,9 @@ class SharedNearTerms final : public KeptNearTerms {
   std::array<double, 3> near_terms(double u, double a) noexcept override;
 
   // The terms at (u, a): those kept, else computed now by lines (up to largest_radius_by_lines),
-  // by the large sources' lines (the lens well outside) or, for the linear and quadratic laws, by
-  // their rays; null where they go by parts (larger sources otherwise, and on the limb for a third
-  // term of p < 2 or mu ln mu).
+  // by the large sources' lines (the lens well outside) or, for the linear, quadratic and
+  // square-root laws, by their rays; null where they go by parts (larger sources otherwise, and on
+  // the limb for a third term of p < 2 or mu ln mu).
   const std::array<TermIntegral, 3>* terms_at(double u, double a) noexcept;
 
  private:

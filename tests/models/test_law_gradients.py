@@ -467,19 +467,29 @@ def test_large_source_derivatives_meet_where_the_lines_take_over(name, coefficie
         assert abs(above - below) <= 1e-9 * scale, (index, below, above)
 
 
-@pytest.mark.parametrize(("name", "coefficients"), [("linear", (0.6,)), ("quadratic", (0.4, 0.25))])
+@pytest.mark.parametrize(
+    ("name", "coefficients", "limb_distance"),
+    [("linear", (0.6,), 0.1), ("quadratic", (0.4, 0.25), 0.1), ("square_root", (0.2, 0.8), 2.0)],
+)
 @pytest.mark.parametrize("rho", [10.5, 100.0])
-@pytest.mark.parametrize("switch", ["whole angle", "limb inside", "limb outside", "lines"])
-def test_large_source_ray_derivatives_meet_their_neighbours(name, coefficients, rho, switch):
-    # For a source beyond ten Einstein radii the linear and quadratic laws' derivatives come from
-    # the rays, whose whole angle rule gives way to the quarter rules at q = 2u (u = rho/sqrt(5)),
-    # except within 0.1 Einstein radii of the limb, where the integrals by parts take over, and
-    # from 1.25 source radii on, where the lines do. Either side must agree on the derivatives'
-    # scale, A/rho.
+@pytest.mark.parametrize(
+    "switch", ["whole angle", "24 intervals", "32 intervals", "limb inside", "limb outside", "lines"]
+)
+def test_large_source_ray_derivatives_meet_their_neighbours(
+    name, coefficients, limb_distance, rho, switch
+):
+    # For a source beyond ten Einstein radii the linear, quadratic and square-root laws'
+    # derivatives come from the rays, whose angle takes the trapezoidal rule of 16 intervals up to
+    # q = u (u = rho/sqrt(2)), then of 24 and 32 while acosh(rho/u) times those reaches 14, then
+    # the quarter rules; except near the limb (within 0.1 Einstein radii for the polynomial laws,
+    # 2 for the square root's), where the integrals by parts take over, and from 1.25 source radii
+    # on, where the lines do. Either side must agree on the derivatives' scale, A/rho.
     s = {
-        "whole angle": 1 / math.sqrt(5),
-        "limb inside": 1 - 0.1 / rho,
-        "limb outside": 1 + 0.1 / rho,
+        "whole angle": 1 / math.sqrt(2),
+        "24 intervals": 1 / math.cosh(14 / 24),
+        "32 intervals": 1 / math.cosh(14 / 32),
+        "limb inside": 1 - limb_distance / rho,
+        "limb outside": 1 + limb_distance / rho,
         "lines": 1.25,
     }[switch]
     for index, below, above, magnification in sides_of_a_switch(name, coefficients, s, rho):
