@@ -63,8 +63,12 @@ CASES = (
     + [(s, rho) for rho in (10.0, 100.0, 1000.0) for s in (0.0, 0.6, *LIMB, 1.5, 4.2)]
     + [(30.0, 0.1), (1e3, 1e-3), (1e6, 1e-5)]
     # Large sources, where the linear and quadratic laws' derivatives come from the rays: by the
-    # angle rules' switch (0.65 at 10.5), well inside, nearer the limb, just outside.
+    # angle rules' switch (0.65 at 10.5), well inside, nearer the limb, just outside; and where
+    # the square-root and logarithmic laws' come from them too: from 2 Einstein radii inside the
+    # limb (at 100 and 300 radii), between the trapezoidal and quarter angle rules (0.8 at 30),
+    # and outside, where the rays take the tangent's rules (1.1 and 1.225 at 10.5).
     + [(0.65, 10.5), (0.3, 30.0), (0.95, 100.0), (1.1, 30.0), (1.02, 100.0)]
+    + [(1.225, 10.5), (0.98, 100.0), (1 - 2.01 / 300, 300.0), (0.8, 30.0), (1.1, 10.5)]
 )
 
 

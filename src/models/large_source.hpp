@@ -298,7 +298,8 @@ auto rays_outside(double u, double rho, LimbProfile profile, bool middle, const 
 
 // The excess over the rays, `rays_of(size)` giving each ray's integral from the rules of `size`
 // nodes: the polynomial laws' (deep, outside or limb), or the singular profiles' where those need
-// them (unless `split`, the singular term taken apart by its own rules).
+// them (unless `split`: the singular term taken apart by its own rules, or the derivatives). With
+// `split` the angle rules keep their full node counts by the limb.
 // With the lens outside, the shorter rules from middle_outside Einstein radii beyond the limb (the
 // values' middle_distance by default).
 template <class RaysOf>

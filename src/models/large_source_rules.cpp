@@ -219,6 +219,18 @@ LogarithmRayRules make_logarithm_ray_rules() noexcept {
     const double v = 0.5 * (1 + x);
     rules.crossing_logarithm[i] = PowerRayNode{v * (2 - v), -node.weight * (1 - v) / ((1 - x) * (1 + x)), 0};
   }
+  // From the lens: the integral of f ln(z) / mu dp = -2 sum W z f / mu (weight -ln z).
+  for (std::size_t i = 0; i < rules.from_lens_inverse.size(); ++i) {
+    const numeric::GaussNode& node = numeric::gauss_log_end_0_16[i];
+    const double z = node.abscissa;
+    rules.from_lens_inverse[i] = PowerRayNode{(1 - z) * (1 + z), -2 * node.weight * z, 0};
+  }
+  // Crossing: the integral of f ln(1 - x^2) / mu dp = -sum W (1 - v) f / mu (weight -ln(1 - x^2)).
+  for (std::size_t i = 0; i < rules.crossing_inverse.size(); ++i) {
+    const numeric::GaussNode& node = numeric::gauss_log_legendre_24[i];
+    const double v = 0.5 * (1 + node.abscissa);
+    rules.crossing_inverse[i] = PowerRayNode{v * (2 - v), -node.weight * (1 - v), 0};
+  }
   return rules;
 }
 

@@ -131,12 +131,18 @@ class PowerRaySlopeRules {
 // dp = 2 z dz) or -(1 - x^2) ln(1 - x^2) on [-1, 1] (with dp = (1 - v) dx), for the Gauss rules of
 // those weights, whose node weights here include the sign, the Jacobian and the division by the
 // weight's factor of mu.
+// For the derivatives, ln(mu) / mu: the same split with the first part's rules (ln(mu gap)/mu
+// analytic there too, the measure's factor z or 1 - v making up for 1/mu) and the weight -ln z
+// on [0, 1] or -ln(1 - x^2) on [-1, 1] for the second, of 1/mu times a factor z or 1 - v
+// (`inverse` rules).
 struct LogarithmRayRules {
   std::array<PowerRayNode, outside_ray_nodes> from_lens;
   std::array<PowerRayNode, 16> from_lens_logarithm;
+  std::array<PowerRayNode, 16> from_lens_inverse;
   std::array<PowerRayNode, outside_ray_nodes> crossing_outside;
   std::array<PowerRayNode, limb_ray_nodes> crossing_limb;
   std::array<PowerRayNode, 24> crossing_logarithm;
+  std::array<PowerRayNode, 24> crossing_inverse;
 };
 
 const LogarithmRayRules& logarithm_ray_rules() noexcept;

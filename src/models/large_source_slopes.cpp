@@ -58,7 +58,7 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
   const double u_lens = inside ? u : 0.0;
   const double lens_excess = inside ? uniform_excess : 0.0;
   const RaySums rays = rays_by_region(
-      u, rho, LimbProfile::polynomial, false,
+      u, rho, LimbProfile::polynomial, true,
       [&](std::size_t size) {
         const std::span<const RayNode> rule = ray_rule(size);
         return [&, rule](double s_1, double s_2, double m) {
@@ -154,6 +154,70 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
   const double lower_excess = lower_lens * lens_excess + to_mean * sums.of[1];
   const double x_lower = (u * lower_lens) * lens_excess + to_mean * sums.of[2];
   return {power_excess, -(p / (rho * rho)) * x_lower, (p * lower_excess - (p + 2) * power_excess) / rho};
+}
+
+LargeTermSlopes large_source_logarithm_slopes(double u, double rho, const LargeTermSlopes& mu,
+                                              double uniform_excess) noexcept {
+  using namespace large_source;
+  const LogarithmRayRules& rules = logarithm_ray_rules();
+  const double inverse_rho = 1 / rho;
+  const bool inside = u < rho;
+  const double mu_lens = inside ? std::sqrt((rho - u) * (rho + u)) * inverse_rho : 1.0;
+  const double log_lens = inside ? std::log(mu_lens) : 0.0;
+  const double term_lens = mu_lens * log_lens;     // mu ln mu
+  const double inverse_lens = log_lens / mu_lens;  // ln(mu)/mu
+  const double lens_excess = inside ? uniform_excess : 0.0;
+  const LimbLogarithmTerm term{1};
+  const auto sums = rays_by_region(
+      u, rho, LimbProfile::singular, true,
+      [&](std::size_t size) {
+        const std::span<const PowerRayNode> plain =
+            inside || size == outside_ray_nodes
+                ? std::span<const PowerRayNode>(inside ? rules.from_lens : rules.crossing_outside)
+                : std::span<const PowerRayNode>(rules.crossing_limb);
+        const std::span<const PowerRayNode> logarithmic =
+            inside ? std::span<const PowerRayNode>(rules.from_lens_inverse)
+                   : std::span<const PowerRayNode>(rules.crossing_inverse);
+        return [&, size, plain, logarithmic](double s_1, double s_2, double m) {
+          const RayPath ray = ray_path(s_1, s_2);
+          const double cosine = u > 0 ? m / u : 0.0;
+          RaySums ray_sums;
+          ray_sums.of[0] = inside ? term.from_lens(ray, inverse_rho) : term.crossing(ray, inverse_rho, size);
+          double inverse_sum = 0;
+          double x_sum = 0;
+          const auto add = [&](const PowerRayNode& node, bool logged) {
+            const double t = ray.t_start + ray.span * node.position;
+            const double decay = std::exp(-(ray.start_tau + t * t));
+            const double s = 1 / decay - decay;
+            const double mu_squared = ((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho);
+            const double mu_node = std::sqrt(std::max(mu_squared, 0.0));
+            const double factor = node.weight * ((decay * decay) * t) / mu_node;
+            const double value = logged ? factor * std::log(mu_node * node.inverse_gap) : factor;
+            inverse_sum += value;
+            x_sum += value * (u - s * cosine);
+          };
+          for (const PowerRayNode& node : plain) add(node, true);
+          for (const PowerRayNode& node : logarithmic) add(node, false);
+          ray_sums.of[1] = (4 * ray.span) * inverse_sum;
+          ray_sums.of[2] = (4 * ray.span) * x_sum;
+          if (inside) {
+            const double whole_kernel = -std::expm1(-2 * ray.end_tau);
+            ray_sums.of[0] -= term_lens * whole_kernel;
+            ray_sums.of[1] -= inverse_lens * whole_kernel;
+            ray_sums.of[2] -= (u * inverse_lens) * whole_kernel;
+          }
+          return ray_sums;
+        };
+      },
+      std::numeric_limits<double>::infinity());
+  const double to_mean = 2 / (std::numbers::pi * (rho * rho));
+  const double term_excess = term_lens * lens_excess + to_mean * sums.of[0];
+  const double inverse_excess = inverse_lens * lens_excess + to_mean * sums.of[1];
+  const double x_inverse = (u * inverse_lens) * lens_excess + to_mean * sums.of[2];
+  // E_(-1) - E_1 from the term mu's rho dE_1/drho = E_(-1) - 3 E_1.
+  const double lower_less_mu = rho * mu.d_rho + 2 * mu.excess;
+  return {term_excess, mu.d_u - x_inverse / (rho * rho),
+          (lower_less_mu + inverse_excess - 3 * term_excess) / rho};
 }
 
 }  // namespace obrivane::models

@@ -44,10 +44,18 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
 // The same for a term mu^p, p > 0 not an integer, by the Gauss-Jacobi rules of its limb
 // singularities along the rays (`rules` and `lower` made for p): the rays integrate mu^p,
 // mu^(p-2) and x mu^(p-2), each whole along a ray from a lens inside, its value at the lens times
-// the ray's exact kernel taken off, as the value's own rays do (large_source.hpp). For
-// |u - rho| >= large_source::middle_distance, where those serve the value.
+// the ray's exact kernel taken off, as the value's own rays do (large_source.hpp). Used with the
+// lens at least large_source::middle_distance inside the limb, where those serve the value.
 LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRayRules& rules,
                                           const large_source::PowerRaySlopeRules& lower,
                                           double uniform_excess) noexcept;
+
+// The same for the term mu ln mu, given the term mu's (from large_source_polynomial_slopes): with
+// L_q the weighted excess of mu^q ln mu, dL_1/du = dE_1/du - <x ln(mu)/mu (A - 1)>/rho^2 and
+// rho dL_1/drho = E_(-1) + L_(-1) - E_1 - 3 L_1 (the derivatives in p at p = 1 of those of E_p), the
+// rays integrating mu ln mu, ln(mu)/mu and x ln(mu)/mu by the rules of their logarithmic limb
+// singularities (LogarithmRayRules). Used as large_source_power_slopes.
+LargeTermSlopes large_source_logarithm_slopes(double u, double rho, const LargeTermSlopes& mu,
+                                              double uniform_excess) noexcept;
 
 }  // namespace obrivane::models

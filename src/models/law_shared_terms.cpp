@@ -97,11 +97,11 @@ const std::array<TermIntegral, 3>* SharedNearTerms::terms_at(double u, double a)
   if (large_and_by_lines(u, a)) {
     keep_large_outside(u, a);
   } else if (a > largest_radius_by_lines) {
-    // The polynomial laws' rays from 0.1 Einstein radii of the limb, a singular term's where the
-    // value's rules are its own (middle_distance).
-    const double limb_distance = std::fabs(a - u);
-    const bool by_rays = polynomial() ? limb_distance >= smallest_limb_distance_for_rays
-                                      : third_ != nullptr && limb_distance >= large_source::middle_distance;
+    // The polynomial laws' rays from 0.1 Einstein radii of the limb; a singular term's inside,
+    // where the value's rules are its own (middle_distance): outside, the angle rules about the
+    // tangent line left 8e-14 of A/rho in its derivatives at rho = 10.5.
+    const bool by_rays = polynomial() ? std::fabs(a - u) >= smallest_limb_distance_for_rays
+                                      : a - u >= large_source::middle_distance;
     if (!by_rays) return nullptr;
     keep_large_by_rays(u, a);
   } else if (by_lines(u, a, exact_limb_ok_)) {
@@ -138,14 +138,17 @@ void SharedNearTerms::keep_large_outside(double u, double a) noexcept {
   keep(u, a);
 }
 
-// The terms mu and mu^2 (the linear and quadratic laws) or mu and mu^p (the square-root law) by
-// the rays from the lens, with the derivatives moved onto the brightness (large_source_slopes.hpp).
+// The terms mu and mu^2 (the linear and quadratic laws), mu and mu^p (the square-root law) or mu
+// and mu ln mu (the logarithmic law) by the rays from the lens, with the derivatives moved onto the
+// brightness (large_source_slopes.hpp).
 void SharedNearTerms::keep_large_by_rays(double u, double a) noexcept {
   const UniformDiskGradient disk = uniform_disk_gradient(u, a);
   const double uniform_excess = disk.magnification - 1;
   const LargePolynomialTerms terms = large_source_polynomial_slopes(u, a, uniform_excess);
   LargeTermSlopes third = terms.mu_squared;
-  if (!polynomial()) {
+  if (logarithmic_) {
+    third = large_source_logarithm_slopes(u, a, terms.mu, uniform_excess);
+  } else if (!polynomial()) {
     third = large_source_power_slopes(u, a, third_->ray_rules, third_->ray_slope_rules, uniform_excess);
   }
   terms_ = {{{uniform_excess, disk.d_u, disk.d_rho},

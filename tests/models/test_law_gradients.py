@@ -469,21 +469,28 @@ def test_large_source_derivatives_meet_where_the_lines_take_over(name, coefficie
 
 @pytest.mark.parametrize(
     ("name", "coefficients", "limb_distance"),
-    [("linear", (0.6,), 0.1), ("quadratic", (0.4, 0.25), 0.1), ("square_root", (0.2, 0.8), 2.0)],
+    [
+        ("linear", (0.6,), 0.1),
+        ("quadratic", (0.4, 0.25), 0.1),
+        ("square_root", (0.2, 0.8), 2.0),
+        ("logarithmic", (0.6, 0.2), 2.0),
+    ],
 )
 @pytest.mark.parametrize("rho", [10.5, 100.0])
 @pytest.mark.parametrize(
-    "switch", ["whole angle", "24 intervals", "32 intervals", "limb inside", "limb outside", "lines"]
+    "switch",
+    ["whole angle", "24 intervals", "32 intervals", "limb inside", "limb outside", "lines"],
 )
 def test_large_source_ray_derivatives_meet_their_neighbours(
     name, coefficients, limb_distance, rho, switch
 ):
-    # For a source beyond ten Einstein radii the linear, quadratic and square-root laws'
-    # derivatives come from the rays, whose angle takes the trapezoidal rule of 16 intervals up to
-    # q = u (u = rho/sqrt(2)), then of 24 and 32 while acosh(rho/u) times those reaches 14, then
-    # the quarter rules; except near the limb (within 0.1 Einstein radii for the polynomial laws,
-    # 2 for the square root's), where the integrals by parts take over, and from 1.25 source radii
-    # on, where the lines do. Either side must agree on the derivatives' scale, A/rho.
+    # For a source beyond ten Einstein radii the linear, quadratic, square-root and logarithmic
+    # laws' derivatives come from the rays, whose angle takes the trapezoidal rule of 16 intervals
+    # up to q = u (u = rho/sqrt(2)), then of 24 and 32 while acosh(rho/u) times those reaches 14,
+    # then the quarter rules; except near the limb (within 0.1 Einstein radii for the polynomial
+    # laws; for the others within 2 inside and everywhere outside), where the integrals by parts
+    # take over, and from 1.25 source radii on, where the lines do. Either side must agree on the
+    # derivatives' scale, A/rho.
     s = {
         "whole angle": 1 / math.sqrt(2),
         "24 intervals": 1 / math.cosh(14 / 24),
