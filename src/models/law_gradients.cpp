@@ -2,9 +2,10 @@
 // their weights, the weights' derivatives in the coefficients, fluxes and moments. Near the source,
 // up to largest_radius_by_lines, the terms mu^p, mu ln mu and mu^alpha ln mu come by lines through
 // the lens, and for larger sources by the lines of the excess kernel with the lens well outside
-// and, for the linear, quadratic and square-root laws, by the rays from the lens elsewhere but by
-// the limb: computed once for the value and the derivatives (law_shared_terms.hpp). Elsewhere (on
-// the limb for a term of p < 2 or mu ln mu, and the other laws' large sources) the profiles are integrated
+// and, for every law but the power-2, by the rays from the lens elsewhere but by the limb (the
+// square-root and logarithmic laws with the lens inside only): computed once for the value and
+// the derivatives (law_shared_terms.hpp). Elsewhere (on the limb for a term of p < 2 or mu ln mu,
+// and the rest of the large sources) the profiles are integrated
 // by parts over the radius (law_profiles_by_parts.hpp), in the variable each law's value uses
 // there: mu for the linear and quadratic laws, sqrt(mu) for the square-root and logarithmic ones,
 // and mu^(alpha/2) for the power-2 law.

@@ -89,9 +89,9 @@ class SharedNearTerms final : public KeptNearTerms {
   std::array<double, 3> near_terms(double u, double a) noexcept override;
 
   // The terms at (u, a): those kept, else computed now by lines (up to largest_radius_by_lines),
-  // by the large sources' lines (the lens well outside) or, for the linear, quadratic and
-  // square-root laws, by their rays; null where they go by parts (larger sources otherwise, and on
-  // the limb for a third term of p < 2 or mu ln mu).
+  // by the large sources' lines (the lens well outside) or by their rays (the square-root and
+  // logarithmic laws' with the lens inside only); null where they go by parts (larger sources
+  // otherwise, and on the limb for a third term of p < 2 or mu ln mu).
   const std::array<TermIntegral, 3>* terms_at(double u, double a) noexcept;
 
  private:
