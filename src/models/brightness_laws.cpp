@@ -373,6 +373,7 @@ const PowerLawRules::Exponent& PowerLawRules::rules(double alpha) noexcept {
   has_lower_[next_] = false;
   has_slopes_[next_] = false;
   has_rays_[next_] = false;
+  has_ray_slopes_[next_] = false;
   Exponent& slot = exponents_[next_];
   next_ = (next_ + 1) % slots;
   used_ = std::min(used_ + 1, slots);
@@ -411,6 +412,16 @@ const large_source::PowerRayRules& PowerLawRules::ray_rules(double alpha) noexce
     has_rays_[slot] = true;
   }
   return rays_[slot];
+}
+
+const large_source::PowerRaySlopeRules& PowerLawRules::ray_slope_rules(double alpha) noexcept {
+  const Exponent& exponent = rules(alpha);
+  const auto slot = static_cast<std::size_t>(&exponent - exponents_.data());
+  if (!has_ray_slopes_[slot]) {
+    ray_slopes_[slot] = large_source::PowerRaySlopeRules(alpha);
+    has_ray_slopes_[slot] = true;
+  }
+  return ray_slopes_[slot];
 }
 
 namespace {

@@ -107,6 +107,8 @@ class PowerLawRules {
   // The ray rules of mu^alpha for sources larger than largest_radius_by_lines
   // (large_source_rules.hpp), made on first use for each exponent kept.
   const large_source::PowerRayRules& ray_rules(double alpha) noexcept;
+  // Their derivatives' rules (large_source_slopes.hpp), made on first use for each exponent kept.
+  const large_source::PowerRaySlopeRules& ray_slope_rules(double alpha) noexcept;
 
  private:
   static constexpr std::size_t slots = 4;
@@ -117,6 +119,8 @@ class PowerLawRules {
   std::array<bool, slots> has_slopes_{};
   std::array<large_source::PowerRayRules, slots> rays_{};
   std::array<bool, slots> has_rays_{};
+  std::array<large_source::PowerRaySlopeRules, slots> ray_slopes_{};
+  std::array<bool, slots> has_ray_slopes_{};
   std::size_t used_ = 0;
   std::size_t next_ = 0;
 };

@@ -8,6 +8,7 @@
 #include <numbers>
 #include <span>
 
+#include "numeric/gauss_jacobi_exponent_slopes.hpp"
 #include "numeric/gauss_jacobi_one_sided.hpp"
 #include "numeric/gauss_jacobi_symmetric.hpp"
 #include "numeric/gauss_rules.hpp"
@@ -176,6 +177,15 @@ PowerRaySlopeRules::PowerRaySlopeRules(double p) noexcept : p_(p) {
           PowerRayNode{v * (2 - v), std::pow(4.0, 1 - p) * nodes[i].weight / v, 1 / (v * (1 - v))};
     }
     offset += size;
+  }
+  const std::span<numeric::GaussNode> value_rule =
+      std::span<numeric::GaussNode>(gauss).first(outside_ray_nodes);
+  numeric::gauss_jacobi_one_sided(p, value_rule, d, e, z);
+  std::array<numeric::GaussNodeSlope, outside_ray_nodes> slopes{};
+  numeric::gauss_jacobi_one_sided_slopes(p, value_rule, slopes);
+  for (std::size_t i = 0; i < outside_ray_nodes; ++i) {
+    exponent_slopes_[i] =
+        ExponentRayNode{value_rule[i].abscissa, value_rule[i].weight, slopes[i].abscissa, slopes[i].weight};
   }
 }
 

@@ -106,6 +106,14 @@ class PowerRayRules {
 // f (mu / (1 - v))^(p - 2); on a crossing ray, with mu = v (1 - v) phi, it is 4^(1-p) times that of
 // (1 - x^2)^(p - 1) over (f / v) (mu / (v (1 - v)))^(p - 2), the kernel's factor t = span p(v),
 // which vanishes like v at the start, supplying the power of v the measure lacks there.
+// For the derivative in p itself (the power-2 law's in alpha), the rule of (1 - x)^p of
+// PowerRayRules::from_lens with its abscissae's and weights' slopes in p
+// (numeric/gauss_jacobi_exponent_slopes.hpp): its derivative in p integrates ln(1 - x) (1 - x)^p.
+struct ExponentRayNode {
+  double abscissa, weight;
+  double abscissa_slope, weight_slope;
+};
+
 class PowerRaySlopeRules {
  public:
   PowerRaySlopeRules() noexcept = default;
@@ -116,10 +124,12 @@ class PowerRaySlopeRules {
   std::span<const PowerRayNode> from_lens() const noexcept { return from_lens_; }
   // The rule of `size` nodes, one of PowerRayRules::sizes.
   std::span<const PowerRayNode> crossing(std::size_t size) const noexcept;
+  std::span<const ExponentRayNode> exponent_slopes() const noexcept { return exponent_slopes_; }
 
  private:
   std::array<PowerRayNode, outside_ray_nodes> from_lens_{};
   std::array<PowerRayNode, outside_ray_nodes + limb_ray_nodes> crossing_{};
+  std::array<ExponentRayNode, outside_ray_nodes> exponent_slopes_{};
   double p_ = 0;
 };
 

@@ -98,20 +98,62 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
           {square_excess, -2 * x_mean / rho_squared, (2 * uniform_excess - 4 * square_excess) / rho}};
 }
 
+namespace {
+
+// Along a ray from the lens, the sums of mu^p and of mu^p ln mu by the rule of (1 - x)^p with its
+// slopes in p: with G = K (1 - v) phi^p, phi = mu/(1 - v), K = exp(-2 tau) t, the rule's sum of
+// W G gives mu^p, and mu^p ln mu = mu^p ln phi + mu^p ln(1 - v), ln(1 - v) = ln(1 - x) - ln 2, of
+// which the rule differentiated in p, sum W' G + W G' x', integrates the ln(1 - x) part.
+struct PowerAndLogarithmSums {
+  double power, logarithm;
+};
+
+PowerAndLogarithmSums power_and_logarithm(const large_source::RayPath& ray, double inverse_rho, double p,
+                                          std::span<const large_source::ExponentRayNode> rule) noexcept {
+  double plain = 0, logged = 0, moved = 0;
+  for (const large_source::ExponentRayNode& node : rule) {
+    const double v = 0.5 * (1 + node.abscissa);
+    const double gap = 1 - v;
+    const double t = ray.t_start + ray.span * (v * (2 - v));
+    const double decay = std::exp(-(ray.start_tau + t * t));
+    const double s = 1 / decay - decay;
+    const double mu_squared = ((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho);
+    const double phi = std::sqrt(mu_squared) / gap;
+    const double g = (decay * decay) * t * gap * std::pow(phi, p);
+    // d/dx: t' = span (1 - v), tau' = 2 t t', s' = (1/decay + decay) tau',
+    // (mu^2)' = (s_1 + s_2 - 2 s) s' / rho^2, (1 - v)' = -1/2.
+    const double dt = ray.span * gap;
+    const double dtau = 2 * t * dt;
+    const double dmu_squared =
+        ((ray.s_1 + ray.s_2 - 2 * s) * ((1 / decay + decay) * dtau)) * (inverse_rho * inverse_rho);
+    const double dlog_g = -2 * dtau + dt / t - 0.5 / gap + p * (0.5 * dmu_squared / mu_squared + 0.5 / gap);
+    plain += node.weight * g;
+    logged += node.weight * g * std::log(phi);
+    moved += node.weight_slope * g + node.weight * g * dlog_g * node.abscissa_slope;
+  }
+  // The rule's weights carry 2^-p against (1 - v)^p.
+  const double scale = 4 * ray.span * std::pow(2.0, -p);
+  return {scale * plain, scale * (logged + moved - std::numbers::ln2 * plain)};
+}
+
+}  // namespace
+
 LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRayRules& rules,
                                           const large_source::PowerRaySlopeRules& lower,
-                                          double uniform_excess) noexcept {
+                                          double uniform_excess, double* power_logarithm) noexcept {
   using namespace large_source;
   const double p = rules.exponent();
   const double q = lower.exponent();
   const bool three_halves = q == -1.5;
   const double inverse_rho = 1 / rho;
   const bool inside = u < rho;
+  const bool logarithm = inside && power_logarithm != nullptr;
   const double mu_lens = inside ? std::sqrt((rho - u) * (rho + u)) * inverse_rho : 0.0;
   const double power_lens = inside ? std::pow(mu_lens, p) : 0.0;
   const double lower_lens = inside ? std::pow(mu_lens, q) : 0.0;
+  const double logarithm_lens = logarithm ? power_lens * std::log(mu_lens) : 0.0;
   const double lens_excess = inside ? uniform_excess : 0.0;
-  // mu^p, mu^(p-2) and x mu^(p-2) along each ray.
+  // mu^p, mu^(p-2), x mu^(p-2) and (if asked) mu^p ln mu along each ray.
   const auto sums = rays_by_region(
       u, rho, LimbProfile::singular, true,
       [&](std::size_t size) {
@@ -121,7 +163,14 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
           const RayPath ray = ray_path(s_1, s_2);
           const double cosine = u > 0 ? m / u : 0.0;
           RaySums ray_sums;
-          ray_sums.of[0] = ray_power(ray, inverse_rho, power_rule, p);
+          if (logarithm) {
+            const PowerAndLogarithmSums both =
+                power_and_logarithm(ray, inverse_rho, p, lower.exponent_slopes());
+            ray_sums.of[0] = both.power;
+            ray_sums.of[3] = both.logarithm;
+          } else {
+            ray_sums.of[0] = ray_power(ray, inverse_rho, power_rule, p);
+          }
           double lower_sum = 0;
           double x_sum = 0;
           for (const PowerRayNode& node : lower_rule) {
@@ -144,6 +193,7 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
             ray_sums.of[0] -= power_lens * whole_kernel;
             ray_sums.of[1] -= lower_lens * whole_kernel;
             ray_sums.of[2] -= (u * lower_lens) * whole_kernel;
+            ray_sums.of[3] -= logarithm_lens * whole_kernel;
           }
           return ray_sums;
         };
@@ -153,6 +203,7 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
   const double power_excess = power_lens * lens_excess + to_mean * sums.of[0];
   const double lower_excess = lower_lens * lens_excess + to_mean * sums.of[1];
   const double x_lower = (u * lower_lens) * lens_excess + to_mean * sums.of[2];
+  if (logarithm) *power_logarithm = logarithm_lens * lens_excess + to_mean * sums.of[3];
   return {power_excess, -(p / (rho * rho)) * x_lower, (p * lower_excess - (p + 2) * power_excess) / rho};
 }
 

@@ -45,10 +45,14 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
 // singularities along the rays (`rules` and `lower` made for p): the rays integrate mu^p,
 // mu^(p-2) and x mu^(p-2), each whole along a ray from a lens inside, its value at the lens times
 // the ray's exact kernel taken off, as the value's own rays do (large_source.hpp). Used with the
-// lens at least large_source::middle_distance inside the limb, where those serve the value.
+// lens at least large_source::middle_distance inside the limb, where those serve the value. With
+// `power_logarithm` and the lens inside, also the weighted excess of mu^p ln mu, the derivative in
+// p of E_p (the power-2 law's in alpha): mu^p ln mu = mu^p ln(mu / (1 - v)) + mu^p ln(1 - v)
+// along a ray, the first part by the rule of (1 - x)^p and the second by that rule differentiated
+// in p, which integrates ln(1 - x) (1 - x)^p given the integrand's slope in x at its nodes.
 LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRayRules& rules,
                                           const large_source::PowerRaySlopeRules& lower,
-                                          double uniform_excess) noexcept;
+                                          double uniform_excess, double* power_logarithm = nullptr) noexcept;
 
 // The same for the term mu ln mu, given the term mu's (from large_source_polynomial_slopes): with
 // L_q the weighted excess of mu^q ln mu, dL_1/du = dE_1/du - <x ln(mu)/mu (A - 1)>/rho^2 and

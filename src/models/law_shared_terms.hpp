@@ -122,6 +122,8 @@ class SharedPowerTerms final : public KeptNearTerms {
   const std::array<TermIntegral, 3>* terms_at(double u, double a) noexcept;
 
  private:
+  void keep_large_by_rays(double u, double a) noexcept;
+
   double alpha_;
   PowerLawRules& rules_;
 };

@@ -474,6 +474,7 @@ def test_large_source_derivatives_meet_where_the_lines_take_over(name, coefficie
         ("quadratic", (0.4, 0.25), 0.1),
         ("square_root", (0.2, 0.8), 2.0),
         ("logarithmic", (0.6, 0.2), 2.0),
+        ("power2", (0.6, 0.7), 2.0),
     ],
 )
 @pytest.mark.parametrize("rho", [10.5, 100.0])
@@ -484,13 +485,13 @@ def test_large_source_derivatives_meet_where_the_lines_take_over(name, coefficie
 def test_large_source_ray_derivatives_meet_their_neighbours(
     name, coefficients, limb_distance, rho, switch
 ):
-    # For a source beyond ten Einstein radii the linear, quadratic, square-root and logarithmic
-    # laws' derivatives come from the rays, whose angle takes the trapezoidal rule of 16 intervals
+    # For a source beyond ten Einstein radii the laws' derivatives come from the rays (the power-2
+    # law's in alpha too, for alpha >= 1/2), whose angle takes the trapezoidal rule of 16 intervals
     # up to q = u (u = rho/sqrt(2)), then of 24 and 32 while acosh(rho/u) times those reaches 14,
     # then the quarter rules; except near the limb (within 0.1 Einstein radii for the polynomial
     # laws; for the others within 2 inside and everywhere outside), where the integrals by parts
     # take over, and from 1.25 source radii on, where the lines do. Either side must agree on the
-    # derivatives' scale, A/rho.
+    # derivatives' scale, A/rho (A for alpha).
     s = {
         "whole angle": 1 / math.sqrt(2),
         "24 intervals": 1 / math.cosh(14 / 24),
@@ -499,8 +500,11 @@ def test_large_source_ray_derivatives_meet_their_neighbours(
         "limb outside": 1 + limb_distance / rho,
         "lines": 1.25,
     }[switch]
-    for index, below, above, magnification in sides_of_a_switch(name, coefficients, s, rho):
-        scale = max(abs(below), magnification / rho)
+    indices = (1, 2, 4) if name == "power2" else (1, 2)
+    for index, below, above, magnification in sides_of_a_switch(
+        name, coefficients, s, rho, indices
+    ):
+        scale = max(abs(below), magnification / (1 if index == 4 else rho))
         assert abs(above - below) <= 1e-13 * scale, (index, below, above)
 
 
