@@ -123,18 +123,30 @@ double ray_excess(const RayPath& ray, double reference, double inverse_rho,
   return 4 * ray.span * sum;
 }
 
+// The point of a ray at `position` in [0, 1] of its variable: t, exp(-tau), the distance s from
+// the lens, mu^2 and mu (clear of rounding below 0 at the limbs), and the kernel exp(-2 tau) t,
+// which with 4 span gives g ds = 2 exp(-2 tau) d tau (d tau = 2 t dt).
+struct RayPoint {
+  double t, decay, s, mu_squared, mu, kernel;
+};
+
+inline RayPoint ray_point(const RayPath& ray, double position, double inverse_rho) noexcept {
+  const double t = ray.t_start + ray.span * position;
+  const double decay = std::exp(-(ray.start_tau + t * t));
+  const double s = 1 / decay - decay;
+  const double mu_squared = ((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho);
+  return {t, decay, s, mu_squared, std::sqrt(std::max(mu_squared, 0.0)), (decay * decay) * t};
+}
+
 // integral over the ray of g(s) mu^p ds, by a rule of PowerRayRules for p.
 inline double ray_power(const RayPath& ray, double inverse_rho, std::span<const PowerRayNode> rule,
                         double p) noexcept {
   const bool root = p == 0.5;
   double sum = 0;
   for (const PowerRayNode& node : rule) {
-    const double t = ray.t_start + ray.span * node.position;
-    const double decay = std::exp(-(ray.start_tau + t * t));
-    const double s = 1 / decay - decay;
-    const double mu_squared = ((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho);
-    const double scaled = std::sqrt(std::max(mu_squared, 0.0)) * node.inverse_gap;
-    sum += node.weight * ((decay * decay) * t) * (root ? std::sqrt(scaled) : std::pow(scaled, p));
+    const RayPoint point = ray_point(ray, node.position, inverse_rho);
+    const double scaled = point.mu * node.inverse_gap;
+    sum += node.weight * point.kernel * (root ? std::sqrt(scaled) : std::pow(scaled, p));
   }
   return 4 * ray.span * sum;
 }
@@ -143,23 +155,14 @@ inline double ray_power(const RayPath& ray, double inverse_rho, std::span<const 
 // mu ln(mu inverse_gap), `logarithmic` for mu.
 inline double ray_logarithm(const RayPath& ray, double inverse_rho, std::span<const PowerRayNode> plain,
                             std::span<const PowerRayNode> logarithmic) noexcept {
-  const auto mu_at = [&](double position, double& kernel) {
-    const double t = ray.t_start + ray.span * position;
-    const double decay = std::exp(-(ray.start_tau + t * t));
-    const double s = 1 / decay - decay;
-    kernel = (decay * decay) * t;
-    return std::sqrt(std::max(((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho), 0.0));
-  };
   double sum = 0;
   for (const PowerRayNode& node : plain) {
-    double kernel;
-    const double mu = mu_at(node.position, kernel);
-    if (mu > 0) sum += node.weight * kernel * (mu * std::log(mu * node.inverse_gap));
+    const RayPoint point = ray_point(ray, node.position, inverse_rho);
+    if (point.mu > 0) sum += node.weight * point.kernel * (point.mu * std::log(point.mu * node.inverse_gap));
   }
   for (const PowerRayNode& node : logarithmic) {
-    double kernel;
-    const double mu = mu_at(node.position, kernel);
-    sum += node.weight * kernel * mu;
+    const RayPoint point = ray_point(ray, node.position, inverse_rho);
+    sum += node.weight * point.kernel * point.mu;
   }
   return 4 * ray.span * sum;
 }

@@ -18,7 +18,9 @@
 namespace obrivane::models {
 namespace {
 
+using large_source::ray_point;
 using large_source::RayNode;
+using large_source::RayPoint;
 
 // The five ray integrals, in the order mu, 1/mu, x/mu, mu^2, x.
 struct RaySums {
@@ -67,19 +69,14 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
           const double cosine = u > 0 ? m / u : 0.0;
           RaySums sums;
           for (const RayNode& node : rule) {
-            const double t = ray.t_start + ray.span * node.position;
-            const double decay = std::exp(-(ray.start_tau + t * t));
-            const double s = 1 / decay - decay;
-            const double mu_squared = ((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho);
-            const double mu = std::sqrt(std::max(mu_squared, 0.0));
-            const double inverse_mu = 1 / mu;
-            const double along = s * cosine;  // u - x
-            // g ds = 2 exp(-2 tau) d tau, d tau = 2 t dt.
-            const double factor = node.weight * ((decay * decay) * t);
-            sums.of[0] += factor * (mu - mu_lens);
+            const RayPoint point = ray_point(ray, node.position, inverse_rho);
+            const double inverse_mu = 1 / point.mu;
+            const double along = point.s * cosine;  // u - x
+            const double factor = node.weight * point.kernel;
+            sums.of[0] += factor * (point.mu - mu_lens);
             sums.of[1] += factor * (inverse_mu - inverse_mu_lens);
             sums.of[2] += factor * ((u - along) * inverse_mu - u_lens * inverse_mu_lens);
-            sums.of[3] += factor * (mu_squared - mu_lens * mu_lens);
+            sums.of[3] += factor * (point.mu_squared - mu_lens * mu_lens);
             sums.of[4] += factor * ((u - along) - u_lens);
           }
           return (4 * ray.span) * sums;
@@ -114,12 +111,13 @@ PowerAndLogarithmSums power_and_logarithm(const large_source::RayPath& ray, doub
   for (const large_source::ExponentRayNode& node : rule) {
     const double v = 0.5 * (1 + node.abscissa);
     const double gap = 1 - v;
-    const double t = ray.t_start + ray.span * (v * (2 - v));
-    const double decay = std::exp(-(ray.start_tau + t * t));
-    const double s = 1 / decay - decay;
-    const double mu_squared = ((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho);
-    const double phi = std::sqrt(mu_squared) / gap;
-    const double g = (decay * decay) * t * gap * std::pow(phi, p);
+    const large_source::RayPoint point = large_source::ray_point(ray, v * (2 - v), inverse_rho);
+    const double t = point.t;
+    const double decay = point.decay;
+    const double s = point.s;
+    const double mu_squared = point.mu_squared;
+    const double phi = point.mu / gap;
+    const double g = point.kernel * gap * std::pow(phi, p);
     // d/dx: t' = span (1 - v), tau' = 2 t t', s' = (1/decay + decay) tau',
     // (mu^2)' = (s_1 + s_2 - 2 s) s' / rho^2, (1 - v)' = -1/2.
     const double dt = ray.span * gap;
@@ -174,17 +172,13 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
           double lower_sum = 0;
           double x_sum = 0;
           for (const PowerRayNode& node : lower_rule) {
-            const double t = ray.t_start + ray.span * node.position;
-            const double decay = std::exp(-(ray.start_tau + t * t));
-            const double s = 1 / decay - decay;
-            const double mu_squared = ((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho);
-            const double mu = std::sqrt(std::max(mu_squared, 0.0));
-            const double scaled = mu * node.inverse_gap;
+            const RayPoint point = ray_point(ray, node.position, inverse_rho);
+            const double scaled = point.mu * node.inverse_gap;
             // The square-root law's q = -3/2 without pow.
             const double lower_power = three_halves ? 1 / (scaled * std::sqrt(scaled)) : std::pow(scaled, q);
-            const double term = node.weight * ((decay * decay) * t) * lower_power;
+            const double term = node.weight * point.kernel * lower_power;
             lower_sum += term;
-            x_sum += term * (u - s * cosine);
+            x_sum += term * (u - point.s * cosine);
           }
           ray_sums.of[1] = (4 * ray.span) * lower_sum;
           ray_sums.of[2] = (4 * ray.span) * x_sum;
@@ -237,15 +231,11 @@ LargeTermSlopes large_source_logarithm_slopes(double u, double rho, const LargeT
           double inverse_sum = 0;
           double x_sum = 0;
           const auto add = [&](const PowerRayNode& node, bool logged) {
-            const double t = ray.t_start + ray.span * node.position;
-            const double decay = std::exp(-(ray.start_tau + t * t));
-            const double s = 1 / decay - decay;
-            const double mu_squared = ((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho);
-            const double mu_node = std::sqrt(std::max(mu_squared, 0.0));
-            const double factor = node.weight * ((decay * decay) * t) / mu_node;
-            const double value = logged ? factor * std::log(mu_node * node.inverse_gap) : factor;
+            const RayPoint point = ray_point(ray, node.position, inverse_rho);
+            const double factor = node.weight * point.kernel / point.mu;
+            const double value = logged ? factor * std::log(point.mu * node.inverse_gap) : factor;
             inverse_sum += value;
-            x_sum += value * (u - s * cosine);
+            x_sum += value * (u - point.s * cosine);
           };
           for (const PowerRayNode& node : plain) add(node, true);
           for (const PowerRayNode& node : logarithmic) add(node, false);
