@@ -170,9 +170,9 @@ def either_side(x, ulps=8):
 def test_continuous_where_the_rules_change(name, coefficients):
     # The rays take different rules with the lens well inside (rho^2 - u^2 >= u^2, s <= 1/sqrt 2),
     # by the limb and well outside (u^2 - rho^2 >= rho^2 / 2, s >= sqrt(3/2)); in the angle the
-    # trapezoidal rule of 24 or 32 intervals while acosh(1/s) times that reaches 14; and 2 Einstein
-    # radii inside the limb the limb's rules (and for the singular terms the double-exponential
-    # rule of the whole brightness) take over.
+    # trapezoidal rule of 24 or 32 intervals while acosh(1/s) times that reaches 14; 2 Einstein
+    # radii inside the limb the limb's rules take over, and half an Einstein radius inside it the
+    # double-exponential rule of the whole brightness for the singular terms.
     hook, _ = LAWS[name]
     for rho in (10.5, 30.0, 1000.0):
         switches = (
@@ -181,6 +181,7 @@ def test_continuous_where_the_rules_change(name, coefficients):
             rho / math.cosh(14 / 24),
             rho / math.cosh(14 / 32),
             rho - 2,
+            rho - 0.5,
         )
         for switch in switches:
             below, above = (hook(u, rho, *coefficients) for u in either_side(switch))
