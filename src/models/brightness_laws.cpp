@@ -370,10 +370,10 @@ const PowerLawRules::Exponent& PowerLawRules::rules(double alpha) noexcept {
   for (std::size_t i = 0; i < used_; ++i) {
     if (exponents_[i].alpha == alpha) return exponents_[i];
   }
-  has_lower_[next_] = false;
-  has_slopes_[next_] = false;
-  has_rays_[next_] = false;
-  has_ray_slopes_[next_] = false;
+  lower_.made[next_] = false;
+  slopes_.made[next_] = false;
+  rays_.made[next_] = false;
+  ray_slopes_.made[next_] = false;
   Exponent& slot = exponents_[next_];
   next_ = (next_ + 1) % slots;
   used_ = std::min(used_ + 1, slots);
@@ -384,44 +384,33 @@ const PowerLawRules::Exponent& PowerLawRules::rules(double alpha) noexcept {
   return slot;
 }
 
-const PowerChordRules& PowerLawRules::lower_rules(double alpha) noexcept {
+template <class Rules, class Make>
+const Rules& PowerLawRules::made_on_use(MadeOnUse<Rules>& kept, double alpha, const Make& make) noexcept {
   const Exponent& exponent = rules(alpha);
   const auto slot = static_cast<std::size_t>(&exponent - exponents_.data());
-  if (!has_lower_[slot]) {
-    lower_[slot] = PowerChordRules(alpha - 2);
-    has_lower_[slot] = true;
+  if (!kept.made[slot]) {
+    kept.rules[slot] = make(exponent);
+    kept.made[slot] = true;
   }
-  return lower_[slot];
+  return kept.rules[slot];
+}
+
+const PowerChordRules& PowerLawRules::lower_rules(double alpha) noexcept {
+  return made_on_use(lower_, alpha, [alpha](const Exponent&) { return PowerChordRules(alpha - 2); });
 }
 
 const PowerChordSlopes& PowerLawRules::exponent_slopes(double alpha) noexcept {
-  const Exponent& exponent = rules(alpha);
-  const auto slot = static_cast<std::size_t>(&exponent - exponents_.data());
-  if (!has_slopes_[slot]) {
-    slopes_[slot] = PowerChordSlopes(alpha, exponent.chords);
-    has_slopes_[slot] = true;
-  }
-  return slopes_[slot];
+  return made_on_use(slopes_, alpha,
+                     [alpha](const Exponent& exponent) { return PowerChordSlopes(alpha, exponent.chords); });
 }
 
 const large_source::PowerRayRules& PowerLawRules::ray_rules(double alpha) noexcept {
-  const Exponent& exponent = rules(alpha);
-  const auto slot = static_cast<std::size_t>(&exponent - exponents_.data());
-  if (!has_rays_[slot]) {
-    rays_[slot] = large_source::PowerRayRules(alpha);
-    has_rays_[slot] = true;
-  }
-  return rays_[slot];
+  return made_on_use(rays_, alpha, [alpha](const Exponent&) { return large_source::PowerRayRules(alpha); });
 }
 
 const large_source::PowerRaySlopeRules& PowerLawRules::ray_slope_rules(double alpha) noexcept {
-  const Exponent& exponent = rules(alpha);
-  const auto slot = static_cast<std::size_t>(&exponent - exponents_.data());
-  if (!has_ray_slopes_[slot]) {
-    ray_slopes_[slot] = large_source::PowerRaySlopeRules(alpha);
-    has_ray_slopes_[slot] = true;
-  }
-  return ray_slopes_[slot];
+  return made_on_use(ray_slopes_, alpha,
+                     [alpha](const Exponent&) { return large_source::PowerRaySlopeRules(alpha); });
 }
 
 namespace {

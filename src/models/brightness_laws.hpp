@@ -112,15 +112,23 @@ class PowerLawRules {
 
  private:
   static constexpr std::size_t slots = 4;
+
+  // Rules made on first use for each exponent's slot, and forgotten when the slot is reused.
+  template <class Rules>
+  struct MadeOnUse {
+    std::array<Rules, slots> rules{};
+    std::array<bool, slots> made{};
+  };
+
+  // The rules of `kept` for alpha, made by make(alpha) if its slot has none.
+  template <class Rules, class Make>
+  const Rules& made_on_use(MadeOnUse<Rules>& kept, double alpha, const Make& make) noexcept;
+
   std::array<Exponent, slots> exponents_{};
-  std::array<PowerChordRules, slots> lower_{};
-  std::array<bool, slots> has_lower_{};
-  std::array<PowerChordSlopes, slots> slopes_{};
-  std::array<bool, slots> has_slopes_{};
-  std::array<large_source::PowerRayRules, slots> rays_{};
-  std::array<bool, slots> has_rays_{};
-  std::array<large_source::PowerRaySlopeRules, slots> ray_slopes_{};
-  std::array<bool, slots> has_ray_slopes_{};
+  MadeOnUse<PowerChordRules> lower_;
+  MadeOnUse<PowerChordSlopes> slopes_;
+  MadeOnUse<large_source::PowerRayRules> rays_;
+  MadeOnUse<large_source::PowerRaySlopeRules> ray_slopes_;
   std::size_t used_ = 0;
   std::size_t next_ = 0;
 };

@@ -144,6 +144,9 @@ inline RayPoint ray_point(const RayPath& ray, double position, double inverse_rh
   return {t, decay, s, mu_squared, std::sqrt(std::max(mu_squared, 0.0)), (decay * decay) * t};
 }
 
+// The integral of g over a ray from a lens inside to the limb at tau = T: 1 - exp(-2 T).
+inline double whole_kernel(const RayPath& ray) noexcept { return -std::expm1(-2 * ray.end_tau); }
+
 // integral over the ray of g(s) mu^p ds, by a rule of PowerRayRules for p.
 inline double ray_power(const RayPath& ray, double inverse_rho, std::span<const PowerRayNode> rule,
                         double p) noexcept {
@@ -454,9 +457,8 @@ double large_source_excess(double u, double rho, const Brightness& brightness, c
     const double rays = rays_by_region(u, rho, LimbProfile::singular, true, [&](std::size_t size) {
       return [=, &analytic, &term](double s_1, double s_2, double) {
         const RayPath ray = ray_path(s_1, s_2);
-        const double whole_kernel = -std::expm1(-2 * ray.end_tau);
         const double term_part =
-            term.coefficient * (term.from_lens(ray, inverse_rho) - term_reference * whole_kernel);
+            term.coefficient * (term.from_lens(ray, inverse_rho) - term_reference * whole_kernel(ray));
         if (constant) return term_part;
         return ray_excess_by(size, ray, analytic_reference, inverse_rho, analytic) + term_part;
       };

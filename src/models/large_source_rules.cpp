@@ -158,40 +158,19 @@ std::span<const PowerRayNode> PowerRayRules::crossing(std::size_t size) const no
 }
 
 PowerRaySlopeRules::PowerRaySlopeRules(double p) noexcept : p_(p) {
-  std::array<double, limb_ray_nodes> d{}, e{}, z{};
-  std::array<numeric::GaussNode, limb_ray_nodes> gauss{};
-  const std::span<numeric::GaussNode> one_sided =
-      std::span<numeric::GaussNode>(gauss).first(outside_ray_nodes);
-  numeric::gauss_jacobi_one_sided(p - 1, one_sided, d, e, z);
+  std::array<double, outside_ray_nodes> d{}, e{}, z{};
+  std::array<numeric::GaussNode, outside_ray_nodes> gauss{};
+  numeric::gauss_jacobi_one_sided(p - 1, gauss, d, e, z);
   for (std::size_t i = 0; i < outside_ray_nodes; ++i) {
-    const double v = 0.5 * (1 + one_sided[i].abscissa);
-    from_lens_[i] = PowerRayNode{v * (2 - v), std::pow(2.0, 1 - p) * one_sided[i].weight, 1 / (1 - v)};
+    const double v = 0.5 * (1 + gauss[i].abscissa);
+    lower_[i] = PowerRayNode{v * (2 - v), std::pow(2.0, 1 - p) * gauss[i].weight, 1 / (1 - v)};
   }
-  std::size_t offset = 0;
-  for (const std::size_t size : PowerRayRules::sizes) {
-    const std::span<numeric::GaussNode> nodes = std::span<numeric::GaussNode>(gauss).first(size);
-    numeric::gauss_jacobi_symmetric(p - 1, nodes, d, e, z);
-    for (std::size_t i = 0; i < size; ++i) {
-      const double v = 0.5 * (1 + nodes[i].abscissa);
-      crossing_[offset + i] =
-          PowerRayNode{v * (2 - v), std::pow(4.0, 1 - p) * nodes[i].weight / v, 1 / (v * (1 - v))};
-    }
-    offset += size;
-  }
-  const std::span<numeric::GaussNode> value_rule =
-      std::span<numeric::GaussNode>(gauss).first(outside_ray_nodes);
-  numeric::gauss_jacobi_one_sided(p, value_rule, d, e, z);
+  numeric::gauss_jacobi_one_sided(p, gauss, d, e, z);
   std::array<numeric::GaussNodeSlope, outside_ray_nodes> slopes{};
-  numeric::gauss_jacobi_one_sided_slopes(p, value_rule, slopes);
+  numeric::gauss_jacobi_one_sided_slopes(p, gauss, slopes);
   for (std::size_t i = 0; i < outside_ray_nodes; ++i) {
-    exponent_slopes_[i] =
-        ExponentRayNode{value_rule[i].abscissa, value_rule[i].weight, slopes[i].abscissa, slopes[i].weight};
+    power_[i] = ExponentRayNode{gauss[i].abscissa, gauss[i].weight, slopes[i].abscissa, slopes[i].weight};
   }
-}
-
-std::span<const PowerRayNode> PowerRaySlopeRules::crossing(std::size_t size) const noexcept {
-  const std::size_t offset = size == PowerRayRules::sizes[0] ? 0 : PowerRayRules::sizes[0];
-  return std::span<const PowerRayNode>(crossing_).subspan(offset, size);
 }
 
 namespace {
@@ -234,12 +213,6 @@ LogarithmRayRules make_logarithm_ray_rules() noexcept {
     const numeric::GaussNode& node = numeric::gauss_log_end_0_16[i];
     const double z = node.abscissa;
     rules.from_lens_inverse[i] = PowerRayNode{(1 - z) * (1 + z), -2 * node.weight * z, 0};
-  }
-  // Crossing: the integral of f ln(1 - x^2) / mu dp = -sum W (1 - v) f / mu (weight -ln(1 - x^2)).
-  for (std::size_t i = 0; i < rules.crossing_inverse.size(); ++i) {
-    const numeric::GaussNode& node = numeric::gauss_log_legendre_24[i];
-    const double v = 0.5 * (1 + node.abscissa);
-    rules.crossing_inverse[i] = PowerRayNode{v * (2 - v), -node.weight * (1 - v), 0};
   }
   return rules;
 }

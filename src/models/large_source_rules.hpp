@@ -100,15 +100,13 @@ class PowerRayRules {
   double p_ = 0;
 };
 
-// The rules of mu^(p - 2) along the rays, for the derivatives of a term mu^p, p > 0 not an integer
-// (large_source_slopes.hpp). On a ray from the lens, with mu = (1 - v) phi and dp = (1 - v) dx, the
-// integral of f mu^(p-2) dp is 2^(1-p) times the Gauss-Jacobi sum of (1 - x)^(p - 1) over
-// f (mu / (1 - v))^(p - 2); on a crossing ray, with mu = v (1 - v) phi, it is 4^(1-p) times that of
-// (1 - x^2)^(p - 1) over (f / v) (mu / (v (1 - v)))^(p - 2), the kernel's factor t = span p(v),
-// which vanishes like v at the start, supplying the power of v the measure lacks there.
-// For the derivative in p itself (the power-2 law's in alpha), the rule of (1 - x)^p of
-// PowerRayRules::from_lens with its abscissae's and weights' slopes in p
-// (numeric/gauss_jacobi_exponent_slopes.hpp): its derivative in p integrates ln(1 - x) (1 - x)^p.
+// The rules of a ray from a lens inside, for the derivatives of a term mu^p, p > 0
+// (large_source_slopes.hpp). With mu = (1 - v) phi and dp = (1 - v) dx, the integral of
+// f mu^(p-2) dp is 2^(1-p) times the Gauss-Jacobi sum of (1 - x)^(p - 1) over
+// f (mu / (1 - v))^(p - 2) (`lower`). The term itself, and its derivative in p (the power-2 law's
+// in alpha), take the rule of (1 - x)^p of PowerRayRules::from_lens, kept here as it is made,
+// with its abscissae's and weights' slopes in p (numeric/gauss_jacobi_exponent_slopes.hpp): the
+// derivative in p of its sum integrates ln(1 - x) (1 - x)^p.
 struct ExponentRayNode {
   double abscissa, weight;
   double abscissa_slope, weight_slope;
@@ -119,17 +117,13 @@ class PowerRaySlopeRules {
   PowerRaySlopeRules() noexcept = default;
   explicit PowerRaySlopeRules(double p) noexcept;
 
-  // The exponent of the rules' integrand, p - 2.
-  double exponent() const noexcept { return p_ - 2; }
-  std::span<const PowerRayNode> from_lens() const noexcept { return from_lens_; }
-  // The rule of `size` nodes, one of PowerRayRules::sizes.
-  std::span<const PowerRayNode> crossing(std::size_t size) const noexcept;
-  std::span<const ExponentRayNode> exponent_slopes() const noexcept { return exponent_slopes_; }
+  double exponent() const noexcept { return p_; }
+  std::span<const PowerRayNode> lower() const noexcept { return lower_; }
+  std::span<const ExponentRayNode> power() const noexcept { return power_; }
 
  private:
-  std::array<PowerRayNode, outside_ray_nodes> from_lens_{};
-  std::array<PowerRayNode, outside_ray_nodes + limb_ray_nodes> crossing_{};
-  std::array<ExponentRayNode, outside_ray_nodes> exponent_slopes_{};
+  std::array<PowerRayNode, outside_ray_nodes> lower_{};
+  std::array<ExponentRayNode, outside_ray_nodes> power_{};
   double p_ = 0;
 };
 
@@ -141,10 +135,9 @@ class PowerRaySlopeRules {
 // dp = 2 z dz) or -(1 - x^2) ln(1 - x^2) on [-1, 1] (with dp = (1 - v) dx), for the Gauss rules of
 // those weights, whose node weights here include the sign, the Jacobian and the division by the
 // weight's factor of mu.
-// For the derivatives, ln(mu) / mu: the same split with the first part's rules (ln(mu gap)/mu
-// analytic there too, the measure's factor z or 1 - v making up for 1/mu) and the weight -ln z
-// on [0, 1] or -ln(1 - x^2) on [-1, 1] for the second, of 1/mu times a factor z or 1 - v
-// (`inverse` rules).
+// For the derivatives, ln(mu) / mu along a ray from the lens: the same split with the first
+// part's rule (ln(mu / z)/mu analytic there too, the measure's factor z making up for 1/mu) and
+// the weight -ln z on [0, 1] for the second, of 1/mu times z (`from_lens_inverse`).
 struct LogarithmRayRules {
   std::array<PowerRayNode, outside_ray_nodes> from_lens;
   std::array<PowerRayNode, 16> from_lens_logarithm;
@@ -152,7 +145,6 @@ struct LogarithmRayRules {
   std::array<PowerRayNode, outside_ray_nodes> crossing_outside;
   std::array<PowerRayNode, limb_ray_nodes> crossing_limb;
   std::array<PowerRayNode, 24> crossing_logarithm;
-  std::array<PowerRayNode, 24> crossing_inverse;
 };
 
 const LogarithmRayRules& logarithm_ray_rules() noexcept;

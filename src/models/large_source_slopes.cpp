@@ -97,35 +97,57 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
 
 namespace {
 
-// Along a ray from the lens, the sums of mu^p and of mu^p ln mu by the rule of (1 - x)^p with its
-// slopes in p: with G = K (1 - v) phi^p, phi = mu/(1 - v), K = exp(-2 tau) t, the rule's sum of
-// W G gives mu^p, and mu^p ln mu = mu^p ln phi + mu^p ln(1 - v), ln(1 - v) = ln(1 - x) - ln 2, of
-// which the rule differentiated in p, sum W' G + W G' x', integrates the ln(1 - x) part.
+// Along a ray, the sums of w K f(point, node) and of the same times x = u - s cos(theta), the
+// coordinate along the axis through the lens and the centre, over `rule`.
+struct SumAndMoment {
+  double sum, moment;
+};
+
+template <class Value>
+SumAndMoment with_moment(const large_source::RayPath& ray, double inverse_rho,
+                         std::span<const large_source::PowerRayNode> rule, double u, double cosine,
+                         const Value& value) noexcept {
+  double sum = 0, moment = 0;
+  for (const large_source::PowerRayNode& node : rule) {
+    const RayPoint point = ray_point(ray, node.position, inverse_rho);
+    const double term = node.weight * point.kernel * value(point, node);
+    sum += term;
+    moment += term * (u - point.s * cosine);
+  }
+  return {4 * ray.span * sum, 4 * ray.span * moment};
+}
+
+// Along a ray from the lens, the sums of mu^p and (with `logarithm`) of mu^p ln mu by the rule of
+// (1 - x)^p with its slopes in p: with G = K (1 - v) phi^p, phi = mu/(1 - v), K = exp(-2 tau) t,
+// the rule's sum of W G gives mu^p, and mu^p ln mu = mu^p ln phi + mu^p ln(1 - v),
+// ln(1 - v) = ln(1 - x) - ln 2, of which the rule differentiated in p, sum W' G + W G' x',
+// integrates the ln(1 - x) part.
 struct PowerAndLogarithmSums {
   double power, logarithm;
 };
 
 PowerAndLogarithmSums power_and_logarithm(const large_source::RayPath& ray, double inverse_rho, double p,
-                                          std::span<const large_source::ExponentRayNode> rule) noexcept {
+                                          std::span<const large_source::ExponentRayNode> rule,
+                                          bool logarithm) noexcept {
+  const bool root = p == 0.5;
   double plain = 0, logged = 0, moved = 0;
   for (const large_source::ExponentRayNode& node : rule) {
     const double v = 0.5 * (1 + node.abscissa);
     const double gap = 1 - v;
-    const large_source::RayPoint point = large_source::ray_point(ray, v * (2 - v), inverse_rho);
-    const double t = point.t;
-    const double decay = point.decay;
-    const double s = point.s;
-    const double mu_squared = point.mu_squared;
+    const RayPoint point = ray_point(ray, v * (2 - v), inverse_rho);
     const double phi = point.mu / gap;
-    const double g = point.kernel * gap * std::pow(phi, p);
+    const double g = point.kernel * gap * (root ? std::sqrt(phi) : std::pow(phi, p));
+    plain += node.weight * g;
+    if (!logarithm) continue;
     // d/dx: t' = span (1 - v), tau' = 2 t t', s' = (1/decay + decay) tau',
     // (mu^2)' = (s_1 + s_2 - 2 s) s' / rho^2, (1 - v)' = -1/2.
     const double dt = ray.span * gap;
-    const double dtau = 2 * t * dt;
+    const double dtau = 2 * point.t * dt;
     const double dmu_squared =
-        ((ray.s_1 + ray.s_2 - 2 * s) * ((1 / decay + decay) * dtau)) * (inverse_rho * inverse_rho);
-    const double dlog_g = -2 * dtau + dt / t - 0.5 / gap + p * (0.5 * dmu_squared / mu_squared + 0.5 / gap);
-    plain += node.weight * g;
+        ((ray.s_1 + ray.s_2 - 2 * point.s) * ((1 / point.decay + point.decay) * dtau)) *
+        (inverse_rho * inverse_rho);
+    const double dlog_g =
+        -2 * dtau + dt / point.t - 0.5 / gap + p * (0.5 * dmu_squared / point.mu_squared + 0.5 / gap);
     logged += node.weight * g * std::log(phi);
     moved += node.weight_slope * g + node.weight * g * dlog_g * node.abscissa_slope;
   }
@@ -136,69 +158,64 @@ PowerAndLogarithmSums power_and_logarithm(const large_source::RayPath& ray, doub
 
 }  // namespace
 
-LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRayRules& rules,
-                                          const large_source::PowerRaySlopeRules& lower,
-                                          double uniform_excess, double* power_logarithm) noexcept {
-  using namespace large_source;
-  const double p = rules.exponent();
-  const double q = lower.exponent();
-  const bool three_halves = q == -1.5;
-  const double inverse_rho = 1 / rho;
-  const bool inside = u < rho;
-  const bool logarithm = inside && power_logarithm != nullptr;
-  const double mu_lens = inside ? std::sqrt((rho - u) * (rho + u)) * inverse_rho : 0.0;
-  const double power_lens = inside ? std::pow(mu_lens, p) : 0.0;
-  const double lower_lens = inside ? std::pow(mu_lens, q) : 0.0;
-  const double logarithm_lens = logarithm ? power_lens * std::log(mu_lens) : 0.0;
-  const double lens_excess = inside ? uniform_excess : 0.0;
-  // mu^p, mu^(p-2), x mu^(p-2) and (if asked) mu^p ln mu along each ray.
-  const auto sums = rays_by_region(
+namespace {
+
+// The means <B_k (A - 1)> of up to four brightnesses B_k over a large source, by the rays from a
+// lens inside: B_k's value over the lens, `lens[k]`, times the uniform disk's excess, plus twice
+// the half-plane of rays over pi rho^2, each ray's integral (`along(ray, cos(theta))`, RaySums)
+// less lens[k] times its whole kernel.
+template <class Along>
+RaySums means_from_lens(double u, double rho, double uniform_excess, const std::array<double, 4>& lens,
+                        const Along& along) noexcept {
+  const RaySums rays = large_source::rays_by_region(
       u, rho, LimbProfile::singular, true,
-      [&](std::size_t size) {
-        const std::span<const PowerRayNode> power_rule = inside ? rules.from_lens() : rules.crossing(size);
-        const std::span<const PowerRayNode> lower_rule = inside ? lower.from_lens() : lower.crossing(size);
-        return [&, power_rule, lower_rule](double s_1, double s_2, double m) {
-          const RayPath ray = ray_path(s_1, s_2);
-          const double cosine = u > 0 ? m / u : 0.0;
-          RaySums ray_sums;
-          if (logarithm) {
-            const PowerAndLogarithmSums both =
-                power_and_logarithm(ray, inverse_rho, p, lower.exponent_slopes());
-            ray_sums.of[0] = both.power;
-            ray_sums.of[3] = both.logarithm;
-          } else {
-            ray_sums.of[0] = ray_power(ray, inverse_rho, power_rule, p);
-          }
-          double lower_sum = 0;
-          double x_sum = 0;
-          for (const PowerRayNode& node : lower_rule) {
-            const RayPoint point = ray_point(ray, node.position, inverse_rho);
-            const double scaled = point.mu * node.inverse_gap;
-            // The square-root law's q = -3/2 without pow.
-            const double lower_power = three_halves ? 1 / (scaled * std::sqrt(scaled)) : std::pow(scaled, q);
-            const double term = node.weight * point.kernel * lower_power;
-            lower_sum += term;
-            x_sum += term * (u - point.s * cosine);
-          }
-          ray_sums.of[1] = (4 * ray.span) * lower_sum;
-          ray_sums.of[2] = (4 * ray.span) * x_sum;
-          if (inside) {
-            const double whole_kernel = -std::expm1(-2 * ray.end_tau);
-            ray_sums.of[0] -= power_lens * whole_kernel;
-            ray_sums.of[1] -= lower_lens * whole_kernel;
-            ray_sums.of[2] -= (u * lower_lens) * whole_kernel;
-            ray_sums.of[3] -= logarithm_lens * whole_kernel;
-          }
-          return ray_sums;
+      [&](std::size_t) {
+        return [&](double s_1, double s_2, double m) {
+          const large_source::RayPath ray = large_source::ray_path(s_1, s_2);
+          RaySums sums = along(ray, u > 0 ? m / u : 0.0);
+          const double kernel = large_source::whole_kernel(ray);
+          for (std::size_t k = 0; k < lens.size(); ++k) sums.of[k] -= lens[k] * kernel;
+          return sums;
         };
       },
       std::numeric_limits<double>::infinity());
   const double to_mean = 2 / (std::numbers::pi * (rho * rho));
-  const double power_excess = power_lens * lens_excess + to_mean * sums.of[0];
-  const double lower_excess = lower_lens * lens_excess + to_mean * sums.of[1];
-  const double x_lower = (u * lower_lens) * lens_excess + to_mean * sums.of[2];
-  if (logarithm) *power_logarithm = logarithm_lens * lens_excess + to_mean * sums.of[3];
-  return {power_excess, -(p / (rho * rho)) * x_lower, (p * lower_excess - (p + 2) * power_excess) / rho};
+  RaySums means;
+  for (std::size_t k = 0; k < lens.size(); ++k) means.of[k] = lens[k] * uniform_excess + to_mean * rays.of[k];
+  return means;
+}
+
+}  // namespace
+
+LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRaySlopeRules& rules,
+                                          double uniform_excess, double* power_logarithm) noexcept {
+  using namespace large_source;
+  const double p = rules.exponent();
+  const double q = p - 2;
+  const bool three_halves = q == -1.5;
+  const bool logarithm = power_logarithm != nullptr;
+  const double inverse_rho = 1 / rho;
+  const double mu_lens = std::sqrt((rho - u) * (rho + u)) * inverse_rho;
+  const double power_lens = std::pow(mu_lens, p);
+  const double lower_lens = std::pow(mu_lens, q);
+  // mu^p, mu^(p-2), x mu^(p-2) and (if asked) mu^p ln mu.
+  const RaySums means = means_from_lens(
+      u, rho, uniform_excess, {power_lens, lower_lens, u * lower_lens, power_lens * std::log(mu_lens)},
+      [&](const RayPath& ray, double cosine) {
+        const PowerAndLogarithmSums term = power_and_logarithm(ray, inverse_rho, p, rules.power(), logarithm);
+        const SumAndMoment lower = with_moment(
+            ray, inverse_rho, rules.lower(), u, cosine, [&](const RayPoint& point, const PowerRayNode& node) {
+              const double scaled = point.mu * node.inverse_gap;
+              // The square-root law's q = -3/2 without pow.
+              return three_halves ? 1 / (scaled * std::sqrt(scaled)) : std::pow(scaled, q);
+            });
+        RaySums sums;
+        sums.of = {term.power, lower.sum, lower.moment, term.logarithm};
+        return sums;
+      });
+  if (logarithm) *power_logarithm = means.of[3];
+  const double power_excess = means.of[0];
+  return {power_excess, -(p / (rho * rho)) * means.of[2], (p * means.of[1] - (p + 2) * power_excess) / rho};
 }
 
 LargeTermSlopes large_source_logarithm_slopes(double u, double rho, const LargeTermSlopes& mu,
@@ -206,59 +223,33 @@ LargeTermSlopes large_source_logarithm_slopes(double u, double rho, const LargeT
   using namespace large_source;
   const LogarithmRayRules& rules = logarithm_ray_rules();
   const double inverse_rho = 1 / rho;
-  const bool inside = u < rho;
-  const double mu_lens = inside ? std::sqrt((rho - u) * (rho + u)) * inverse_rho : 1.0;
-  const double log_lens = inside ? std::log(mu_lens) : 0.0;
-  const double term_lens = mu_lens * log_lens;     // mu ln mu
+  const double mu_lens = std::sqrt((rho - u) * (rho + u)) * inverse_rho;
+  const double log_lens = std::log(mu_lens);
   const double inverse_lens = log_lens / mu_lens;  // ln(mu)/mu
-  const double lens_excess = inside ? uniform_excess : 0.0;
   const LimbLogarithmTerm term{1};
-  const auto sums = rays_by_region(
-      u, rho, LimbProfile::singular, true,
-      [&](std::size_t size) {
-        const std::span<const PowerRayNode> plain =
-            inside || size == outside_ray_nodes
-                ? std::span<const PowerRayNode>(inside ? rules.from_lens : rules.crossing_outside)
-                : std::span<const PowerRayNode>(rules.crossing_limb);
-        const std::span<const PowerRayNode> logarithmic =
-            inside ? std::span<const PowerRayNode>(rules.from_lens_inverse)
-                   : std::span<const PowerRayNode>(rules.crossing_inverse);
-        return [&, size, plain, logarithmic](double s_1, double s_2, double m) {
-          const RayPath ray = ray_path(s_1, s_2);
-          const double cosine = u > 0 ? m / u : 0.0;
-          RaySums ray_sums;
-          ray_sums.of[0] = inside ? term.from_lens(ray, inverse_rho) : term.crossing(ray, inverse_rho, size);
-          double inverse_sum = 0;
-          double x_sum = 0;
-          const auto add = [&](const PowerRayNode& node, bool logged) {
-            const RayPoint point = ray_point(ray, node.position, inverse_rho);
-            const double factor = node.weight * point.kernel / point.mu;
-            const double value = logged ? factor * std::log(point.mu * node.inverse_gap) : factor;
-            inverse_sum += value;
-            x_sum += value * (u - point.s * cosine);
-          };
-          for (const PowerRayNode& node : plain) add(node, true);
-          for (const PowerRayNode& node : logarithmic) add(node, false);
-          ray_sums.of[1] = (4 * ray.span) * inverse_sum;
-          ray_sums.of[2] = (4 * ray.span) * x_sum;
-          if (inside) {
-            const double whole_kernel = -std::expm1(-2 * ray.end_tau);
-            ray_sums.of[0] -= term_lens * whole_kernel;
-            ray_sums.of[1] -= inverse_lens * whole_kernel;
-            ray_sums.of[2] -= (u * inverse_lens) * whole_kernel;
-          }
-          return ray_sums;
-        };
-      },
-      std::numeric_limits<double>::infinity());
-  const double to_mean = 2 / (std::numbers::pi * (rho * rho));
-  const double term_excess = term_lens * lens_excess + to_mean * sums.of[0];
-  const double inverse_excess = inverse_lens * lens_excess + to_mean * sums.of[1];
-  const double x_inverse = (u * inverse_lens) * lens_excess + to_mean * sums.of[2];
+  // mu ln mu, ln(mu)/mu and x ln(mu)/mu.
+  const RaySums means = means_from_lens(
+      u, rho, uniform_excess, {mu_lens * log_lens, inverse_lens, u * inverse_lens, 0.0},
+      [&](const RayPath& ray, double cosine) {
+        // ln(mu)/mu = ln(mu / z)/mu + ln(z)/mu: the first part by the plain rule, the second by that
+        // of -ln z.
+        const SumAndMoment plain = with_moment(ray, inverse_rho, rules.from_lens, u, cosine,
+                                               [](const RayPoint& point, const PowerRayNode& node) {
+                                                 return std::log(point.mu * node.inverse_gap) / point.mu;
+                                               });
+        const SumAndMoment logged =
+            with_moment(ray, inverse_rho, rules.from_lens_inverse, u, cosine,
+                        [](const RayPoint& point, const PowerRayNode&) { return 1 / point.mu; });
+        RaySums sums;
+        sums.of = {term.from_lens(ray, inverse_rho), plain.sum + logged.sum, plain.moment + logged.moment,
+                   0.0};
+        return sums;
+      });
+  const double term_excess = means.of[0];
   // E_(-1) - E_1 from the term mu's rho dE_1/drho = E_(-1) - 3 E_1.
   const double lower_less_mu = rho * mu.d_rho + 2 * mu.excess;
-  return {term_excess, mu.d_u - x_inverse / (rho * rho),
-          (lower_less_mu + inverse_excess - 3 * term_excess) / rho};
+  return {term_excess, mu.d_u - means.of[2] / (rho * rho),
+          (lower_less_mu + means.of[1] - 3 * term_excess) / rho};
 }
 
 }  // namespace obrivane::models

@@ -41,24 +41,23 @@ struct LargePolynomialTerms {
 // rho > largest_radius_by_lines, given the uniform disk's excess A_disk - 1.
 LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double uniform_excess) noexcept;
 
-// The same for a term mu^p, p > 0 not an integer, by the Gauss-Jacobi rules of its limb
-// singularities along the rays (`rules` and `lower` made for p): the rays integrate mu^p,
-// mu^(p-2) and x mu^(p-2), each whole along a ray from a lens inside, its value at the lens times
-// the ray's exact kernel taken off, as the value's own rays do (large_source.hpp). Used with the
-// lens at least large_source::middle_distance inside the limb, where those serve the value. With
-// `power_logarithm` and the lens inside, also the weighted excess of mu^p ln mu, the derivative in
-// p of E_p (the power-2 law's in alpha): mu^p ln mu = mu^p ln(mu / (1 - v)) + mu^p ln(1 - v)
-// along a ray, the first part by the rule of (1 - x)^p and the second by that rule differentiated
-// in p, which integrates ln(1 - x) (1 - x)^p given the integrand's slope in x at its nodes.
-LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRayRules& rules,
-                                          const large_source::PowerRaySlopeRules& lower,
+// The same for a term mu^p, p >= 1/2, by the Gauss-Jacobi rules of its limb singularity along the
+// rays (`rules` made for p), with the lens at least large_source::middle_distance inside the limb,
+// where those serve the value: the rays integrate mu^p, mu^(p-2) and x mu^(p-2), each whole along a
+// ray from the lens, its value at the lens times the ray's exact kernel taken off, as the value's
+// own rays do (large_source.hpp). With `power_logarithm`, also the weighted excess of mu^p ln mu,
+// the derivative in p of E_p (the power-2 law's in alpha): mu^p ln mu = mu^p ln(mu / (1 - v)) +
+// mu^p ln(1 - v) along a ray, the first part by the rule of (1 - x)^p and the second by that rule
+// differentiated in p, which integrates ln(1 - x) (1 - x)^p given the integrand's slope in x at its
+// nodes.
+LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRaySlopeRules& rules,
                                           double uniform_excess, double* power_logarithm = nullptr) noexcept;
 
 // The same for the term mu ln mu, given the term mu's (from large_source_polynomial_slopes): with
 // L_q the weighted excess of mu^q ln mu, dL_1/du = dE_1/du - <x ln(mu)/mu (A - 1)>/rho^2 and
 // rho dL_1/drho = E_(-1) + L_(-1) - E_1 - 3 L_1 (the derivatives in p at p = 1 of those of E_p), the
 // rays integrating mu ln mu, ln(mu)/mu and x ln(mu)/mu by the rules of their logarithmic limb
-// singularities (LogarithmRayRules). Used as large_source_power_slopes.
+// singularities (LogarithmRayRules). With the lens as large_source_power_slopes.
 LargeTermSlopes large_source_logarithm_slopes(double u, double rho, const LargeTermSlopes& mu,
                                               double uniform_excess) noexcept;
 

@@ -149,7 +149,7 @@ void SharedNearTerms::keep_large_by_rays(double u, double a) noexcept {
   if (logarithmic_) {
     third = large_source_logarithm_slopes(u, a, terms.mu, uniform_excess);
   } else if (!polynomial()) {
-    third = large_source_power_slopes(u, a, third_->ray_rules, third_->ray_slope_rules, uniform_excess);
+    third = large_source_power_slopes(u, a, third_->ray_slope_rules, uniform_excess);
   }
   terms_ = {{{uniform_excess, disk.d_u, disk.d_rho},
              {terms.mu.excess, terms.mu.d_u, terms.mu.d_rho},
@@ -208,8 +208,8 @@ void SharedPowerTerms::keep_large_by_rays(double u, double a) noexcept {
   const UniformDiskGradient disk = uniform_disk_gradient(u, a);
   const double uniform_excess = disk.magnification - 1;
   double power_logarithm = 0;
-  const LargeTermSlopes power = large_source_power_slopes(
-      u, a, rules_.ray_rules(alpha_), rules_.ray_slope_rules(alpha_), uniform_excess, &power_logarithm);
+  const LargeTermSlopes power =
+      large_source_power_slopes(u, a, rules_.ray_slope_rules(alpha_), uniform_excess, &power_logarithm);
   terms_ = {{{uniform_excess, disk.d_u, disk.d_rho},
              {power.excess, power.d_u, power.d_rho},
              {power_logarithm, 0, 0}}};
