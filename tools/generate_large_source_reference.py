@@ -21,10 +21,10 @@ from header_rendering import write_rendered_with_jobs
 # Source radii either side of the switch to rays through the lens (10) and over the range of
 # large sources; separations in source radii over the centre, inside, at and about the limb (a
 # relative 1e-6 either side), outside and at three radii, and 0.9, 0.95 and 1.1, a few Einstein
-# radii or more from the limb (the rays' middle rules from rho = 30 on), and 0.7, where the rays'
-# whole angle rule meets the quarter rules.
+# radii or more from the limb (the rays' middle rules from rho = 30 on), 0.7, where the rays'
+# whole angle rule meets the quarter rules, and 0.3, where its shortest trapezoidal rules serve.
 RADII = (10.0, 10.5, 30.0, 100.0, 300.0, 1000.0)
-SEPARATIONS = (0.0, 0.5, 0.7, 0.9, 0.95, 1 - 1e-6, 1.0, 1 + 1e-6, 1.1, 1.5, 3.0)
+SEPARATIONS = (0.0, 0.3, 0.5, 0.7, 0.9, 0.95, 1 - 1e-6, 1.0, 1 + 1e-6, 1.1, 1.5, 3.0)
 CASES = [(s, rho) for rho in RADII for s in SEPARATIONS]
 
 

@@ -26,9 +26,9 @@
 //
 // The angles: with the lens inside the ray integral is analytic, even and periodic in theta, up to
 // the branch points of the chord's half-length h = sqrt(rho^2 - u^2 sin^2 theta), acosh(rho/u) off
-// the real axis, so the trapezoidal rule converges geometrically: 16 intervals over [0, pi] with
-// the lens well inside (rho^2 - u^2 >= u^2), 24 or 32 nearer the limb while those are fewer rays
-// than the rules below. Otherwise the chord
+// the real axis, so the trapezoidal rule converges geometrically: 4 to 16 intervals over [0, pi]
+// with the lens well inside (rho^2 - u^2 >= u^2), the fewer the deeper, 24 or 32 nearer the limb
+// while those are fewer rays than the rules below. Otherwise the chord
 // half-length h = sqrt(rho^2 - u^2 sin^2 theta) nearly vanishes about theta = pi/2; with
 // q = sqrt(rho^2 - u^2) and u cos(theta) = -q sinh(xi), h = q cosh(xi), and the ray's limbs lie at
 // s_2 = q exp(-xi), s_1 = -q exp(xi), analytic in xi, so |theta - pi/2| <= pi/4 is integrated in xi
@@ -82,8 +82,9 @@ inline constexpr double singular_terms_apart_from = 0.5;
 inline constexpr double longer_deep_rays_below = 150;
 
 // The trapezoidal rule of N intervals in the angle leaves about exp(-2 N a) of the rays' part,
-// a = acosh(rho/u) the distance of its branch points off the real axis; the whole angle rule's
-// 16 intervals at its edge, q = u (a = 0.88), reach 14 and leave below 6e-16 of A there.
+// a = acosh(rho/u) the distance of its branch points off the real axis: N a >= 14 leaves below
+// 6e-16 of A (16 intervals with the lens at q = u, a = 0.88, against the two-dimensional
+// references; 8 intervals serve from a = 1.75, u = 0.34 rho, inwards).
 inline constexpr double trapezoid_reach = 14;
 
 // With the lens outside and q below this (Einstein radii), the near-tangent variable is scaled to
@@ -202,20 +203,13 @@ auto rays_inside(double u, double rho, bool middle, const Along& along_ray) noex
     return along_ray(-behind, ahead, m);
   };
   decltype(along_ray(0.0, 0.0, 0.0)) total{};
-  if (q >= u) {
-    for (const AngleNode& angle : whole_angle_rule()) total += angle.weight * along(angle.cosine, angle.sine);
-    return total;
-  }
-  // Nearer the limb the trapezoidal rule of N intervals while N acosh(rho/u) >= trapezoid_reach,
-  // and N + 1 rays fewer than the quarter rules and panels take.
-  const double distance = std::log((rho + q) / u);  // acosh(rho/u)
-  const std::size_t intervals = distance * 24 >= trapezoid_reach   ? 24
-                                : distance * 32 >= trapezoid_reach ? 32
-                                                                   : 0;
-  if (intervals > 0) {
-    for (const AngleNode& angle : longer_whole_angle_rule(intervals)) {
+  // The trapezoidal rule of the fewest intervals N with N acosh(rho/u) >= trapezoid_reach, while
+  // N + 1 rays are fewer than the quarter rules and panels take.
+  const double distance = std::log((rho + q) / u);  // acosh(rho/u), infinite for u = 0
+  for (const std::size_t intervals : whole_angle_intervals) {
+    if (static_cast<double>(intervals) * distance < trapezoid_reach) continue;
+    for (const AngleNode& angle : whole_angle_rule(intervals))
       total += angle.weight * along(angle.cosine, angle.sine);
-    }
     return total;
   }
   for (const AngleNode& angle : middle ? std::span<const AngleNode>(short_quarter_angle_rule())

@@ -103,16 +103,27 @@ const std::array<RayNode, short_singular_ray_nodes>& short_singular_ray_rule() n
   return rule;
 }
 
-const std::array<AngleNode, whole_angle_nodes>& whole_angle_rule() noexcept {
-  static const std::array<AngleNode, whole_angle_nodes> rule = trapezoid<whole_angle_nodes>();
-  return rule;
-}
-
-std::span<const AngleNode> longer_whole_angle_rule(std::size_t intervals) noexcept {
+std::span<const AngleNode> whole_angle_rule(std::size_t intervals) noexcept {
+  static const std::array<AngleNode, 5> rule_4 = trapezoid<5>();
+  static const std::array<AngleNode, 9> rule_8 = trapezoid<9>();
+  static const std::array<AngleNode, 13> rule_12 = trapezoid<13>();
+  static const std::array<AngleNode, 17> rule_16 = trapezoid<17>();
   static const std::array<AngleNode, 25> rule_24 = trapezoid<25>();
   static const std::array<AngleNode, 33> rule_32 = trapezoid<33>();
-  if (intervals == 24) return rule_24;
-  return rule_32;
+  switch (intervals) {
+    case 4:
+      return rule_4;
+    case 8:
+      return rule_8;
+    case 12:
+      return rule_12;
+    case 16:
+      return rule_16;
+    case 24:
+      return rule_24;
+    default:
+      return rule_32;
+  }
 }
 
 const std::array<AngleNode, quarter_angle_nodes>& quarter_angle_rule() noexcept {

@@ -49,18 +49,18 @@ struct AngleNode {
   double weight;
 };
 
-// In the angle, with the lens well inside, the trapezoidal rule of 16 intervals over [0, pi]: the
-// rays' integral is even and periodic in theta, analytic up to the branch points of the chord's
-// half-length, sin(theta) = rho/u, a distance acosh(rho/u) >= acosh(sqrt(2)) = 0.88 off the real
-// axis where the rule serves, so the rule's error falls like exp(-2 * 16 * 0.88) = 6e-13 of the
-// rays' part (Gauss-Legendre's 16 nodes, blind to the periodicity, left 1.6e-13 of A at
-// rho = 10.5 with the lens at 0.7 radii). Elsewhere Gauss-Legendre, 12 nodes over [0, pi/4].
-inline constexpr std::size_t whole_angle_nodes = 17;
+// In the angle, with the lens inside, the trapezoidal rule over [0, pi]: the rays' integral is
+// even and periodic in theta, analytic up to the branch points of the chord's half-length,
+// sin(theta) = rho/u, a distance a = acosh(rho/u) off the real axis, so the rule of N intervals
+// leaves about exp(-2 N a) of the rays' part. The fewest of 4, 8, 12, 16, 24 and 32 intervals
+// that reach large_source::trapezoid_reach serve (Gauss-Legendre's 16 nodes, blind to the
+// periodicity, left 1.6e-13 of A at rho = 10.5 with the lens at 0.7 radii). Nearer the limb,
+// Gauss-Legendre, 12 nodes over [0, pi/4].
+inline constexpr std::array<std::size_t, 6> whole_angle_intervals = {4, 8, 12, 16, 24, 32};
 inline constexpr std::size_t quarter_angle_nodes = 12;
 
-const std::array<AngleNode, whole_angle_nodes>& whole_angle_rule() noexcept;
-// The same rule of 24 or 32 intervals, for the lens nearer the limb (large_source.hpp).
-std::span<const AngleNode> longer_whole_angle_rule(std::size_t intervals) noexcept;
+// The rule of `intervals` (one of whole_angle_intervals) intervals, intervals + 1 nodes.
+std::span<const AngleNode> whole_angle_rule(std::size_t intervals) noexcept;
 const std::array<AngleNode, quarter_angle_nodes>& quarter_angle_rule() noexcept;
 // 10 nodes over [0, pi/4], with the lens at least large_source::middle_distance from the limb.
 const std::array<AngleNode, 10>& short_quarter_angle_rule() noexcept;

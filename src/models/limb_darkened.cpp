@@ -3,7 +3,8 @@
 // magnifications. Clear of the lens by four radii the weighted mean-value series gives both at
 // once; closer in, the uniform disk comes from its cancellation-free form and the mu-weighted one
 // from line integrals through the lens; for sources larger than largest_radius_by_lines the excess
-// A - 1 comes directly from rays through the lens (large_source.hpp).
+// A - 1 comes directly, from rays through the lens (large_source.hpp), or with the lens well outside
+// from the lines through it (large_source_lines.hpp).
 #include "models/limb_darkened.hpp"
 
 #include <cmath>
@@ -11,6 +12,7 @@
 #include <limits>
 
 #include "models/large_source.hpp"
+#include "models/large_source_lines.hpp"
 #include "models/limb_darkened_far.hpp"
 #include "models/mu_weighted_disk.hpp"
 #include "models/source_radius.hpp"
@@ -23,11 +25,21 @@ namespace {
 
 constexpr double quiet_nan = std::numeric_limits<double>::quiet_NaN();
 
+const PowerChordRules& mu_chords() noexcept {
+  static const PowerChordRules rules(1);
+  return rules;
+}
+
 double near_magnification(double u, double a) noexcept {
   if (a > largest_radius_by_lines) {
-    // Flux 0.4 + 0.6 * 2/3 = 0.8.
-    return 1 +
-           large_source_excess(u, a, LimbProfile::polynomial, [](double mu) { return 0.4 + 0.6 * mu; }) / 0.8;
+    // Flux 0.4 + 0.6 * 2/3 = 0.8. With the lens well outside, the uniform and mu-weighted
+    // excesses by the lines through it.
+    const double excess =
+        large_source_by_lines(u, a)
+            ? 0.4 * (uniform_disk_magnification_accurate(u, a) - 1) +
+                  0.6 * power_weighted_disk_excess_outside(u, a, mu_chords())
+            : large_source_excess(u, a, LimbProfile::polynomial, [](double mu) { return 0.4 + 0.6 * mu; });
+    return 1 + excess / 0.8;
   }
   const double uniform = uniform_disk_magnification_accurate(u, a);
   return (uniform + mu_weighted_disk_magnification(u, a)) * 0.5;

@@ -170,7 +170,8 @@ def either_side(x, ulps=8):
 def test_continuous_where_the_rules_change(name, coefficients):
     # The rays take different rules with the lens well inside (rho^2 - u^2 >= u^2, s <= 1/sqrt 2),
     # by the limb and well outside (u^2 - rho^2 >= rho^2 / 2, s >= sqrt(3/2)); in the angle the
-    # trapezoidal rule of 24 or 32 intervals while acosh(1/s) times that reaches 14; 2 Einstein
+    # trapezoidal rule of the fewest of 4 to 32 intervals whose number times acosh(1/s) reaches
+    # 14; 2 Einstein
     # radii inside the limb the limb's rules take over, and half an Einstein radius inside it the
     # double-exponential rule of the whole brightness for the singular terms.
     hook, _ = LAWS[name]
@@ -178,6 +179,10 @@ def test_continuous_where_the_rules_change(name, coefficients):
         switches = (
             rho / math.sqrt(2),
             rho * math.sqrt(1.5),
+            rho / math.cosh(14 / 4),
+            rho / math.cosh(14 / 8),
+            rho / math.cosh(14 / 12),
+            rho / math.cosh(14 / 16),
             rho / math.cosh(14 / 24),
             rho / math.cosh(14 / 32),
             rho - 2,

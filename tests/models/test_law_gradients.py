@@ -480,20 +480,35 @@ def test_large_source_derivatives_meet_where_the_lines_take_over(name, coefficie
 @pytest.mark.parametrize("rho", [10.5, 100.0])
 @pytest.mark.parametrize(
     "switch",
-    ["whole angle", "24 intervals", "32 intervals", "limb inside", "limb outside", "lines"],
+    [
+        "4 intervals",
+        "8 intervals",
+        "12 intervals",
+        "16 intervals",
+        "deep rays",
+        "24 intervals",
+        "32 intervals",
+        "limb inside",
+        "limb outside",
+        "lines",
+    ],
 )
 def test_large_source_ray_derivatives_meet_their_neighbours(
     name, coefficients, limb_distance, rho, switch
 ):
     # For a source beyond ten Einstein radii the laws' derivatives come from the rays (the power-2
-    # law's in alpha too, for alpha >= 1/2), whose angle takes the trapezoidal rule of 16 intervals
-    # up to q = u (u = rho/sqrt(2)), then of 24 and 32 while acosh(rho/u) times those reaches 14,
-    # then the quarter rules; except near the limb (within 0.1 Einstein radii for the polynomial
-    # laws; for the others within 2 inside and everywhere outside), where the integrals by parts
-    # take over, and from 1.25 source radii on, where the lines do. Either side must agree on the
-    # derivatives' scale, A/rho (A for alpha).
+    # law's in alpha too, for alpha >= 1/2), whose angle takes the trapezoidal rule of the fewest
+    # of 4 to 32 intervals whose number times acosh(rho/u) reaches 14, then the quarter rules, and
+    # whose rays shorten from q = u (u = rho/sqrt(2)) inwards; except near the limb (within 0.1
+    # Einstein radii for the polynomial laws; for the others within 2 inside and everywhere
+    # outside), where the integrals by parts take over, and from 1.25 source radii on, where the
+    # lines do. Either side must agree on the derivatives' scale, A/rho (A for alpha).
     s = {
-        "whole angle": 1 / math.sqrt(2),
+        "4 intervals": 1 / math.cosh(14 / 4),
+        "8 intervals": 1 / math.cosh(14 / 8),
+        "12 intervals": 1 / math.cosh(14 / 12),
+        "16 intervals": 1 / math.cosh(14 / 16),
+        "deep rays": 1 / math.sqrt(2),
         "24 intervals": 1 / math.cosh(14 / 24),
         "32 intervals": 1 / math.cosh(14 / 32),
         "limb inside": 1 - limb_distance / rho,
