@@ -82,10 +82,21 @@ inline constexpr double singular_terms_apart_from = 0.5;
 inline constexpr double longer_deep_rays_below = 150;
 
 // The trapezoidal rule of N intervals in the angle leaves about exp(-2 N a) of the rays' part,
-// a = acosh(rho/u) the distance of its branch points off the real axis: N a >= 14 leaves below
-// 6e-16 of A (16 intervals with the lens at q = u, a = 0.88, against the two-dimensional
-// references; 8 intervals serve from a = 1.75, u = 0.34 rho, inwards).
+// a = acosh(rho/u) the distance of its branch points off the real axis: at rho = 10.5, N a >= 14
+// leaves below 6e-16 of A (16 intervals with the lens at q = u, a = 0.88, against the
+// two-dimensional references; 8 intervals from a = 1.75, u = 0.34 rho, inwards).
 inline constexpr double trapezoid_reach = 14;
+inline constexpr double trapezoid_reach_radius = 10.5;
+
+// The rays' part is about log(rho)/rho^2 of the excess, so for a larger source the angle rule
+// may leave a larger share of it for the same share of A: N a >= 14 - ln(rho/10.5) +
+// ln(ln(rho)/ln(10.5))/2, 10 at rho = 1000 (where it changed A by at most an ulp from rho = 10.5
+// to 1000, and the derivatives by 1.4e-15 of A/rho).
+inline double trapezoid_reach_for(double rho) noexcept {
+  if (rho <= trapezoid_reach_radius) return trapezoid_reach;
+  return trapezoid_reach - std::log(rho / trapezoid_reach_radius) +
+         0.5 * std::log(std::log(rho) / std::log(trapezoid_reach_radius));
+}
 
 // With the lens outside and q below this (Einstein radii), the near-tangent variable is scaled to
 // it instead: the rays with h < 1e-5 contribute h^(p+2) ~ 1e-10 (and less for p >= 1) of the excess,
@@ -203,11 +214,12 @@ auto rays_inside(double u, double rho, bool middle, const Along& along_ray) noex
     return along_ray(-behind, ahead, m);
   };
   decltype(along_ray(0.0, 0.0, 0.0)) total{};
-  // The trapezoidal rule of the fewest intervals N with N acosh(rho/u) >= trapezoid_reach, while
-  // N + 1 rays are fewer than the quarter rules and panels take.
+  // The trapezoidal rule of the fewest intervals N with N acosh(rho/u) >= trapezoid_reach_for(rho),
+  // while N + 1 rays are fewer than the quarter rules and panels take.
   const double distance = std::log((rho + q) / u);  // acosh(rho/u), infinite for u = 0
+  const double reach = trapezoid_reach_for(rho);
   for (const std::size_t intervals : whole_angle_intervals) {
-    if (static_cast<double>(intervals) * distance < trapezoid_reach) continue;
+    if (static_cast<double>(intervals) * distance < reach) continue;
     for (const AngleNode& angle : whole_angle_rule(intervals))
       total += angle.weight * along(angle.cosine, angle.sine);
     return total;

@@ -157,6 +157,12 @@ def agree(below, above):
     return abs(above - below) <= 4.4e-16 + EXCESS_BOUND * abs(below - 1)
 
 
+def angle_reach(rho):
+    """N acosh(rho/u) from which the angle's trapezoidal rule of N intervals serves: 14 at
+    rho = 10.5, less as the rays' share of the excess falls (about log(rho)/rho^2)."""
+    return 14 - math.log(rho / 10.5) + 0.5 * math.log(math.log(rho) / math.log(10.5))
+
+
 def either_side(x, ulps=8):
     """x moved by a few ulps down and up: across a switch at x whatever the rounding of its test,
     and so close that A cannot change by more than rounding, however steep it is there."""
@@ -171,7 +177,7 @@ def test_continuous_where_the_rules_change(name, coefficients):
     # The rays take different rules with the lens well inside (rho^2 - u^2 >= u^2, s <= 1/sqrt 2),
     # by the limb and well outside (u^2 - rho^2 >= rho^2 / 2, s >= sqrt(3/2)); in the angle the
     # trapezoidal rule of the fewest of 4 to 32 intervals whose number times acosh(1/s) reaches
-    # 14; 2 Einstein
+    # angle_reach(rho); 2 Einstein
     # radii inside the limb the limb's rules take over, and half an Einstein radius inside it the
     # double-exponential rule of the whole brightness for the singular terms.
     hook, _ = LAWS[name]
@@ -179,12 +185,12 @@ def test_continuous_where_the_rules_change(name, coefficients):
         switches = (
             rho / math.sqrt(2),
             rho * math.sqrt(1.5),
-            rho / math.cosh(14 / 4),
-            rho / math.cosh(14 / 8),
-            rho / math.cosh(14 / 12),
-            rho / math.cosh(14 / 16),
-            rho / math.cosh(14 / 24),
-            rho / math.cosh(14 / 32),
+            rho / math.cosh(angle_reach(rho) / 4),
+            rho / math.cosh(angle_reach(rho) / 8),
+            rho / math.cosh(angle_reach(rho) / 12),
+            rho / math.cosh(angle_reach(rho) / 16),
+            rho / math.cosh(angle_reach(rho) / 24),
+            rho / math.cosh(angle_reach(rho) / 32),
             rho - 2,
             rho - 0.5,
         )

@@ -27,6 +27,8 @@ REFERENCE = json.loads(REFERENCE_PATH.read_text(encoding="utf-8"))
 
 testing = pytest.importorskip("_obrivane_testing")
 
+from test_large_sources import angle_reach  # noqa: E402  (the same directory)
+
 
 def flux_of(profile):
     """integral_0^1 2 x P dx of a reference profile, for the exponent as the double the generator
@@ -498,19 +500,19 @@ def test_large_source_ray_derivatives_meet_their_neighbours(
 ):
     # For a source beyond ten Einstein radii the laws' derivatives come from the rays (the power-2
     # law's in alpha too, for alpha >= 1/2), whose angle takes the trapezoidal rule of the fewest
-    # of 4 to 32 intervals whose number times acosh(rho/u) reaches 14, then the quarter rules, and
-    # whose rays shorten from q = u (u = rho/sqrt(2)) inwards; except near the limb (within 0.1
-    # Einstein radii for the polynomial laws; for the others within 2 inside and everywhere
-    # outside), where the integrals by parts take over, and from 1.25 source radii on, where the
-    # lines do. Either side must agree on the derivatives' scale, A/rho (A for alpha).
+    # of 4 to 32 intervals whose number times acosh(rho/u) reaches angle_reach(rho), then the
+    # quarter rules, and whose rays shorten from q = u (u = rho/sqrt(2)) inwards; except near the
+    # limb (within 0.1 Einstein radii for the polynomial laws; for the others within 2 inside and
+    # everywhere outside), where the integrals by parts take over, and from 1.25 source radii on,
+    # where the lines do. Either side must agree on the derivatives' scale, A/rho (A for alpha).
     s = {
-        "4 intervals": 1 / math.cosh(14 / 4),
-        "8 intervals": 1 / math.cosh(14 / 8),
-        "12 intervals": 1 / math.cosh(14 / 12),
-        "16 intervals": 1 / math.cosh(14 / 16),
+        "4 intervals": 1 / math.cosh(angle_reach(rho) / 4),
+        "8 intervals": 1 / math.cosh(angle_reach(rho) / 8),
+        "12 intervals": 1 / math.cosh(angle_reach(rho) / 12),
+        "16 intervals": 1 / math.cosh(angle_reach(rho) / 16),
         "deep rays": 1 / math.sqrt(2),
-        "24 intervals": 1 / math.cosh(14 / 24),
-        "32 intervals": 1 / math.cosh(14 / 32),
+        "24 intervals": 1 / math.cosh(angle_reach(rho) / 24),
+        "32 intervals": 1 / math.cosh(angle_reach(rho) / 32),
         "limb inside": 1 - limb_distance / rho,
         "limb outside": 1 + limb_distance / rho,
         "lines": 1.25,
