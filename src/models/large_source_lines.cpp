@@ -6,7 +6,8 @@
 // 1 + delta + sqrt(delta (2 + delta)) = 2, and the 28-point rules of PowerChordRules
 // (excess_chord_length) reach 2^-56; the angle integral in t = (u/a) sin(theta) is that of
 // power_weighted_disk.cpp, whose only singularity, 1/m at t = u/a >= 1.25, the 32-point rule takes
-// (all independent of the size of the disk).
+// (all independent of the size of the disk). From twice the radius on, the shorter rules of
+// far_excess_lines.
 #include "models/large_source_lines.hpp"
 
 #include <cmath>
@@ -20,8 +21,8 @@
 
 namespace obrivane::models {
 double power_weighted_disk_excess_outside(double u, double a, const PowerChordRules& rules) noexcept {
-  const std::span<const numeric::GaussNode> chord_rule = rules.for_length(excess_chord_length);
-  return power_lines::well_outside(a, rules.outside_rule(excess_angle_radius), [&](double t) {
+  const std::span<const numeric::GaussNode> chord_rule = rules.for_length(excess_chord_length_for(u, a));
+  return power_lines::well_outside(a, rules.outside_rule(excess_angle_radius_for(u, a)), [&](double t) {
     const double at = a * t;
     const double m = std::sqrt((u - at) * (u + at));
     const double h = a * std::sqrt((1 - t) * (1 + t));
@@ -36,19 +37,26 @@ double log_weighted_disk_excess_outside(double u, double a) noexcept {
     const double m = std::sqrt((u - at) * (u + at));
     return (a / m) * chord_sum_of(excess_kernel, m, a * std::sqrt((1 - t) * (1 + t)), chord_rule);
   };
-  const double sum = power_lines::even_sum(numeric::gauss_log_jacobi_1_32,
-                                           [&](double t) { return line(t, numeric::gauss_chebyshev_u_28); }) +
-                     power_lines::even_sum(numeric::gauss_jacobi_1_32, [&](double t) {
-                       return line(t, numeric::gauss_log_chebyshev_28);
-                     });
+  const double sum =
+      far_excess_lines(u, a)
+          ? power_lines::even_sum(numeric::gauss_log_jacobi_1_24,
+                                  [&](double t) { return line(t, numeric::gauss_chebyshev_u_12); }) +
+                power_lines::even_sum(numeric::gauss_jacobi_1_24,
+                                      [&](double t) { return line(t, numeric::gauss_log_chebyshev_12); })
+          : power_lines::even_sum(numeric::gauss_log_jacobi_1_32, [&](double t) {
+              return line(t, numeric::gauss_chebyshev_u_28);
+            }) + power_lines::even_sum(numeric::gauss_jacobi_1_32, [&](double t) {
+              return line(t, numeric::gauss_log_chebyshev_28);
+            });
   return (2 / (std::numbers::pi * a)) * (-0.25 * sum);
 }
 
 PowerDiskSlopes power_weighted_disk_excess_slopes_outside(double u, double a, double p, double value,
                                                           const PowerChordRules& lower_rules) noexcept {
-  const std::span<const numeric::GaussNode> chord_rule = lower_rules.for_length(excess_chord_length);
+  const std::span<const numeric::GaussNode> chord_rule =
+      lower_rules.for_length(excess_chord_length_for(u, a));
   const slope_lines::LineSums integrals =
-      power_lines::well_outside(a, lower_rules.outside_rule(excess_angle_radius), [&](double t) {
+      power_lines::well_outside(a, lower_rules.outside_rule(excess_angle_radius_for(u, a)), [&](double t) {
         return slope_lines::well_outside_line_of(excess_kernel, u, a, t, [&](double) { return chord_rule; });
       });
   return {(p / (a * a)) * integrals.slope, (p * integrals.lower - (p + 2) * value) / a};

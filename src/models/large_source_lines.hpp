@@ -19,6 +19,22 @@ namespace obrivane::models {
 inline constexpr double excess_chord_length = 3;
 // The angle rules are those of a disk of this radius (32 points).
 inline constexpr double excess_angle_radius = 10;
+// From this separation (source radii) on, the lines' branch points lie further out: every chord
+// has delta >= 1 and the angle's singularity lies at t >= 2, so both Bernstein ellipses have a
+// ratio of at least 2 + sqrt(3) = 3.73, and 12 chord points (the band of far_excess_chord_length)
+// leave 3.73^-24 = 2e-14 of an excess that is itself below 2e-5 of A there, 24 angle points (the
+// rules of a disk of far_excess_angle_radius) 3.73^-48.
+inline constexpr double far_excess_lines_ratio = 2;
+inline constexpr double far_excess_chord_length = 1;
+inline constexpr double far_excess_angle_radius = 3;
+
+inline bool far_excess_lines(double u, double a) noexcept { return u >= far_excess_lines_ratio * a; }
+inline double excess_chord_length_for(double u, double a) noexcept {
+  return far_excess_lines(u, a) ? far_excess_chord_length : excess_chord_length;
+}
+inline double excess_angle_radius_for(double u, double a) noexcept {
+  return far_excess_lines(u, a) ? far_excess_angle_radius : excess_angle_radius;
+}
 
 // Whether a large source's excess comes by these lines: the lens well outside it.
 inline bool large_source_by_lines(double u, double a) noexcept {

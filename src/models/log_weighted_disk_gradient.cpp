@@ -59,10 +59,12 @@ OutsideLine line_just_outside(double u, double a, double y) noexcept {
 }
 
 // The lens well outside, the chord sums of `kernel` (F, or the point-lens excess of a large source)
-// by the rules `chords_for(h)`.
+// by the rules `chords_for(h)`, the angle by the rules of a disk of `angle_radius` (24 points up to
+// 3, else 32).
 template <class Kernel, class ChordsFor>
-LineSums well_outside_of(const Kernel& kernel, double u, double a, const ChordsFor& chords_for) noexcept {
-  const bool small = a <= 3;
+LineSums well_outside_of(const Kernel& kernel, double u, double a, double angle_radius,
+                         const ChordsFor& chords_for) noexcept {
+  const bool small = angle_radius <= 3;
   const std::span<const numeric::GaussNode> plain =
       small ? std::span<const numeric::GaussNode>(numeric::gauss_legendre_24) : numeric::gauss_legendre_32;
   const std::span<const numeric::GaussNode> logged =
@@ -82,7 +84,7 @@ LineSums well_outside_of(const Kernel& kernel, double u, double a, const ChordsF
 }
 
 LineSums well_outside(double u, double a) noexcept {
-  return well_outside_of([](double w) { return point_lens_times_radius(w); }, u, a,
+  return well_outside_of([](double w) { return point_lens_times_radius(w); }, u, a, a,
                          [](double h) { return chord_rules_for(h); });
 }
 
@@ -147,9 +149,10 @@ PowerDiskSlopes log_weighted_disk_slopes(double u, double a, double value, const
 
 PowerDiskSlopes log_weighted_disk_excess_slopes_outside(double u, double a, double value,
                                                         const TermIntegral& mu) noexcept {
-  const ChordBandRules& excess_rules = chord_rules_for(excess_chord_length);
-  const LineSums integrals = well_outside_of(
-      excess_kernel, u, a, [&excess_rules](double) -> const ChordBandRules& { return excess_rules; });
+  const ChordBandRules& excess_rules = chord_rules_for(excess_chord_length_for(u, a));
+  const LineSums integrals =
+      well_outside_of(excess_kernel, u, a, excess_angle_radius_for(u, a),
+                      [&excess_rules](double) -> const ChordBandRules& { return excess_rules; });
   // As log_weighted_disk_slopes, each integral's flux part cancelling: 2 (2/3) - 2 + 3 (2/9) = 0.
   return {mu.d_u + integrals.slope / (a * a), mu.d_rho + ((2 * mu.excess + integrals.lower) - 3 * value) / a};
 }

@@ -204,14 +204,15 @@ PowerAndLogarithm power_logarithm_weighted_disk_excess_outside(double u, double 
                                                                const PowerChordRules& rules,
                                                                const PowerChordSlopes& slopes) noexcept {
   // The rules of large_source_lines.cpp: every chord the band of excess_chord_length, the angle
-  // the 32-point rule.
-  const std::span<const GaussNode> chord_rule = rules.for_length(excess_chord_length);
-  const std::span<const GaussNodeSlope> chord_moves = slopes.for_length(excess_chord_length);
+  // the 32-point rule (the shorter ones of far_excess_lines from twice the radius on).
+  const double chord_length = excess_chord_length_for(u, a);
+  const double angle_radius = excess_angle_radius_for(u, a);
+  const std::span<const GaussNode> chord_rule = rules.for_length(chord_length);
+  const std::span<const GaussNodeSlope> chord_moves = slopes.for_length(chord_length);
   const auto chord = [&](const Slope& m, const Slope& h) {
     return chord_sum(m, h, chord_rule, chord_moves, [](double w) { return point_lens_excess_with_slope(w); });
   };
-  return well_outside(u, a, rules.outside_rule(excess_angle_radius), slopes.outside_rule(excess_angle_radius),
-                      chord);
+  return well_outside(u, a, rules.outside_rule(angle_radius), slopes.outside_rule(angle_radius), chord);
 }
 
 }  // namespace obrivane::models

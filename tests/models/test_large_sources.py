@@ -179,7 +179,8 @@ def test_continuous_where_the_rules_change(name, coefficients):
     # trapezoidal rule of the fewest of 4 to 32 intervals whose number times acosh(1/s) reaches
     # angle_reach(rho); 2 Einstein
     # radii inside the limb the limb's rules take over, and half an Einstein radius inside it the
-    # double-exponential rule of the whole brightness for the singular terms.
+    # double-exponential rule of the whole brightness for the singular terms; from 1.25 source
+    # radii the lines through the lens, with shorter rules from 2.
     hook, _ = LAWS[name]
     for rho in (10.5, 30.0, 1000.0):
         switches = (
@@ -193,6 +194,8 @@ def test_continuous_where_the_rules_change(name, coefficients):
             rho / math.cosh(angle_reach(rho) / 32),
             rho - 2,
             rho - 0.5,
+            1.25 * rho,
+            2 * rho,
         )
         for switch in switches:
             below, above = (hook(u, rho, *coefficients) for u in either_side(switch))

@@ -493,6 +493,7 @@ def test_large_source_derivatives_meet_where_the_lines_take_over(name, coefficie
         "limb inside",
         "limb outside",
         "lines",
+        "shorter lines",
     ],
 )
 def test_large_source_ray_derivatives_meet_their_neighbours(
@@ -504,7 +505,8 @@ def test_large_source_ray_derivatives_meet_their_neighbours(
     # quarter rules, and whose rays shorten from q = u (u = rho/sqrt(2)) inwards; except near the
     # limb (within 0.1 Einstein radii for the polynomial laws; for the others within 2 inside and
     # everywhere outside), where the integrals by parts take over, and from 1.25 source radii on,
-    # where the lines do. Either side must agree on the derivatives' scale, A/rho (A for alpha).
+    # where the lines do (with shorter rules from 2). Either side must agree on the derivatives'
+    # scale, A/rho (A for alpha).
     s = {
         "4 intervals": 1 / math.cosh(angle_reach(rho) / 4),
         "8 intervals": 1 / math.cosh(angle_reach(rho) / 8),
@@ -516,6 +518,7 @@ def test_large_source_ray_derivatives_meet_their_neighbours(
         "limb inside": 1 - limb_distance / rho,
         "limb outside": 1 + limb_distance / rho,
         "lines": 1.25,
+        "shorter lines": 2.0,
     }[switch]
     indices = (1, 2, 4) if name == "power2" else (1, 2)
     for index, below, above, magnification in sides_of_a_switch(
