@@ -53,7 +53,7 @@ struct AngleNode {
 // even and periodic in theta, analytic up to the branch points of the chord's half-length,
 // sin(theta) = rho/u, a distance a = acosh(rho/u) off the real axis, so the rule of N intervals
 // leaves about exp(-2 N a) of the rays' part. The fewest of 4, 8, 12, 16, 24 and 32 intervals
-// that reach large_source::trapezoid_reach serve (Gauss-Legendre's 16 nodes, blind to the
+// that reach large_source::trapezoid_reach_for(rho) serve (Gauss-Legendre's 16 nodes, blind to the
 // periodicity, left 1.6e-13 of A at rho = 10.5 with the lens at 0.7 radii). Nearer the limb,
 // Gauss-Legendre, 12 nodes over [0, pi/4].
 inline constexpr std::array<std::size_t, 6> whole_angle_intervals = {4, 8, 12, 16, 24, 32};
