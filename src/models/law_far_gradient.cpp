@@ -1,5 +1,5 @@
-// The series' terms ratio^l H_l with their derivatives once, then each profile's weighted sums of
-// them. With t = u^2, p = t/(t + 4) and q = 4/(t + 4) (so dp/du = 2pq/u = -dq/du), the prefactor
+// The series' terms ratio^l H_l with their derivatives once, then the law's weighted sums of them.
+// With t = u^2, p = t/(t + 4) and q = 4/(t + 4) (so dp/du = 2pq/u = -dq/du), the prefactor
 // P = (q/4) (sqrt(p)/t) and ratio = a^2/t:
 //   u d(ln P)/du = q - 2p - 2,   u d(ln ratio^l)/du = -2l,   a d(ratio^l)/da = 2l ratio^l,
 //   u dH_l/du = 2pq (dH_l/dp - dH_l/dq),
@@ -51,8 +51,7 @@ void fill_series_terms(std::size_t kept, double p, const QPowers& q_powers, cons
 
 }  // namespace
 
-double far_term_integrals(double u, double a, std::span<const LawMoments* const> moments,
-                          std::span<TermIntegral> terms, const FarSeries* formed) noexcept {
+FarLawSlopes far_law_slopes(double u, double a, const FarLawWeights& law, const FarSeries* formed) noexcept {
   constexpr std::size_t count = disk_mean_value_terms;
   // The value's series at this point, if it was kept: its variables, powers of q and terms H_l
   // are the very numbers formed here.
@@ -91,24 +90,24 @@ double far_term_integrals(double u, double a, std::span<const LawMoments* const>
   SeriesTerms series;
   fill_series_terms<1>(kept, p, *q_powers, value_parts != nullptr ? value_parts->h.data() : nullptr,
                        known_count, ratio, (q - 2 * p) - 2, 2 * (p * q), ratio, series);
-  const double prefactor = (q * 0.25) * (std::sqrt(p) / t);
-  // The slopes were formed as u and a times the derivatives.
-  const double u_scale = prefactor / u;
-  const double a_scale = a > 0 ? prefactor / a : 0.0;
-  for (std::size_t k = 0; k < moments.size() && k < terms.size(); ++k) {
-    // From the smallest term up.
-    double value = 0;
-    double u_slope = 0;
-    double a_slope = 0;
-    for (std::size_t l = kept; l >= 1; --l) {
-      const double weight = static_cast<double>(l + 1) * (*moments[k])[l];
-      value += weight * series.values[l - 1];
-      u_slope += weight * series.u_slopes[l - 1];
-      a_slope += weight * series.a_slopes[l - 1];
-    }
-    terms[k] = {prefactor * value, u_scale * u_slope, a_scale * a_slope};
+  // The law's sums, from the smallest term up.
+  double u_slope = 0;
+  double a_slope = 0;
+  std::array<double, 2> coefficient_sums{};
+  for (std::size_t l = kept; l >= 1; --l) {
+    const double weight = law.weights[l - 1];
+    u_slope += weight * series.u_slopes[l - 1];
+    a_slope += weight * series.a_slopes[l - 1];
+    for (std::size_t i = 0; i < 2; ++i)
+      coefficient_sums[i] += law.coefficient_slopes[i][l - 1] * series.values[l - 1];
   }
-  return -(q * std::sqrt(q)) / t;
+  const double prefactor = (q * 0.25) * (std::sqrt(p) / t);
+  // The slopes were formed as u and a times the derivatives; the point lens B = (t + 2)/sqrt(t (t + 4))
+  // has the derivative -8/(t (t + 4)^(3/2)) = -q sqrt(q)/t.
+  const double point_lens_d_u = -(q * std::sqrt(q)) / t;
+  return {point_lens_d_u + (prefactor / u) * u_slope,
+          a > 0 ? (prefactor / a) * a_slope : 0.0,
+          {prefactor * coefficient_sums[0], prefactor * coefficient_sums[1]}};
 }
 
 }  // namespace obrivane::models

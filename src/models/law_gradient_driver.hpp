@@ -12,10 +12,11 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
-#include <span>
 
 #include "models/law_far_gradient.hpp"
 #include "models/law_gradient_terms.hpp"
@@ -42,12 +43,68 @@ inline LawGradient rescaled(LawGradient gradient, int exponent) noexcept {
   return gradient;
 }
 
+// The series weights of a law and their derivatives in its coefficients (law_far_gradient.hpp),
+// from its terms' moments.
+template <std::size_t Terms>
+FarLawWeights far_law_weights(const LawTerms<Terms>& law) noexcept {
+  double flux = 0;
+  std::array<double, 2> flux_slopes{};
+  for (std::size_t k = 0; k < Terms; ++k) {
+    flux += law.weights[k] * (*law.moments[k])[0];
+    for (std::size_t i = 0; i < 2; ++i) flux_slopes[i] += law.weight_slopes[k][i] * (*law.moments[k])[0];
+  }
+  FarLawWeights made{};
+  for (std::size_t l = 1; l <= disk_mean_value_terms; ++l) {
+    double moment = 0;
+    std::array<double, 2> moment_slopes{};
+    for (std::size_t k = 0; k < Terms; ++k) {
+      moment += law.weights[k] * (*law.moments[k])[l];
+      for (std::size_t i = 0; i < 2; ++i) moment_slopes[i] += law.weight_slopes[k][i] * (*law.moments[k])[l];
+    }
+    const double times = static_cast<double>(l + 1);
+    const double weight = times * moment / flux;
+    made.weights[l - 1] = weight;
+    for (std::size_t i = 0; i < 2; ++i) {
+      made.coefficient_slopes[i][l - 1] = (times * moment_slopes[i] - weight * flux_slopes[i]) / flux;
+    }
+  }
+  return made;
+}
+
+// The weights of the law last differentiated far from the source on this thread: a light curve
+// takes many separations with one law, and making the weights costs about as much as the series
+// at a point far out. They depend on the law's terms alone, compared bit for bit (the moments by
+// their address and the term's flux, which tells a power-2 law's exponents apart), so keeping
+// them changes no result.
+template <std::size_t Terms>
+const FarLawWeights& far_law_weights_kept(const LawTerms<Terms>& law) noexcept {
+  struct Kept {
+    std::array<std::uint64_t, 4 * Terms> bits;
+    std::array<const LawMoments*, Terms> moments;
+    FarLawWeights weights;
+    bool valid;
+  };
+  thread_local Kept kept{};
+  std::array<std::uint64_t, 4 * Terms> bits{};
+  for (std::size_t k = 0; k < Terms; ++k) {
+    bits[4 * k] = std::bit_cast<std::uint64_t>(law.weights[k]);
+    bits[4 * k + 1] = std::bit_cast<std::uint64_t>(law.weight_slopes[k][0]);
+    bits[4 * k + 2] = std::bit_cast<std::uint64_t>(law.weight_slopes[k][1]);
+    bits[4 * k + 3] = std::bit_cast<std::uint64_t>(law.fluxes[k]);
+  }
+  if (!(kept.valid && kept.bits == bits && kept.moments == law.moments)) {
+    kept.weights = far_law_weights(law);
+    kept.bits = bits;
+    kept.moments = law.moments;
+    kept.valid = true;
+  }
+  return kept.weights;
+}
+
 template <std::size_t Terms>
 LawGradient far_gradient(double u, double a, const LawTerms<Terms>& law, const FarSeries* formed) noexcept {
-  std::array<TermIntegral, Terms> terms{};
-  const double point_lens_d_u = far_term_integrals(u, a, std::span<const LawMoments* const>(law.moments),
-                                                   std::span<TermIntegral>(terms), formed);
-  return combined_gradient(law, terms, point_lens_d_u);
+  const FarLawSlopes slopes = far_law_slopes(u, a, far_law_weights_kept(law), formed);
+  return {0, slopes.d_u, slopes.d_a, slopes.d_coefficients};
 }
 
 }  // namespace detail

@@ -202,8 +202,9 @@ LawGradient power2_law_gradient(double u, double rho, double c, double alpha, Po
   }
   // I = (1 - c) + c mu^alpha, and dI/dalpha = c mu^alpha ln mu: a third term of weight 0 whose
   // weight has the slope c in alpha. In v = mu^(alpha/2) the profiles are v^2 and (2/alpha) v^2 ln v.
-  const LawMoments& power = rules.rules(alpha).moments;
-  const LawMoments& power_logarithm = rules.rules(alpha).logarithm_moments;
+  const PowerLawRules::Exponent& exponent_rules = rules.rules(alpha);
+  const LawMoments& power = exponent_rules.moments;
+  const LawMoments& power_logarithm = exponent_rules.logarithm_moments;
   const double flux = power[0];
   const LawTerms<3> law{{1 - c, c, 0},
                         {{{-1, 0}, {1, 0}, {0, c}}},

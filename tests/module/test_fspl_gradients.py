@@ -49,16 +49,9 @@ def test_the_magnification_is_the_laws_own(name, coefficients, refused):
         np.testing.assert_array_equal(with_gradient, value)
 
 
-# Central differences of the value ufuncs, a check of the outputs' order and signs: the
-# derivatives' accuracy is measured against the source integrals with the models.
-@pytest.mark.parametrize(("name", "coefficients", "refused"), LAWS, ids=LAW_IDS)
-@pytest.mark.parametrize(
-    ("s", "rho"), [(0.3, 0.05), (0.8, 1.0), (1.7, 0.3), (6.0, 0.02), (0.5, 20.0)]
-)
-def test_derivatives_agree_with_differences_of_the_values(name, coefficients, refused, s, rho):
+def assert_agrees_with_differences_of_the_values(name, arguments, outputs):
     law = getattr(fspl, name)
-    arguments = [s * rho, rho, *coefficients]
-    outputs = gradient_of(name)(*arguments)
+    rho = arguments[1]
     for index, derivative in enumerate(outputs[1:]):
         step = 1e-5 * max(abs(arguments[index]), 0.1)
         plus, minus = list(arguments), list(arguments)
@@ -67,6 +60,17 @@ def test_derivatives_agree_with_differences_of_the_values(name, coefficients, re
         difference = (law(*plus) - law(*minus)) / (2 * step)
         scale = max(abs(difference), outputs[0] / max(arguments[0], rho) * 1e-3)
         assert abs(derivative - difference) <= 1e-6 * scale, (index, derivative, difference)
+
+
+# Central differences of the value ufuncs, a check of the outputs' order and signs: the
+# derivatives' accuracy is measured against the source integrals with the models.
+@pytest.mark.parametrize(("name", "coefficients", "refused"), LAWS, ids=LAW_IDS)
+@pytest.mark.parametrize(
+    ("s", "rho"), [(0.3, 0.05), (0.8, 1.0), (1.7, 0.3), (6.0, 0.02), (0.5, 20.0)]
+)
+def test_derivatives_agree_with_differences_of_the_values(name, coefficients, refused, s, rho):
+    arguments = [s * rho, rho, *coefficients]
+    assert_agrees_with_differences_of_the_values(name, arguments, gradient_of(name)(*arguments))
 
 
 def test_point_source_derivative():
@@ -109,6 +113,38 @@ def test_coefficients_broadcast_per_band():
     for i, coefficient in enumerate(u1):
         apart = fspl.linear_and_gradient(0.02, 0.05, coefficient)
         assert [float(output[i]) for output in together] == list(apart)
+
+
+# Laws whose coefficients change from one point to the next, far from the source (where the
+# gradient keeps each law's series weights across points) and near it; the power-2 law with more
+# exponents than it keeps rules for.
+ALTERNATING = [
+    ("linear", [(0.3,), (0.6,), (0.9,)]),
+    ("quadratic", [(0.4, 0.25), (0.1, 0.6), (0.4, 0.3)]),
+    ("square_root", [(0.3, 0.4), (0.3, 0.5), (0.6, 0.1)]),
+    ("logarithmic", [(0.5, 0.2), (0.6, 0.2), (0.5, -0.1)]),
+    ("power2", [(0.6, alpha) for alpha in (0.3, 0.5, 0.7, 0.9, 1.1, 1.3)]),
+]
+
+
+@pytest.mark.parametrize(("name", "laws"), ALTERNATING, ids=[name for name, _ in ALTERNATING])
+def test_coefficients_that_alternate_between_points_give_each_points_own_gradient(name, laws):
+    ufunc = gradient_of(name)
+    rho = 0.05
+    u = rho * np.array([4.5, 9.0, 40.0, 0.5, 1.1])
+    count = 3 * len(laws)
+    points = np.resize(u, count)
+    columns = np.array([laws[i % len(laws)] for i in range(count)]).T
+    together = ufunc(points, rho, *columns)
+    # Point by point in the opposite order, so that no point follows the law it followed above;
+    # and against differences of the values, which keep nothing of the gradients.
+    for i in reversed(range(count)):
+        apart = ufunc(points[i], rho, *laws[i % len(laws)])
+        own = [float(output[i]) for output in together]
+        assert own == list(apart)
+        assert_agrees_with_differences_of_the_values(
+            name, [points[i], rho, *laws[i % len(laws)]], own
+        )
 
 
 @pytest.mark.parametrize(
