@@ -22,7 +22,9 @@ namespace {
 using QPowers = std::array<double, detail::highest_mean_value_degree + 1>;
 
 // Per series term l = L .. kept (l <= disk_mean_value_terms): ratio^l H_l, u times its derivative
-// in u and a times that in a, from dH_l/dp - dH_l/dq (disk_mean_value_series.hpp).
+// in u, from dH_l/dp - dH_l/dq (disk_mean_value_series.hpp), and t/a times its derivative in a,
+// 2l ratio^(l-1) H_l: formed so, rather than as a times the derivative over a, it stays finite
+// for a source so small that ratio underflows.
 struct SeriesTerms {
   std::array<double, disk_mean_value_terms> values;
   std::array<double, disk_mean_value_terms> u_slopes;
@@ -32,8 +34,8 @@ struct SeriesTerms {
 // H_l for l <= known_count is known_h[l - 1], the value's own.
 template <std::size_t L>
 void fill_series_terms(std::size_t kept, double p, const QPowers& q_powers, const double* known_h,
-                       std::size_t known_count, double ratio_power, double prefactor_log_slope, double two_pq,
-                       double ratio, SeriesTerms& terms) noexcept {
+                       std::size_t known_count, double lower_ratio_power, double ratio_power,
+                       double prefactor_log_slope, double two_pq, double ratio, SeriesTerms& terms) noexcept {
   if constexpr (L <= disk_mean_value_terms) {
     if (L > kept) return;
     constexpr std::size_t degree = 2 * L - 1;
@@ -43,8 +45,8 @@ void fill_series_terms(std::size_t kept, double p, const QPowers& q_powers, cons
     constexpr double two_l = 2.0 * L;
     terms.values[L - 1] = ratio_power * h;
     terms.u_slopes[L - 1] = ratio_power * (h * (prefactor_log_slope - two_l) + two_pq * h_slope);
-    terms.a_slopes[L - 1] = two_l * terms.values[L - 1];
-    fill_series_terms<L + 1>(kept, p, q_powers, known_h, known_count, ratio_power * ratio,
+    terms.a_slopes[L - 1] = two_l * (lower_ratio_power * h);
+    fill_series_terms<L + 1>(kept, p, q_powers, known_h, known_count, ratio_power, ratio_power * ratio,
                              prefactor_log_slope, two_pq, ratio, terms);
   }
 }
@@ -89,7 +91,7 @@ FarLawSlopes far_law_slopes(double u, double a, const FarLawWeights& law, const 
   }
   SeriesTerms series;
   fill_series_terms<1>(kept, p, *q_powers, value_parts != nullptr ? value_parts->h.data() : nullptr,
-                       known_count, ratio, (q - 2 * p) - 2, 2 * (p * q), ratio, series);
+                       known_count, 1, ratio, (q - 2 * p) - 2, 2 * (p * q), ratio, series);
   // The law's sums, from the smallest term up.
   double u_slope = 0;
   double a_slope = 0;
@@ -102,11 +104,11 @@ FarLawSlopes far_law_slopes(double u, double a, const FarLawWeights& law, const 
       coefficient_sums[i] += law.coefficient_slopes[i][l - 1] * series.values[l - 1];
   }
   const double prefactor = (q * 0.25) * (std::sqrt(p) / t);
-  // The slopes were formed as u and a times the derivatives; the point lens B = (t + 2)/sqrt(t (t + 4))
-  // has the derivative -8/(t (t + 4)^(3/2)) = -q sqrt(q)/t.
+  // The slopes were formed as u and t/a times the derivatives; the point lens
+  // B = (t + 2)/sqrt(t (t + 4)) has the derivative -8/(t (t + 4)^(3/2)) = -q sqrt(q)/t.
   const double point_lens_d_u = -(q * std::sqrt(q)) / t;
   return {point_lens_d_u + (prefactor / u) * u_slope,
-          a > 0 ? (prefactor / a) * a_slope : 0.0,
+          (prefactor * (a / t)) * a_slope,
           {prefactor * coefficient_sums[0], prefactor * coefficient_sums[1]}};
 }
 

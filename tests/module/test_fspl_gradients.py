@@ -183,6 +183,21 @@ def test_geometry_without_a_value_gives_nan_everywhere_and_infinity_gives_one(
     assert ufunc(np.inf, 0.1, *coefficients) == (1.0, *([0.0] * (ufunc.nout - 1)))
 
 
+# Far from the lens the derivative in rho is linear in rho down to subnormal radii (whose square
+# underflows): the same per unit radius as for a small normal one, within the subnormal's precision.
+@pytest.mark.parametrize(("name", "coefficients", "refused"), LAWS, ids=LAW_IDS)
+def test_a_subnormal_source_far_from_the_lens_has_a_finite_radius_derivative(
+    name, coefficients, refused
+):
+    u = np.array([1e-100, 1e-10, 0.4, 1.0, 30.0])
+    tiny, small = 1e-310, 1e-150
+    per_radius = gradient_of(name)(u, tiny, *coefficients)[2] / tiny
+    expected = gradient_of(name)(u, small, *coefficients)[2] / small
+    # The subnormal derivative itself is rounded to a multiple of the smallest subnormal.
+    smallest = np.nextafter(0.0, 1.0)
+    np.testing.assert_allclose(per_radius, expected, rtol=1e-12, atol=4 * smallest / tiny)
+
+
 def test_uniform_derivatives_are_infinite_on_the_limb():
     magnification, d_u, d_rho = fspl.uniform_and_gradient(0.1, 0.1)
     assert np.isfinite(magnification)
