@@ -20,6 +20,7 @@
 #include <string>
 #include <utility>
 
+#include "models/brightness_laws.hpp"
 #include "models/disk_flux_integral.hpp"
 #include "models/source_radius.hpp"
 #include "models/tabulated_interpolant.hpp"
@@ -304,8 +305,12 @@ PreparedTable::~PreparedTable() = default;
 double PreparedTable::magnification(double u, double rho) const {
   if (!valid_source_radii(1, rho) || !profile_.has_magnification() || !(u >= 0)) return quiet_nan;
   if (u == std::numeric_limits<double>::infinity()) return 1;
+  const double separation = u / rho;
+  // More source radii than a double holds: the source is below 1e-308 of its distance from the
+  // lens, a point to every digit, and the magnification is the point lens's at u.
+  if (separation == std::numeric_limits<double>::infinity()) return point_source_magnification(u);
   const Source source{profile_, weights_, knots_.get()};
-  const double value = obrivane::models::magnification(source, u / rho, 1, rho, rho);
+  const double value = obrivane::models::magnification(source, separation, 1, rho, rho);
   return is_mean_ ? at_least_one(value) : value;
 }
 

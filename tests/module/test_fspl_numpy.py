@@ -389,3 +389,14 @@ def test_a_one_row_table_is_a_uniform_source():
     u = np.linspace(0.0, 0.3, 13)
     one_row = fspl.tabulated(u, 0.1, [0.4], [2.0])
     assert np.abs(one_row / fspl.uniform(u, 0.1) - 1).max() <= 1e-14
+
+
+# A source so small against its distance from the lens that u/rho overflows: a point source,
+# where the laws give the point lens too.
+@pytest.mark.parametrize(
+    ("u", "rho"), [(0.1, 5e-324), (9.0e-16, 5e-324), (1e295, 1e-14), (1e308, 0.1)]
+)
+def test_tabulated_with_more_source_radii_than_a_double_holds_is_the_point_lens(u, rho):
+    radius, brightness = [0.0, 0.3, 0.6, 1.0], [1.0, 0.9, 0.6, 0.2]
+    assert fspl.tabulated(u, rho, radius, brightness) == fspl.point_source(u)
+    assert fspl.linear(u, rho, 0.6) == fspl.point_source(u)
