@@ -213,3 +213,20 @@ def test_results_do_not_depend_on_the_pool_size():
         "print(hashlib.sha256(r.tobytes()).hexdigest())"
     )
     assert len(set(outputs_with_pool_sizes(program))) == 1
+
+
+# Separations and radii across the whole range of doubles, subnormal ones included, and the lens
+# about the limb: wherever the geometry has a value, so has every derivative (infinite where the
+# derivative overflows, or on the uniform disk's limb), and the magnification is the law's own.
+@pytest.mark.parametrize(("name", "coefficients", "refused"), LAWS, ids=LAW_IDS)
+def test_every_valid_geometry_has_derivatives_and_the_laws_own_value(name, coefficients, refused):
+    sizes = np.concatenate([[5e-324, 1e-310, 2.2e-308], 10.0 ** np.arange(-300.0, 301.0, 20.0)])
+    offsets = [0.0, 1e-12, 0.5, 1 - 1e-12, 1.0, 1 + 1e-12, 1.1, 3.0, 4.0, 1e10]
+    rho = np.repeat(sizes, len(offsets))
+    with np.errstate(over="ignore"):
+        u = rho * np.tile(offsets, len(sizes))
+        outputs = gradient_of(name)(u, rho, *coefficients)
+        value = getattr(fspl, name)(u, rho, *coefficients)
+    np.testing.assert_array_equal(outputs[0], value)
+    for output in outputs:
+        assert not np.isnan(output).any()
