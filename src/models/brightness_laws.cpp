@@ -138,15 +138,6 @@ double uniform_excess(double u, double rho) noexcept {
   return uniform_disk_magnification_accurate(u, rho) - 1;
 }
 
-const PowerChordRules& mu_chords() noexcept {
-  static const PowerChordRules rules(1);
-  return rules;
-}
-
-double mu_excess(double u, double rho) noexcept {
-  return power_weighted_disk_excess_outside(u, rho, mu_chords());
-}
-
 // The terms mu^p other than the uniform and mu-weighted disks, by lines through the lens.
 double power_term(double u, double a, double p, const PowerChordRules& chords) noexcept {
   return power_weighted_disk_integral(u, a, p, chords);
@@ -211,7 +202,7 @@ class OwnNearTerms final : public NearTermValues {
   }
 
   std::array<double, 3> large_outside_excesses(double u, double rho) noexcept override {
-    return {uniform_excess(u, rho), mu_excess(u, rho),
+    return {uniform_excess(u, rho), mu_weighted_disk_excess_outside(u, rho),
             third_excess_ != nullptr ? third_excess_(u, rho) : 0.0};
   }
 

@@ -30,6 +30,11 @@ double power_weighted_disk_excess_outside(double u, double a, const PowerChordRu
   });
 }
 
+double mu_weighted_disk_excess_outside(double u, double a) noexcept {
+  static const PowerChordRules rules(1);
+  return power_weighted_disk_excess_outside(u, a, rules);
+}
+
 double log_weighted_disk_excess_outside(double u, double a) noexcept {
   // As log_weighted_disk_integral well outside: (1/2) integral_0^1 (-w_L G_U - w_J G_L) (a/m) dt.
   const auto line = [&](double t, std::span<const numeric::GaussNode> chord_rule) {

@@ -47,6 +47,9 @@ inline double excess_kernel(double w) noexcept { return point_lens_excess_times_
 // E_p for p > 0, from `rules` = PowerChordRules(p).
 double power_weighted_disk_excess_outside(double u, double a, const PowerChordRules& rules) noexcept;
 
+// E_1, the mu-weighted disk's, by rules made once.
+double mu_weighted_disk_excess_outside(double u, double a) noexcept;
+
 // The same for the brightness mu ln mu.
 double log_weighted_disk_excess_outside(double u, double a) noexcept;
 

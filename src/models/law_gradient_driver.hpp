@@ -43,29 +43,20 @@ inline LawGradient rescaled(LawGradient gradient, int exponent) noexcept {
   return gradient;
 }
 
-// The series weights of a law and their derivatives in its coefficients (law_far_gradient.hpp),
-// from its terms' moments.
+// The series weights of a law (law_far.hpp's, of its combined moments) and their derivatives in
+// its coefficients (law_far_gradient.hpp), from the moments combined with the weights' slopes.
 template <std::size_t Terms>
 FarLawWeights far_law_weights(const LawTerms<Terms>& law) noexcept {
-  double flux = 0;
-  std::array<double, 2> flux_slopes{};
-  for (std::size_t k = 0; k < Terms; ++k) {
-    flux += law.weights[k] * (*law.moments[k])[0];
-    for (std::size_t i = 0; i < 2; ++i) flux_slopes[i] += law.weight_slopes[k][i] * (*law.moments[k])[0];
-  }
-  FarLawWeights made{};
-  for (std::size_t l = 1; l <= disk_mean_value_terms; ++l) {
-    double moment = 0;
-    std::array<double, 2> moment_slopes{};
-    for (std::size_t k = 0; k < Terms; ++k) {
-      moment += law.weights[k] * (*law.moments[k])[l];
-      for (std::size_t i = 0; i < 2; ++i) moment_slopes[i] += law.weight_slopes[k][i] * (*law.moments[k])[l];
-    }
-    const double times = static_cast<double>(l + 1);
-    const double weight = times * moment / flux;
-    made.weights[l - 1] = weight;
-    for (std::size_t i = 0; i < 2; ++i) {
-      made.coefficient_slopes[i][l - 1] = (times * moment_slopes[i] - weight * flux_slopes[i]) / flux;
+  const LawMoments moments = combined_moments(law.weights, law.moments);
+  FarLawWeights made{far_weights(moments), {}};
+  for (std::size_t i = 0; i < 2; ++i) {
+    std::array<double, Terms> slopes{};
+    for (std::size_t k = 0; k < Terms; ++k) slopes[k] = law.weight_slopes[k][i];
+    const LawMoments moment_slopes = combined_moments(slopes, law.moments);
+    for (std::size_t l = 1; l <= disk_mean_value_terms; ++l) {
+      made.coefficient_slopes[i][l - 1] =
+          (static_cast<double>(l + 1) * moment_slopes[l] - made.weights[l - 1] * moment_slopes[0]) /
+          moments[0];
     }
   }
   return made;

@@ -25,11 +25,6 @@ namespace {
 
 constexpr double quiet_nan = std::numeric_limits<double>::quiet_NaN();
 
-const PowerChordRules& mu_chords() noexcept {
-  static const PowerChordRules rules(1);
-  return rules;
-}
-
 double near_magnification(double u, double a) noexcept {
   if (a > largest_radius_by_lines) {
     // Flux 0.4 + 0.6 * 2/3 = 0.8. With the lens well outside, the uniform and mu-weighted
@@ -37,7 +32,7 @@ double near_magnification(double u, double a) noexcept {
     const double excess =
         large_source_by_lines(u, a)
             ? 0.4 * (uniform_disk_magnification_accurate(u, a) - 1) +
-                  0.6 * power_weighted_disk_excess_outside(u, a, mu_chords())
+                  0.6 * mu_weighted_disk_excess_outside(u, a)
             : large_source_excess(u, a, LimbProfile::polynomial, [](double mu) { return 0.4 + 0.6 * mu; });
     return 1 + excess / 0.8;
   }
