@@ -37,7 +37,7 @@ LAWS = [
     ("square_root", 3, (0.3, 0.5)),
     ("logarithmic", 4, (0.6, 0.2)),
     ("power2", 5, (0.6, 0.3)),
-    # For alpha >= 1/2 the gradients of sources larger than 10 Einstein radii come from the rays.
+    # A typical exponent beside the small one above, whose rules crowd their nodes at the limb.
     ("power2", 5, (0.6, 0.7)),
 ]
 

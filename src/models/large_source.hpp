@@ -156,6 +156,39 @@ inline RayPoint ray_point(const RayPath& ray, double position, double inverse_rh
   return {t, decay, s, mu_squared, std::sqrt(std::max(mu_squared, 0.0)), (decay * decay) * t};
 }
 
+// The end of a ray in its variable, t_e = t_start + span, and exp(-tau_e) there, tau_e = tau_1 + t_e^2
+// (the limb where the rules place it, within rounding of end_tau).
+struct RayEnd {
+  double t, decay;
+};
+
+inline RayEnd ray_end(const RayPath& ray) noexcept {
+  const double t = ray.t_start + ray.span;
+  return {t, std::exp(-(ray.start_tau + t * t))};
+}
+
+// The point of a ray from the lens at the complement `gap` = 1 - v of the ray variable, position
+// 1 - gap^2. Near the far limb the position rounded to a double carries an error of epsilon
+// against t_e - t = span gap^2, and mu^2, proportional to it there, a relative error of about
+// epsilon t_e / (span gap^2) (t_e / span reaching 15 for a short ray with the limb behind the lens
+// far away). So t_e - t is taken from the gap, and with d = tau_e - tau = (t_e - t)(t_e + t),
+// exp(-tau) = exp(-tau_e) e^d and s_2 - s = expm1(d) (e^tau + e^-tau_e), free of cancellation: mu^2
+// to a few ulps however close the node to the limb, vanishing where the rule's weight places the
+// limb, for one transcendental a node as ray_point.
+inline RayPoint ray_point_from_end(const RayPath& ray, const RayEnd& end, double gap,
+                                   double inverse_rho) noexcept {
+  const double to_end = ray.span * (gap * gap);
+  const double t = end.t - to_end;
+  // e^d - 1 loses no more than 2.5 ulps from d = 1/2 on, where exp is the cheaper.
+  const double d = to_end * (end.t + t);
+  const double grown = d < 0.5 ? std::expm1(d) : std::exp(d) - 1;
+  const double decay = end.decay * (1 + grown);
+  const double s = 1 / decay - decay;
+  const double before_end = grown * (1 / decay + end.decay);
+  const double mu_squared = (before_end * (s - ray.s_1)) * (inverse_rho * inverse_rho);
+  return {t, decay, s, mu_squared, std::sqrt(std::max(mu_squared, 0.0)), (decay * decay) * t};
+}
+
 // The integral of g over a ray from a lens inside to the limb at tau = T: 1 - exp(-2 T).
 inline double whole_kernel(const RayPath& ray) noexcept { return -std::expm1(-2 * ray.end_tau); }
 

@@ -210,7 +210,7 @@ LogarithmRayRules make_logarithm_ray_rules() noexcept {
   for (std::size_t i = 0; i < rules.from_lens_logarithm.size(); ++i) {
     const numeric::GaussNode& node = numeric::gauss_log_end_1_16[i];
     const double z = node.abscissa;
-    rules.from_lens_logarithm[i] = PowerRayNode{(1 - z) * (1 + z), -2 * node.weight, 0};
+    rules.from_lens_logarithm[i] = PowerRayNode{(1 - z) * (1 + z), -2 * node.weight, 1 / z};
   }
   // Crossing: the integral of f mu ln(1 - x^2) dp = -sum W (1 - v) f mu / (1 - x^2).
   for (std::size_t i = 0; i < rules.crossing_logarithm.size(); ++i) {
@@ -223,7 +223,7 @@ LogarithmRayRules make_logarithm_ray_rules() noexcept {
   for (std::size_t i = 0; i < rules.from_lens_inverse.size(); ++i) {
     const numeric::GaussNode& node = numeric::gauss_log_end_0_16[i];
     const double z = node.abscissa;
-    rules.from_lens_inverse[i] = PowerRayNode{(1 - z) * (1 + z), -2 * node.weight * z, 0};
+    rules.from_lens_inverse[i] = PowerRayNode{(1 - z) * (1 + z), -2 * node.weight * z, 1 / z};
   }
   return rules;
 }

@@ -108,8 +108,11 @@ SumAndMoment with_moment(const large_source::RayPath& ray, double inverse_rho,
                          std::span<const large_source::PowerRayNode> rule, double u, double cosine,
                          const Value& value) noexcept {
   double sum = 0, moment = 0;
+  const large_source::RayEnd end = large_source::ray_end(ray);
   for (const large_source::PowerRayNode& node : rule) {
-    const RayPoint point = ray_point(ray, node.position, inverse_rho);
+    // The rules from the lens crowd their nodes at the limb, where mu^(p-2) or ln(mu)/mu is
+    // steepest: the point from its distance to the limb (1 - v = 1/inverse_gap, to an ulp).
+    const RayPoint point = large_source::ray_point_from_end(ray, end, 1 / node.inverse_gap, inverse_rho);
     const double term = node.weight * point.kernel * value(point, node);
     sum += term;
     moment += term * (u - point.s * cosine);

@@ -41,15 +41,14 @@ struct LargePolynomialTerms {
 // rho > largest_radius_by_lines, given the uniform disk's excess A_disk - 1.
 LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double uniform_excess) noexcept;
 
-// The same for a term mu^p, p >= 1/2, by the Gauss-Jacobi rules of its limb singularity along the
-// rays (`rules` made for p), with the lens at least large_source::middle_distance inside the limb,
-// where those serve the value: the rays integrate mu^p, mu^(p-2) and x mu^(p-2), each whole along a
-// ray from the lens, its value at the lens times the ray's exact kernel taken off, as the value's
-// own rays do (large_source.hpp). With `power_logarithm`, also the weighted excess of mu^p ln mu,
-// the derivative in p of E_p (the power-2 law's in alpha): mu^p ln mu = mu^p ln(mu / (1 - v)) +
-// mu^p ln(1 - v) along a ray, the first part by the rule of (1 - x)^p and the second by that rule
-// differentiated in p, which integrates ln(1 - x) (1 - x)^p given the integrand's slope in x at its
-// nodes.
+// The same for a term mu^p, p > 0 (from 0.01 for the power-2 law), by the Gauss-Jacobi rules of its limb
+// singularity along the rays (`rules` made for p), with the lens at least large_source::middle_distance
+// inside the limb, where those serve the value: the rays integrate mu^p, mu^(p-2) and x mu^(p-2), each whole
+// along a ray from the lens, its value at the lens times the ray's exact kernel taken off, as the value's own
+// rays do (large_source.hpp). With `power_logarithm`, also the weighted excess of mu^p ln mu, the derivative
+// in p of E_p (the power-2 law's in alpha): mu^p ln mu = mu^p ln(mu / (1 - v)) + mu^p ln(1 - v) along a ray,
+// the first part by the rule of (1 - x)^p and the second by that rule differentiated in p, which integrates
+// ln(1 - x) (1 - x)^p given the integrand's slope in x at its nodes.
 LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRaySlopeRules& rules,
                                           double uniform_excess, double* power_logarithm = nullptr) noexcept;
 

@@ -3,7 +3,7 @@
 // up to largest_radius_by_lines, the terms mu^p, mu ln mu and mu^alpha ln mu come by lines through
 // the lens, and for larger sources by the lines of the excess kernel with the lens well outside
 // and by the rays from the lens elsewhere but by the limb (the square-root, logarithmic and
-// power-2 laws with the lens inside only, the last for alpha >= 1/2): computed once for the value and
+// power-2 laws with the lens inside only, the last for alpha >= 0.01): computed once for the value and
 // the derivatives (law_shared_terms.hpp). Elsewhere (on the limb for a term of p < 2 or mu ln mu,
 // and the rest of the large sources) the profiles are integrated
 // by parts over the radius (law_profiles_by_parts.hpp), in the variable each law's value uses

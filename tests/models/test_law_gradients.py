@@ -477,6 +477,10 @@ def test_large_source_derivatives_meet_where_the_lines_take_over(name, coefficie
         ("square_root", (0.2, 0.8), 2.0),
         ("logarithmic", (0.6, 0.2), 2.0),
         ("power2", (0.6, 0.7), 2.0),
+        # Small exponents, whose rules from the lens crowd their nodes at the limb.
+        ("power2", (0.6, 0.3), 2.0),
+        ("power2", (0.6, 0.05), 2.0),
+        ("power2", (0.6, 0.01), 2.0),
     ],
 )
 @pytest.mark.parametrize("rho", [10.5, 100.0])
@@ -500,7 +504,7 @@ def test_large_source_ray_derivatives_meet_their_neighbours(
     name, coefficients, limb_distance, rho, switch
 ):
     # For a source beyond ten Einstein radii the laws' derivatives come from the rays (the power-2
-    # law's in alpha too, for alpha >= 1/2), whose angle takes the trapezoidal rule of the fewest
+    # law's in alpha too), whose angle takes the trapezoidal rule of the fewest
     # of 4 to 32 intervals whose number times acosh(rho/u) reaches angle_reach(rho), then the
     # quarter rules, and whose rays shorten from q = u (u = rho/sqrt(2)) inwards; except near the
     # limb (within 0.1 Einstein radii for the polynomial laws; for the others within 2 inside and
