@@ -221,6 +221,19 @@ inline double ray_logarithm(const RayPath& ray, double inverse_rho, std::span<co
   return 4 * ray.span * sum;
 }
 
+// With the lens inside (u < rho), the trapezoidal rule's fewest intervals N of whole_angle_intervals
+// with N acosh(rho/u) >= trapezoid_reach_for(rho); 0 nearer the limb, where beyond 32 intervals
+// the quarter rules and panels of rays_inside take fewer rays.
+inline std::size_t whole_angle_intervals_for(double u, double rho) noexcept {
+  const double q = std::sqrt((rho - u) * (rho + u));
+  const double distance = std::log((rho + q) / u);  // acosh(rho/u), infinite for u = 0
+  const double reach = trapezoid_reach_for(rho);
+  for (const std::size_t intervals : whole_angle_intervals) {
+    if (static_cast<double>(intervals) * distance >= reach) return intervals;
+  }
+  return 0;
+}
+
 // The rays' part: integral_0^pi dtheta of along_ray(s_1, s_2, m), the ray excess, for the lens
 // inside (u < rho), m = u cos(theta) = (s_1 + s_2)/2 given as formed without cancellation. The
 // rays' integrals are of any type Value with Value{} = 0, += and a product by a double on the
@@ -247,12 +260,7 @@ auto rays_inside(double u, double rho, bool middle, const Along& along_ray) noex
     return along_ray(-behind, ahead, m);
   };
   decltype(along_ray(0.0, 0.0, 0.0)) total{};
-  // The trapezoidal rule of the fewest intervals N with N acosh(rho/u) >= trapezoid_reach_for(rho);
-  // beyond 32 intervals the quarter rules and panels below take fewer rays.
-  const double distance = std::log((rho + q) / u);  // acosh(rho/u), infinite for u = 0
-  const double reach = trapezoid_reach_for(rho);
-  for (const std::size_t intervals : whole_angle_intervals) {
-    if (static_cast<double>(intervals) * distance < reach) continue;
+  if (const std::size_t intervals = whole_angle_intervals_for(u, rho); intervals != 0) {
     for (const AngleNode& angle : whole_angle_rule(intervals))
       total += angle.weight * along(angle.cosine, angle.sine);
     return total;

@@ -25,6 +25,18 @@ namespace obrivane::models {
 // 6e-15.
 inline constexpr double smallest_limb_distance_for_rays = 0.1;
 
+// A singular term's derivatives by the rays with the lens at least this far inside the limb
+// (Einstein radii). Nearer, the limb behind the lens nears each ray's start, where the rules of
+// mu^(p-2) and ln(mu)/mu resolve it less well: against the derivatives by parts (rho = 10.5 to 100,
+// the square-root, logarithmic and power-2 laws, alpha from 0.05 to 0.7), within 2e-14 of A/rho (A
+// for alpha) from 1 on (1.2e-14 from 1.5 on), but 4e-14 from 0.7, 2e-13 from 0.5, 5e-10 from 0.1.
+// The rays also need the periodic rule to serve their angle (large_source::whole_angle_intervals_for,
+// from 0.95 Einstein radii inside at rho = 10.5, 2.5 at 30, 6.7 at 100): nearer the limb the quarter
+// rules and panels take 45 to 70 rays and more, three rules along each for the derivatives, and
+// the integrals by parts cost less (with the logarithmic law at rho = 100, 108 against 78 µs a
+// point with the lens at 0.94 radii, and 50 against 60 at 0.93, where the periodic rule serves).
+inline constexpr double smallest_limb_distance_for_singular_rays = 1;
+
 // A term's weighted excess with its derivatives.
 struct LargeTermSlopes {
   double excess;
@@ -42,13 +54,13 @@ struct LargePolynomialTerms {
 LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double uniform_excess) noexcept;
 
 // The same for a term mu^p, p > 0 (from 0.01 for the power-2 law), by the Gauss-Jacobi rules of its limb
-// singularity along the rays (`rules` made for p), with the lens at least large_source::middle_distance
-// inside the limb, where those serve the value: the rays integrate mu^p, mu^(p-2) and x mu^(p-2), each whole
-// along a ray from the lens, its value at the lens times the ray's exact kernel taken off, as the value's own
-// rays do (large_source.hpp). With `power_logarithm`, also the weighted excess of mu^p ln mu, the derivative
-// in p of E_p (the power-2 law's in alpha): mu^p ln mu = mu^p ln(mu / (1 - v)) + mu^p ln(1 - v) along a ray,
-// the first part by the rule of (1 - x)^p and the second by that rule differentiated in p, which integrates
-// ln(1 - x) (1 - x)^p given the integrand's slope in x at its nodes.
+// singularity along the rays (`rules` made for p), with the lens at least
+// smallest_limb_distance_for_singular_rays inside the limb: the rays integrate mu^p, mu^(p-2) and x mu^(p-2),
+// each whole along a ray from the lens, its value at the lens times the ray's exact kernel taken off, as the
+// value's own rays do (large_source.hpp). With `power_logarithm`, also the weighted excess of mu^p ln mu, the
+// derivative in p of E_p (the power-2 law's in alpha): mu^p ln mu = mu^p ln(mu / (1 - v)) + mu^p ln(1 - v)
+// along a ray, the first part by the rule of (1 - x)^p and the second by that rule differentiated in p, which
+// integrates ln(1 - x) (1 - x)^p given the integrand's slope in x at its nodes.
 LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRaySlopeRules& rules,
                                           double uniform_excess, double* power_logarithm = nullptr) noexcept;
 

@@ -44,6 +44,12 @@ bool large_and_by_lines(double u, double a) noexcept {
   return a > largest_radius_by_lines && large_source_by_lines(u, a);
 }
 
+// Whether a singular term's derivatives come by the rays from a lens inside a large source.
+bool singular_rays_serve(double u, double a) noexcept {
+  return a - u >= smallest_limb_distance_for_singular_rays &&
+         large_source::whole_angle_intervals_for(u, a) != 0;
+}
+
 }  // namespace
 
 bool by_lines(double u, double a, bool exact_limb_ok) noexcept {
@@ -97,11 +103,11 @@ const std::array<TermIntegral, 3>* SharedNearTerms::terms_at(double u, double a)
   if (large_and_by_lines(u, a)) {
     keep_large_outside(u, a);
   } else if (a > largest_radius_by_lines) {
-    // The polynomial laws' rays from 0.1 Einstein radii of the limb; a singular term's inside,
-    // where the value's rules are its own (middle_distance): outside, the angle rules about the
-    // tangent line left 8e-14 of A/rho in its derivatives at rho = 10.5.
-    const bool by_rays = polynomial() ? std::fabs(a - u) >= smallest_limb_distance_for_rays
-                                      : a - u >= large_source::middle_distance;
+    // The polynomial laws' rays from 0.1 Einstein radii of the limb; a singular term's inside
+    // only (outside, the angle rules about the tangent line left 8e-14 of A/rho in its
+    // derivatives at rho = 10.5), and where its rays cost less than the integrals by parts.
+    const bool by_rays =
+        polynomial() ? std::fabs(a - u) >= smallest_limb_distance_for_rays : singular_rays_serve(u, a);
     if (!by_rays) return nullptr;
     keep_large_by_rays(u, a);
   } else if (by_lines(u, a, exact_limb_ok_)) {
@@ -224,8 +230,7 @@ const std::array<TermIntegral, 3>* SharedPowerTerms::terms_at(double u, double a
   if (kept_at(u, a)) return &terms_;
   if (large_and_by_lines(u, a)) {
     large_outside_excesses(u, a);
-  } else if (a > largest_radius_by_lines && a - u >= large_source::middle_distance &&
-             alpha_ >= smallest_ray_exponent) {
+  } else if (a > largest_radius_by_lines && singular_rays_serve(u, a) && alpha_ >= smallest_ray_exponent) {
     keep_large_by_rays(u, a);
   } else if (by_lines(u, a, alpha_ >= 2)) {
     near_terms(u, a);
