@@ -64,8 +64,8 @@ CASES = (
     + [(30.0, 0.1), (1e3, 1e-3), (1e6, 1e-5)]
     # Large sources, where the linear and quadratic laws' derivatives come from the rays: by the
     # angle rules' switch (0.65 at 10.5), well inside, nearer the limb, just outside; and where
-    # the square-root and logarithmic laws' come from them too: from 2 Einstein radii inside the
-    # limb (at 100 and 300 radii), between the trapezoidal and quarter angle rules (0.8 at 30),
+    # the square-root and logarithmic laws' come from them too: 2 Einstein radii inside the limb
+    # (at 100 and 300 radii), between the trapezoidal and quarter angle rules (0.8 at 30),
     # and outside, where the rays take the tangent's rules (1.1 and 1.225 at 10.5).
     + [(0.65, 10.5), (0.3, 30.0), (0.95, 100.0), (1.1, 30.0), (1.02, 100.0)]
     + [(1.225, 10.5), (0.98, 100.0), (1 - 2.01 / 300, 300.0), (0.8, 30.0), (1.1, 10.5)]
