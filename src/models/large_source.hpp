@@ -221,6 +221,34 @@ inline double ray_logarithm(const RayPath& ray, double inverse_rho, std::span<co
   return 4 * ray.span * sum;
 }
 
+// A ray's integral of a brightness's analytic part less its reference (ray_excess) and its term
+// mu ln mu (ray_logarithm), where the analytic part's rule is the plain one's: the same
+// Gauss-Legendre nodes in the same map with the same weights, so each node's point serves both.
+// Each sum is formed in its own order, to the bit those of the two routines apart.
+struct AnalyticAndTerm {
+  double analytic, term;
+};
+
+template <class Analytic>
+AnalyticAndTerm ray_excess_and_logarithm(const RayPath& ray, double reference, double inverse_rho,
+                                         std::span<const PowerRayNode> plain,
+                                         std::span<const PowerRayNode> logarithmic,
+                                         const Analytic& analytic) noexcept {
+  double analytic_sum = 0;
+  double term_sum = 0;
+  for (const PowerRayNode& node : plain) {
+    const RayPoint point = ray_point(ray, node.position, inverse_rho);
+    analytic_sum += node.weight * point.kernel * (analytic(point.mu) - reference);
+    if (point.mu > 0)
+      term_sum += node.weight * point.kernel * (point.mu * std::log(point.mu * node.inverse_gap));
+  }
+  for (const PowerRayNode& node : logarithmic) {
+    const RayPoint point = ray_point(ray, node.position, inverse_rho);
+    term_sum += node.weight * point.kernel * point.mu;
+  }
+  return {4 * ray.span * analytic_sum, 4 * ray.span * term_sum};
+}
+
 // With the lens inside (u < rho), the trapezoidal rule's fewest intervals N of whole_angle_intervals
 // with N acosh(rho/u) >= trapezoid_reach_for(rho); 0 nearer the limb, where beyond 32 intervals
 // the quarter rules and panels of rays_inside take fewer rays.
@@ -435,6 +463,22 @@ struct LimbPowerTerm {
   double crossing(const large_source::RayPath& ray, double inverse_rho, std::size_t size) const noexcept {
     return large_source::ray_power(ray, inverse_rho, rules->crossing(size), rules->exponent());
   }
+  // The ray excess of the analytic part beside the term's integral (from_lens or crossing); the
+  // rules share no nodes.
+  template <class Analytic>
+  large_source::AnalyticAndTerm from_lens_with(const large_source::RayPath& ray, double inverse_rho,
+                                               std::size_t size, const Analytic& analytic,
+                                               double reference) const noexcept {
+    return {large_source::ray_excess_by(size, ray, reference, inverse_rho, analytic),
+            from_lens(ray, inverse_rho)};
+  }
+  template <class Analytic>
+  large_source::AnalyticAndTerm crossing_with(const large_source::RayPath& ray, double inverse_rho,
+                                              std::size_t size, const Analytic& analytic,
+                                              double reference) const noexcept {
+    return {large_source::ray_excess_by(size, ray, reference, inverse_rho, analytic),
+            crossing(ray, inverse_rho, size)};
+  }
 };
 
 // A term coefficient * mu ln mu, by the rules of its logarithmic singularity at the limbs.
@@ -452,6 +496,39 @@ struct LimbLogarithmTerm {
                ? large_source::ray_logarithm(ray, inverse_rho, rules.crossing_outside,
                                              rules.crossing_logarithm)
                : large_source::ray_logarithm(ray, inverse_rho, rules.crossing_limb, rules.crossing_logarithm);
+  }
+  // The ray excess of the analytic part beside the term's integral, on the points of the term's
+  // plain rule where the analytic part's rule has the same size (the plain rules are the
+  // Gauss-Legendre rules of limb_ray_rule's map, of 16 nodes from the lens, 16 or 24 crossing),
+  // or fewer nodes (the 12 of the deep rays of a source of 150 radii or more): the points are
+  // there already.
+  template <class Analytic>
+  large_source::AnalyticAndTerm from_lens_with(const large_source::RayPath& ray, double inverse_rho,
+                                               std::size_t size, const Analytic& analytic,
+                                               double reference) const noexcept {
+    const large_source::LogarithmRayRules& rules = large_source::logarithm_ray_rules();
+    if (size == large_source::outside_ray_nodes || size == large_source::deep_ray_nodes) {
+      return large_source::ray_excess_and_logarithm(ray, reference, inverse_rho, rules.from_lens,
+                                                    rules.from_lens_logarithm, analytic);
+    }
+    return {large_source::ray_excess_by(size, ray, reference, inverse_rho, analytic),
+            from_lens(ray, inverse_rho)};
+  }
+  template <class Analytic>
+  large_source::AnalyticAndTerm crossing_with(const large_source::RayPath& ray, double inverse_rho,
+                                              std::size_t size, const Analytic& analytic,
+                                              double reference) const noexcept {
+    const large_source::LogarithmRayRules& rules = large_source::logarithm_ray_rules();
+    if (size == large_source::outside_ray_nodes) {
+      return large_source::ray_excess_and_logarithm(ray, reference, inverse_rho, rules.crossing_outside,
+                                                    rules.crossing_logarithm, analytic);
+    }
+    if (size == large_source::limb_ray_nodes) {
+      return large_source::ray_excess_and_logarithm(ray, reference, inverse_rho, rules.crossing_limb,
+                                                    rules.crossing_logarithm, analytic);
+    }
+    return {large_source::ray_excess_by(size, ray, reference, inverse_rho, analytic),
+            crossing(ray, inverse_rho, size)};
   }
 };
 
@@ -504,10 +581,12 @@ double large_source_excess(double u, double rho, const Brightness& brightness, c
     const double rays = rays_by_region(u, rho, LimbProfile::singular, true, [&](std::size_t size) {
       return [=, &analytic, &term](double s_1, double s_2, double) {
         const RayPath ray = ray_path(s_1, s_2);
-        const double term_part =
-            term.coefficient * (term.from_lens(ray, inverse_rho) - term_reference * whole_kernel(ray));
-        if (constant) return term_part;
-        return ray_excess_by(size, ray, analytic_reference, inverse_rho, analytic) + term_part;
+        if (constant) {
+          return term.coefficient * (term.from_lens(ray, inverse_rho) - term_reference * whole_kernel(ray));
+        }
+        const AnalyticAndTerm parts =
+            term.from_lens_with(ray, inverse_rho, size, analytic, analytic_reference);
+        return parts.analytic + term.coefficient * (parts.term - term_reference * whole_kernel(ray));
       };
     });
     const double reference = analytic_reference + term.coefficient * term_reference;
@@ -517,9 +596,9 @@ double large_source_excess(double u, double rho, const Brightness& brightness, c
   const double rays = rays_by_region(u, rho, LimbProfile::singular, true, [&](std::size_t size) {
     return [=, &analytic, &term](double s_1, double s_2, double) {
       const RayPath ray = ray_path(s_1, s_2);
-      const double term_part = term.coefficient * term.crossing(ray, inverse_rho, size);
-      if (constant) return term_part;
-      return ray_excess_by(size, ray, reference, inverse_rho, analytic) + term_part;
+      if (constant) return term.coefficient * term.crossing(ray, inverse_rho, size);
+      const AnalyticAndTerm parts = term.crossing_with(ray, inverse_rho, size, analytic, reference);
+      return parts.analytic + term.coefficient * parts.term;
     };
   });
   return reference * uniform_excess + (2 * rays) / (std::numbers::pi * (rho * rho));
