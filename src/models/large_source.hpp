@@ -45,6 +45,7 @@
 #include <cstddef>
 #include <numbers>
 #include <span>
+#include <type_traits>
 
 #include "models/large_source_rules.hpp"
 #include "models/uniform_disk.hpp"
@@ -463,22 +464,6 @@ struct LimbPowerTerm {
   double crossing(const large_source::RayPath& ray, double inverse_rho, std::size_t size) const noexcept {
     return large_source::ray_power(ray, inverse_rho, rules->crossing(size), rules->exponent());
   }
-  // The ray excess of the analytic part beside the term's integral (from_lens or crossing); the
-  // rules share no nodes.
-  template <class Analytic>
-  large_source::AnalyticAndTerm from_lens_with(const large_source::RayPath& ray, double inverse_rho,
-                                               std::size_t size, const Analytic& analytic,
-                                               double reference) const noexcept {
-    return {large_source::ray_excess_by(size, ray, reference, inverse_rho, analytic),
-            from_lens(ray, inverse_rho)};
-  }
-  template <class Analytic>
-  large_source::AnalyticAndTerm crossing_with(const large_source::RayPath& ray, double inverse_rho,
-                                              std::size_t size, const Analytic& analytic,
-                                              double reference) const noexcept {
-    return {large_source::ray_excess_by(size, ray, reference, inverse_rho, analytic),
-            crossing(ray, inverse_rho, size)};
-  }
 };
 
 // A term coefficient * mu ln mu, by the rules of its logarithmic singularity at the limbs.
@@ -497,40 +482,43 @@ struct LimbLogarithmTerm {
                                              rules.crossing_logarithm)
                : large_source::ray_logarithm(ray, inverse_rho, rules.crossing_limb, rules.crossing_logarithm);
   }
-  // The ray excess of the analytic part beside the term's integral, on the points of the term's
-  // plain rule where the analytic part's rule has the same size (the plain rules are the
-  // Gauss-Legendre rules of limb_ray_rule's map, of 16 nodes from the lens, 16 or 24 crossing),
-  // or fewer nodes (the 12 of the deep rays of a source of 150 radii or more): the points are
-  // there already.
-  template <class Analytic>
-  large_source::AnalyticAndTerm from_lens_with(const large_source::RayPath& ray, double inverse_rho,
-                                               std::size_t size, const Analytic& analytic,
-                                               double reference) const noexcept {
+  // The rules of mu ln(mu gap) and of mu against the logarithmic weight (ray_logarithm) whose
+  // first has the nodes of the analytic part's rule of `size` nodes (ray_excess_by), from the
+  // lens or crossing: the plain rules are the Gauss-Legendre rules of limb_ray_rule's map, of 16
+  // nodes from the lens and 16 or 24 crossing. From the lens they also serve the 12-node deep
+  // rays of a source of 150 radii or more, whose points are then there already. None (empty)
+  // otherwise.
+  struct Rules {
+    std::span<const large_source::PowerRayNode> plain, logarithmic;
+  };
+  Rules rules_on_nodes(std::size_t size, bool from_lens) const noexcept {
     const large_source::LogarithmRayRules& rules = large_source::logarithm_ray_rules();
-    if (size == large_source::outside_ray_nodes || size == large_source::deep_ray_nodes) {
-      return large_source::ray_excess_and_logarithm(ray, reference, inverse_rho, rules.from_lens,
-                                                    rules.from_lens_logarithm, analytic);
+    if (from_lens) {
+      if (size != large_source::outside_ray_nodes && size != large_source::deep_ray_nodes) return {};
+      return {rules.from_lens, rules.from_lens_logarithm};
     }
-    return {large_source::ray_excess_by(size, ray, reference, inverse_rho, analytic),
-            from_lens(ray, inverse_rho)};
-  }
-  template <class Analytic>
-  large_source::AnalyticAndTerm crossing_with(const large_source::RayPath& ray, double inverse_rho,
-                                              std::size_t size, const Analytic& analytic,
-                                              double reference) const noexcept {
-    const large_source::LogarithmRayRules& rules = large_source::logarithm_ray_rules();
-    if (size == large_source::outside_ray_nodes) {
-      return large_source::ray_excess_and_logarithm(ray, reference, inverse_rho, rules.crossing_outside,
-                                                    rules.crossing_logarithm, analytic);
-    }
-    if (size == large_source::limb_ray_nodes) {
-      return large_source::ray_excess_and_logarithm(ray, reference, inverse_rho, rules.crossing_limb,
-                                                    rules.crossing_logarithm, analytic);
-    }
-    return {large_source::ray_excess_by(size, ray, reference, inverse_rho, analytic),
-            crossing(ray, inverse_rho, size)};
+    if (size == large_source::outside_ray_nodes) return {rules.crossing_outside, rules.crossing_logarithm};
+    if (size == large_source::limb_ray_nodes) return {rules.crossing_limb, rules.crossing_logarithm};
+    return {};
   }
 };
+
+// A ray's integral of a brightness's analytic part less its reference beside that of its term,
+// from the lens or crossing, each point once where the term's rule has the analytic part's nodes.
+template <class Term, class Analytic>
+large_source::AnalyticAndTerm analytic_and_term(const Term& term, const large_source::RayPath& ray,
+                                                double inverse_rho, std::size_t size, bool from_lens,
+                                                const Analytic& analytic, double reference) noexcept {
+  if constexpr (std::is_same_v<Term, LimbLogarithmTerm>) {
+    const LimbLogarithmTerm::Rules rules = term.rules_on_nodes(size, from_lens);
+    if (!rules.plain.empty()) {
+      return large_source::ray_excess_and_logarithm(ray, reference, inverse_rho, rules.plain,
+                                                    rules.logarithmic, analytic);
+    }
+  }
+  return {large_source::ray_excess_by(size, ray, reference, inverse_rho, analytic),
+          from_lens ? term.from_lens(ray, inverse_rho) : term.crossing(ray, inverse_rho, size)};
+}
 
 // F (A - 1) for the brightness I(mu) (a callable, I(0) its value at the limb) over the disk of
 // radius rho > 0 centred u >= 0 from the lens, for u <= 4 rho (beyond, the far series serves).
@@ -585,7 +573,7 @@ double large_source_excess(double u, double rho, const Brightness& brightness, c
           return term.coefficient * (term.from_lens(ray, inverse_rho) - term_reference * whole_kernel(ray));
         }
         const AnalyticAndTerm parts =
-            term.from_lens_with(ray, inverse_rho, size, analytic, analytic_reference);
+            analytic_and_term(term, ray, inverse_rho, size, true, analytic, analytic_reference);
         return parts.analytic + term.coefficient * (parts.term - term_reference * whole_kernel(ray));
       };
     });
@@ -597,7 +585,8 @@ double large_source_excess(double u, double rho, const Brightness& brightness, c
     return [=, &analytic, &term](double s_1, double s_2, double) {
       const RayPath ray = ray_path(s_1, s_2);
       if (constant) return term.coefficient * term.crossing(ray, inverse_rho, size);
-      const AnalyticAndTerm parts = term.crossing_with(ray, inverse_rho, size, analytic, reference);
+      const AnalyticAndTerm parts =
+          analytic_and_term(term, ray, inverse_rho, size, false, analytic, reference);
       return parts.analytic + term.coefficient * parts.term;
     };
   });
