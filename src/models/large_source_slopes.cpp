@@ -22,20 +22,65 @@ using large_source::ray_point;
 using large_source::RayNode;
 using large_source::RayPoint;
 
-// The five ray integrals, in the order mu, 1/mu, x/mu, mu^2, x.
-struct RaySums {
-  std::array<double, 5> of{};
+// N ray integrals, summed over the angle rules as one value.
+template <std::size_t N>
+struct Sums {
+  std::array<double, N> of{};
 
-  RaySums& operator+=(const RaySums& other) noexcept {
-    for (std::size_t k = 0; k < of.size(); ++k) of[k] += other.of[k];
+  Sums& operator+=(const Sums& other) noexcept {
+    for (std::size_t k = 0; k < N; ++k) of[k] += other.of[k];
     return *this;
   }
-  friend RaySums operator+(RaySums left, const RaySums& right) noexcept { return left += right; }
-  friend RaySums operator*(double factor, RaySums sums) noexcept {
+  friend Sums operator+(Sums left, const Sums& right) noexcept { return left += right; }
+  friend Sums operator*(double factor, Sums sums) noexcept {
     for (double& value : sums.of) value *= factor;
     return sums;
   }
 };
+
+// The five ray integrals of the polynomial brightnesses, in the order mu, 1/mu, x/mu, mu^2, x.
+using RaySums = Sums<5>;
+
+// The five brightnesses over the lens, taken off at every point (0 with the lens outside).
+struct PolynomialLens {
+  double mu, inverse_mu, u;
+};
+
+PolynomialLens polynomial_lens(double u, double rho) noexcept {
+  if (u >= rho) return {0.0, 0.0, 0.0};
+  const double mu = std::sqrt((rho - u) * (rho + u)) * (1 / rho);
+  return {mu, 1 / mu, u};
+}
+
+// The five brightnesses at one point of a ray, less their values over the lens, into the first
+// five of `sums`, times `factor` (the node's weight and the kernel).
+template <std::size_t N>
+void add_polynomial(Sums<N>& sums, double factor, const RayPoint& point, double u, double cosine,
+                    const PolynomialLens& lens) noexcept {
+  const double inverse_mu = 1 / point.mu;
+  const double along = point.s * cosine;  // u - x
+  sums.of[0] += factor * (point.mu - lens.mu);
+  sums.of[1] += factor * (inverse_mu - lens.inverse_mu);
+  sums.of[2] += factor * ((u - along) * inverse_mu - lens.u * lens.inverse_mu);
+  sums.of[3] += factor * (point.mu_squared - lens.mu * lens.mu);
+  sums.of[4] += factor * ((u - along) - lens.u);
+}
+
+// The polynomial terms' means from the five ray integrals over the angle rules: <B (A - 1)> =
+// B_lens (A_disk - 1) + twice the half-plane of rays over pi rho^2, and their derivatives.
+LargePolynomialTerms polynomial_terms(double rho, double uniform_excess, const PolynomialLens& lens,
+                                      const RaySums& rays) noexcept {
+  const double lens_excess = lens.mu > 0 ? uniform_excess : 0.0;
+  const double to_mean = 2 / (std::numbers::pi * (rho * rho));
+  const double mu_excess = lens.mu * lens_excess + to_mean * rays.of[0];
+  const double inverse_excess = lens.inverse_mu * lens_excess + to_mean * rays.of[1];
+  const double x_over_mu = (lens.u * lens.inverse_mu) * lens_excess + to_mean * rays.of[2];
+  const double square_excess = (lens.mu * lens.mu) * lens_excess + to_mean * rays.of[3];
+  const double x_mean = lens.u * lens_excess + to_mean * rays.of[4];
+  const double rho_squared = rho * rho;
+  return {{mu_excess, -x_over_mu / rho_squared, (inverse_excess - 3 * mu_excess) / rho},
+          {square_excess, -2 * x_mean / rho_squared, (2 * uniform_excess - 4 * square_excess) / rho}};
+}
 
 std::span<const RayNode> ray_rule(std::size_t size) noexcept {
   switch (size) {
@@ -54,11 +99,7 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
   const double inverse_rho = 1 / rho;
   // With the lens outside no reference: its rays start and end at the limb, away from the lens,
   // and 1/mu has no value there.
-  const bool inside = u < rho;
-  const double mu_lens = inside ? std::sqrt((rho - u) * (rho + u)) * inverse_rho : 0.0;
-  const double inverse_mu_lens = inside ? 1 / mu_lens : 0.0;
-  const double u_lens = inside ? u : 0.0;
-  const double lens_excess = inside ? uniform_excess : 0.0;
+  const PolynomialLens lens = polynomial_lens(u, rho);
   const RaySums rays = rays_by_region(
       u, rho, LimbProfile::polynomial, true,
       [&](std::size_t size) {
@@ -70,29 +111,13 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
           RaySums sums;
           for (const RayNode& node : rule) {
             const RayPoint point = ray_point(ray, node.position, inverse_rho);
-            const double inverse_mu = 1 / point.mu;
-            const double along = point.s * cosine;  // u - x
-            const double factor = node.weight * point.kernel;
-            sums.of[0] += factor * (point.mu - mu_lens);
-            sums.of[1] += factor * (inverse_mu - inverse_mu_lens);
-            sums.of[2] += factor * ((u - along) * inverse_mu - u_lens * inverse_mu_lens);
-            sums.of[3] += factor * (point.mu_squared - mu_lens * mu_lens);
-            sums.of[4] += factor * ((u - along) - u_lens);
+            add_polynomial(sums, node.weight * point.kernel, point, u, cosine, lens);
           }
           return (4 * ray.span) * sums;
         };
       },
       std::numeric_limits<double>::infinity());
-  // The means <B (A - 1)> = B_lens (A_disk - 1) + twice the half-plane of rays over pi rho^2.
-  const double to_mean = 2 / (std::numbers::pi * (rho * rho));
-  const double mu_excess = mu_lens * lens_excess + to_mean * rays.of[0];
-  const double inverse_excess = inverse_mu_lens * lens_excess + to_mean * rays.of[1];
-  const double x_over_mu = (u_lens * inverse_mu_lens) * lens_excess + to_mean * rays.of[2];
-  const double square_excess = (mu_lens * mu_lens) * lens_excess + to_mean * rays.of[3];
-  const double x_mean = u_lens * lens_excess + to_mean * rays.of[4];
-  const double rho_squared = rho * rho;
-  return {{mu_excess, -x_over_mu / rho_squared, (inverse_excess - 3 * mu_excess) / rho},
-          {square_excess, -2 * x_mean / rho_squared, (2 * uniform_excess - 4 * square_excess) / rho}};
+  return polynomial_terms(rho, uniform_excess, lens, rays);
 }
 
 namespace {
@@ -221,38 +246,83 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
   return {power_excess, -(p / (rho * rho)) * means.of[2], (p * means.of[1] - (p + 2) * power_excess) / rho};
 }
 
-LargeTermSlopes large_source_logarithm_slopes(double u, double rho, const LargeTermSlopes& mu,
-                                              double uniform_excess) noexcept {
+LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, double uniform_excess) noexcept {
   using namespace large_source;
   const LogarithmRayRules& rules = logarithm_ray_rules();
   const double inverse_rho = 1 / rho;
-  const double mu_lens = std::sqrt((rho - u) * (rho + u)) * inverse_rho;
-  const double log_lens = std::log(mu_lens);
-  const double inverse_lens = log_lens / mu_lens;  // ln(mu)/mu
-  const LimbLogarithmTerm term{1};
-  // mu ln mu, ln(mu)/mu and x ln(mu)/mu.
-  const RaySums means = means_from_lens(
-      u, rho, uniform_excess, {mu_lens * log_lens, inverse_lens, u * inverse_lens, 0.0},
-      [&](const RayPath& ray, double cosine) {
-        // ln(mu)/mu = ln(mu / z)/mu + ln(z)/mu: the first part by the plain rule, the second by that
-        // of -ln z.
-        const SumAndMoment plain = with_moment(ray, inverse_rho, rules.from_lens, u, cosine,
-                                               [](const RayPoint& point, const PowerRayNode& node) {
-                                                 return std::log(point.mu * node.inverse_gap) / point.mu;
-                                               });
-        const SumAndMoment logged =
-            with_moment(ray, inverse_rho, rules.from_lens_inverse, u, cosine,
-                        [](const RayPoint& point, const PowerRayNode&) { return 1 / point.mu; });
-        RaySums sums;
-        sums.of = {term.from_lens(ray, inverse_rho), plain.sum + logged.sum, plain.moment + logged.moment,
-                   0.0};
-        return sums;
-      });
-  const double term_excess = means.of[0];
-  // E_(-1) - E_1 from the term mu's rho dE_1/drho = E_(-1) - 3 E_1.
+  const PolynomialLens lens = polynomial_lens(u, rho);
+  const double log_lens = std::log(lens.mu);
+  // mu ln mu, ln(mu)/mu and x ln(mu)/mu over the lens.
+  const std::array<double, 3> logarithm_lens = {lens.mu * log_lens, log_lens / lens.mu,
+                                                u * (log_lens / lens.mu)};
+  // The five polynomial brightnesses, then mu ln mu, ln(mu)/mu and x ln(mu)/mu.
+  using LawSums = Sums<8>;
+  const LawSums rays = rays_by_region(
+      u, rho, LimbProfile::singular, true,
+      [&](std::size_t size) {
+        // The polynomial brightnesses on the plain rule's points, or by the limb on their own rule.
+        const bool shared = size != limb_ray_nodes;
+        return [&, shared](double s_1, double s_2, double m) {
+          const RayPath ray = ray_path(s_1, s_2);
+          const RayEnd end = ray_end(ray);
+          const double cosine = u > 0 ? m / u : 0.0;
+          LawSums sums;
+          if (!shared) {
+            for (const RayNode& node : limb_ray_rule()) {
+              const RayPoint point = ray_point(ray, node.position, inverse_rho);
+              add_polynomial(sums, node.weight * point.kernel, point, u, cosine, lens);
+            }
+          }
+          // ln(mu) = ln(mu / z) + ln(z), z = 1 - v: the first part by the plain rule, the second by
+          // the rules of -z ln z (for mu ln mu) and -ln z (for ln(mu)/mu), every point placed from
+          // its distance to the limb, where these rules crowd their nodes.
+          double lower = 0, lower_moment = 0;
+          for (const PowerRayNode& node : rules.from_lens) {
+            const RayPoint point = ray_point_from_end(ray, end, 1 / node.inverse_gap, inverse_rho);
+            const double factor = node.weight * point.kernel;
+            if (shared) add_polynomial(sums, factor, point, u, cosine, lens);
+            const double logged = std::log(point.mu * node.inverse_gap);
+            sums.of[5] += factor * (point.mu * logged);
+            const double value = factor * (logged / point.mu);
+            lower += value;
+            lower_moment += value * (u - point.s * cosine);
+          }
+          for (const PowerRayNode& node : rules.from_lens_logarithm) {
+            const RayPoint point = ray_point_from_end(ray, end, 1 / node.inverse_gap, inverse_rho);
+            sums.of[5] += node.weight * point.kernel * point.mu;
+          }
+          for (const PowerRayNode& node : rules.from_lens_inverse) {
+            const RayPoint point = ray_point_from_end(ray, end, 1 / node.inverse_gap, inverse_rho);
+            const double value = node.weight * point.kernel / point.mu;
+            lower += value;
+            lower_moment += value * (u - point.s * cosine);
+          }
+          sums.of[6] = lower;
+          sums.of[7] = lower_moment;
+          sums = (4 * ray.span) * sums;
+          // The logarithmic brightnesses' values over the lens times the ray's whole kernel.
+          const double kernel = whole_kernel(ray);
+          for (std::size_t k = 0; k < logarithm_lens.size(); ++k)
+            sums.of[5 + k] -= logarithm_lens[k] * kernel;
+          return sums;
+        };
+      },
+      std::numeric_limits<double>::infinity());
+  RaySums polynomial_rays;
+  for (std::size_t k = 0; k < polynomial_rays.of.size(); ++k) polynomial_rays.of[k] = rays.of[k];
+  const LargePolynomialTerms polynomial = polynomial_terms(rho, uniform_excess, lens, polynomial_rays);
+  const double to_mean = 2 / (std::numbers::pi * (rho * rho));
+  const double term_excess = logarithm_lens[0] * uniform_excess + to_mean * rays.of[5];
+  const double inverse_excess = logarithm_lens[1] * uniform_excess + to_mean * rays.of[6];
+  const double x_inverse = logarithm_lens[2] * uniform_excess + to_mean * rays.of[7];
+  // With L_q the weighted excess of mu^q ln mu, dL_1/du = dE_1/du - <x ln(mu)/mu (A - 1)>/rho^2 and
+  // rho dL_1/drho = E_(-1) + L_(-1) - E_1 - 3 L_1, E_(-1) - E_1 from the term mu's
+  // rho dE_1/drho = E_(-1) - 3 E_1.
+  const LargeTermSlopes& mu = polynomial.mu;
   const double lower_less_mu = rho * mu.d_rho + 2 * mu.excess;
-  return {term_excess, mu.d_u - means.of[2] / (rho * rho),
-          (lower_less_mu + means.of[1] - 3 * term_excess) / rho};
+  return {polynomial,
+          {term_excess, mu.d_u - x_inverse / (rho * rho),
+           (lower_less_mu + inverse_excess - 3 * term_excess) / rho}};
 }
 
 }  // namespace obrivane::models

@@ -64,12 +64,19 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
 LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRaySlopeRules& rules,
                                           double uniform_excess, double* power_logarithm = nullptr) noexcept;
 
-// The same for the term mu ln mu, given the term mu's (from large_source_polynomial_slopes): with
-// L_q the weighted excess of mu^q ln mu, dL_1/du = dE_1/du - <x ln(mu)/mu (A - 1)>/rho^2 and
-// rho dL_1/drho = E_(-1) + L_(-1) - E_1 - 3 L_1 (the derivatives in p at p = 1 of those of E_p), the
-// rays integrating mu ln mu, ln(mu)/mu and x ln(mu)/mu by the rules of their logarithmic limb
-// singularities (LogarithmRayRules). With the lens as large_source_power_slopes.
-LargeTermSlopes large_source_logarithm_slopes(double u, double rho, const LargeTermSlopes& mu,
-                                              double uniform_excess) noexcept;
+// The logarithmic law's terms mu (with mu^2, unused) and mu ln mu together, with the lens as
+// large_source_power_slopes: with L_q the weighted excess of mu^q ln mu, dL_1/du = dE_1/du -
+// <x ln(mu)/mu (A - 1)>/rho^2 and rho dL_1/drho = E_(-1) + L_(-1) - E_1 - 3 L_1 (the derivatives in
+// p at p = 1 of those of E_p), the rays integrating mu ln mu, ln(mu)/mu and x ln(mu)/mu by the
+// rules of their logarithmic limb singularities (LogarithmRayRules). The plain rule of those has
+// the nodes of the polynomial brightnesses' 16-node rule, so its points, placed from their
+// distance to the limb, serve mu's five brightnesses too; by the limb, where those take 24 nodes
+// (within middle_distance), they keep their own points.
+struct LogarithmLawSlopes {
+  LargePolynomialTerms polynomial;
+  LargeTermSlopes logarithm;
+};
+
+LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, double uniform_excess) noexcept;
 
 }  // namespace obrivane::models

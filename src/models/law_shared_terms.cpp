@@ -150,11 +150,17 @@ void SharedNearTerms::keep_large_outside(double u, double a) noexcept {
 void SharedNearTerms::keep_large_by_rays(double u, double a) noexcept {
   const UniformDiskGradient disk = uniform_disk_gradient(u, a);
   const double uniform_excess = disk.magnification - 1;
+  if (logarithmic_) {
+    const LogarithmLawSlopes law = large_source_logarithm_law_slopes(u, a, uniform_excess);
+    terms_ = {{{uniform_excess, disk.d_u, disk.d_rho},
+               {law.polynomial.mu.excess, law.polynomial.mu.d_u, law.polynomial.mu.d_rho},
+               {law.logarithm.excess, law.logarithm.d_u, law.logarithm.d_rho}}};
+    keep(u, a);
+    return;
+  }
   const LargePolynomialTerms terms = large_source_polynomial_slopes(u, a, uniform_excess);
   LargeTermSlopes third = terms.mu_squared;
-  if (logarithmic_) {
-    third = large_source_logarithm_slopes(u, a, terms.mu, uniform_excess);
-  } else if (!polynomial()) {
+  if (!polynomial()) {
     third = large_source_power_slopes(u, a, third_->ray_slope_rules, uniform_excess);
   }
   terms_ = {{{uniform_excess, disk.d_u, disk.d_rho},
