@@ -461,6 +461,8 @@ double power2_law_magnification_from(double u, double rho, double c, double alph
         if (alpha == std::floor(alpha)) {
           return large_source_excess(u_large, rho_large, LimbProfile::polynomial, brightness);
         }
+        const double shared = terms.large_rays_excess(u_large, rho_large, edge, c);
+        if (!std::isnan(shared)) return shared;
         return large_source_excess(
             u_large, rho_large, brightness, [edge](double) { return edge; }, LimbProfile::constant,
             LimbPowerTerm{c, &rules.ray_rules(alpha)});

@@ -150,21 +150,29 @@ SumAndMoment with_moment(const large_source::RayPath& ray, double inverse_rho,
 // the rule's sum of W G gives mu^p, and mu^p ln mu = mu^p ln phi + mu^p ln(1 - v),
 // ln(1 - v) = ln(1 - x) - ln 2, of which the rule differentiated in p, sum W' G + W G' x',
 // integrates the ln(1 - x) part.
+// With `value`, the value's own rule of the same nodes (PowerRayRules::from_lens), also the
+// value's ray integral of mu^p by its operations (ray_power), to the bit: phi^p is taken as
+// (mu value_inverse_gap)^p, within an ulp of (mu/(1 - v))^p.
 struct PowerAndLogarithmSums {
-  double power, logarithm;
+  double power, logarithm, value;
 };
 
 PowerAndLogarithmSums power_and_logarithm(const large_source::RayPath& ray, double inverse_rho, double p,
-                                          std::span<const large_source::ExponentRayNode> rule,
-                                          bool logarithm) noexcept {
+                                          std::span<const large_source::ExponentRayNode> rule, bool logarithm,
+                                          std::span<const large_source::PowerRayNode> value) noexcept {
   const bool root = p == 0.5;
-  double plain = 0, logged = 0, moved = 0;
-  for (const large_source::ExponentRayNode& node : rule) {
+  const bool with_value = !value.empty();
+  double plain = 0, logged = 0, moved = 0, value_sum = 0;
+  for (std::size_t i = 0; i < rule.size(); ++i) {
+    const large_source::ExponentRayNode& node = rule[i];
     const double v = 0.5 * (1 + node.abscissa);
     const double gap = 1 - v;
     const RayPoint point = ray_point(ray, v * (2 - v), inverse_rho);
     const double phi = point.mu / gap;
-    const double g = point.kernel * gap * (root ? std::sqrt(phi) : std::pow(phi, p));
+    const double scaled = with_value ? point.mu * value[i].inverse_gap : phi;
+    const double powered = root ? std::sqrt(scaled) : std::pow(scaled, p);
+    if (with_value) value_sum += value[i].weight * point.kernel * powered;
+    const double g = point.kernel * gap * powered;
     plain += node.weight * g;
     if (!logarithm) continue;
     // d/dx: t' = span (1 - v), tau' = 2 t t', s' = (1/decay + decay) tau',
@@ -181,7 +189,7 @@ PowerAndLogarithmSums power_and_logarithm(const large_source::RayPath& ray, doub
   }
   // The rule's weights carry 2^-p against (1 - v)^p.
   const double scale = 4 * ray.span * std::pow(2.0, -p);
-  return {scale * plain, scale * (logged + moved - std::numbers::ln2 * plain)};
+  return {scale * plain, scale * (logged + moved - std::numbers::ln2 * plain), 4 * ray.span * value_sum};
 }
 
 }  // namespace
@@ -210,13 +218,16 @@ RaySums means_from_lens(double u, double rho, double uniform_excess, const std::
   const double to_mean = 2 / (std::numbers::pi * (rho * rho));
   RaySums means;
   for (std::size_t k = 0; k < lens.size(); ++k) means.of[k] = lens[k] * uniform_excess + to_mean * rays.of[k];
+  // The rest as summed.
+  for (std::size_t k = lens.size(); k < means.of.size(); ++k) means.of[k] = rays.of[k];
   return means;
 }
 
 }  // namespace
 
 LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRaySlopeRules& rules,
-                                          double uniform_excess, double* power_logarithm) noexcept {
+                                          double uniform_excess, double* power_logarithm,
+                                          PowerLawValue* value) noexcept {
   using namespace large_source;
   const double p = rules.exponent();
   const double q = p - 2;
@@ -226,11 +237,15 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
   const double mu_lens = std::sqrt((rho - u) * (rho + u)) * inverse_rho;
   const double power_lens = std::pow(mu_lens, p);
   const double lower_lens = std::pow(mu_lens, q);
+  // mu^p over the lens as the value's rays take it.
+  const double value_lens = value != nullptr ? std::pow(std::sqrt((rho - u) * (rho + u)) / rho, p) : 0.0;
   // mu^p, mu^(p-2), x mu^(p-2) and (if asked) mu^p ln mu.
   const RaySums means = means_from_lens(
       u, rho, uniform_excess, {power_lens, lower_lens, u * lower_lens, power_lens * std::log(mu_lens)},
       [&](const RayPath& ray, double cosine) {
-        const PowerAndLogarithmSums term = power_and_logarithm(ray, inverse_rho, p, rules.power(), logarithm);
+        const PowerAndLogarithmSums term = power_and_logarithm(
+            ray, inverse_rho, p, rules.power(), logarithm,
+            value != nullptr ? value->rules->from_lens() : std::span<const PowerRayNode>());
         const SumAndMoment lower = with_moment(
             ray, inverse_rho, rules.lower(), u, cosine, [&](const RayPoint& point, const PowerRayNode& node) {
               const double scaled = point.mu * node.inverse_gap;
@@ -238,10 +253,18 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
               return three_halves ? 1 / (scaled * std::sqrt(scaled)) : std::pow(scaled, q);
             });
         RaySums sums;
-        sums.of = {term.power, lower.sum, lower.moment, term.logarithm};
+        sums.of = {term.power, lower.sum, lower.moment, term.logarithm, 0.0};
+        // The value's ray, as large_source_excess forms it for the law's term.
+        if (value != nullptr) {
+          sums.of[4] = value->coefficient * (term.value - value_lens * whole_kernel(ray));
+        }
         return sums;
       });
   if (logarithm) *power_logarithm = means.of[3];
+  if (value != nullptr) {
+    const double reference = value->edge + value->coefficient * value_lens;
+    value->excess = reference * uniform_excess + (2 * means.of[4]) / (std::numbers::pi * (rho * rho));
+  }
   const double power_excess = means.of[0];
   return {power_excess, -(p / (rho * rho)) * means.of[2], (p * means.of[1] - (p + 2) * power_excess) / rho};
 }

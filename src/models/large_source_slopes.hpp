@@ -61,8 +61,20 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
 // derivative in p of E_p (the power-2 law's in alpha): mu^p ln mu = mu^p ln(mu / (1 - v)) + mu^p ln(1 - v)
 // along a ray, the first part by the rule of (1 - x)^p and the second by that rule differentiated in p, which
 // integrates ln(1 - x) (1 - x)^p given the integrand's slope in x at its nodes.
+//
+// With `value`, a brightness edge + coefficient mu^p (the power-2 law), the same rays also give
+// its excess F (A - 1) as large_source_excess forms it with the term's LimbPowerTerm rules, to
+// the bit, into value->excess: the rule of (1 - x)^p is the value's, so each node's point and
+// power serve both.
+struct PowerLawValue {
+  double edge, coefficient;
+  const large_source::PowerRayRules* rules;
+  double excess;
+};
+
 LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRaySlopeRules& rules,
-                                          double uniform_excess, double* power_logarithm = nullptr) noexcept;
+                                          double uniform_excess, double* power_logarithm = nullptr,
+                                          PowerLawValue* value = nullptr) noexcept;
 
 // The logarithmic law's terms mu (with mu^2, unused) and mu ln mu together, with the lens as
 // large_source_power_slopes: with L_q the weighted excess of mu^q ln mu, dL_1/du = dE_1/du -

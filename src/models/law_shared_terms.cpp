@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
 
 #include "models/large_source.hpp"
 #include "models/large_source_lines.hpp"
@@ -220,23 +221,36 @@ constexpr double smallest_ray_exponent = 0.01;
 
 // mu^alpha with its derivatives and mu^alpha ln mu by the rays from a lens inside a large source
 // (large_source_slopes.hpp).
-void SharedPowerTerms::keep_large_by_rays(double u, double a) noexcept {
+void SharedPowerTerms::keep_large_by_rays(double u, double a, PowerLawValue* value) noexcept {
   const UniformDiskGradient disk = uniform_disk_gradient(u, a);
   const double uniform_excess = disk.magnification - 1;
   double power_logarithm = 0;
-  const LargeTermSlopes power =
-      large_source_power_slopes(u, a, rules_.ray_slope_rules(alpha_), uniform_excess, &power_logarithm);
+  const LargeTermSlopes power = large_source_power_slopes(u, a, rules_.ray_slope_rules(alpha_),
+                                                          uniform_excess, &power_logarithm, value);
   terms_ = {{{uniform_excess, disk.d_u, disk.d_rho},
              {power.excess, power.d_u, power.d_rho},
              {power_logarithm, 0, 0}}};
   keep(u, a);
 }
 
+bool SharedPowerTerms::large_by_rays(double u, double a) const noexcept {
+  return a > largest_radius_by_lines && singular_rays_serve(u, a) && alpha_ >= smallest_ray_exponent;
+}
+
+// Where the derivatives come by the rays and the value takes the Gauss-Jacobi rules of mu^alpha
+// (alpha not an integer), the value's rays from the same pass.
+double SharedPowerTerms::large_rays_excess(double u, double rho, double edge, double coefficient) noexcept {
+  if (!large_by_rays(u, rho) || alpha_ == std::floor(alpha_)) return std::numeric_limits<double>::quiet_NaN();
+  PowerLawValue value{edge, coefficient, &rules_.ray_rules(alpha_), 0.0};
+  keep_large_by_rays(u, rho, &value);
+  return value.excess;
+}
+
 const std::array<TermIntegral, 3>* SharedPowerTerms::terms_at(double u, double a) noexcept {
   if (kept_at(u, a)) return &terms_;
   if (large_and_by_lines(u, a)) {
     large_outside_excesses(u, a);
-  } else if (a > largest_radius_by_lines && singular_rays_serve(u, a) && alpha_ >= smallest_ray_exponent) {
+  } else if (large_by_rays(u, a)) {
     keep_large_by_rays(u, a);
   } else if (by_lines(u, a, alpha_ >= 2)) {
     near_terms(u, a);

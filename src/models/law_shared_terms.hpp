@@ -2,13 +2,14 @@
 // value function for the magnification, handing it one of these as its NearTermValues
 // (brightness_laws.hpp): where the value needs integrals that the derivatives' passes give as well
 // (the terms by lines through the lens near the source, and by the lines of the excess kernel for a
-// large source with the lens well outside), they are computed here with their derivatives and
-// kept, and the gradient then takes the terms at the same geometry (terms_at). The numbers handed
-// to the value are its own routines' to the bit: the mu-weighted disk's, mu^p's and mu ln mu's
-// from the same routines, the uniform disk's from its gradient, whose value is formed by its value
-// routine's operations, and mu^alpha's from the pass that carries its derivative in alpha beside
-// the same operations. The tiniest sources, which value and gradient rescale differently, and the
-// points that go by parts find nothing kept.
+// large source with the lens well outside; for the power-2 law also the rays from a lens inside a
+// large source), they are computed here with their derivatives and kept, and the gradient then
+// takes the terms at the same geometry (terms_at). The numbers handed to the value are its own
+// routines' to the bit: the mu-weighted disk's, mu^p's and mu ln mu's from the same routines, the
+// uniform disk's from its gradient, whose value is formed by its value routine's operations, and
+// mu^alpha's from the pass that carries its derivative in alpha beside the same operations (along
+// the rays, the value's own rule and sums beside the derivatives'). The tiniest sources, which
+// value and gradient rescale differently, and the points that go by parts find nothing kept.
 #pragma once
 
 #include <array>
@@ -20,6 +21,8 @@
 #include "models/power_weighted_disk.hpp"
 
 namespace obrivane::models {
+
+struct PowerLawValue;
 
 // Whether the terms take their derivatives by lines through the lens: up to
 // largest_radius_by_lines, except, for a term mu^p with p < 2 or mu ln mu (`exact_limb_ok`
@@ -112,12 +115,15 @@ class SharedPowerTerms final : public KeptNearTerms {
 
   std::array<double, 3> large_outside_excesses(double u, double rho) noexcept override;
   std::array<double, 3> near_terms(double u, double a) noexcept override;
+  double large_rays_excess(double u, double rho, double edge, double coefficient) noexcept override;
 
   // The terms at (u, a), kept or computed now; null where they go by parts.
   const std::array<TermIntegral, 3>* terms_at(double u, double a) noexcept;
 
  private:
-  void keep_large_by_rays(double u, double a) noexcept;
+  // With `value`, the value's excess from the same rays (large_rays_excess).
+  void keep_large_by_rays(double u, double a, PowerLawValue* value = nullptr) noexcept;
+  bool large_by_rays(double u, double a) const noexcept;
 
   double alpha_;
   PowerLawRules& rules_;
