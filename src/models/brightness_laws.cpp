@@ -350,6 +350,8 @@ double logarithmic_law_magnification_from(double u, double rho, double e, double
         }
         // mu ln mu (-> 0 at the limb) by the rules of its logarithmic singularity, the rest as a
         // polynomial.
+        const double shared = terms.large_rays_excess(u_large, rho_large, {edge, e, -f});
+        if (!std::isnan(shared)) return shared;
         return large_source_excess(
             u_large, rho_large,
             [edge, e, f](double mu) { return edge + (e - (mu > 0 ? f * std::log(mu) : 0.0)) * mu; },
@@ -461,7 +463,7 @@ double power2_law_magnification_from(double u, double rho, double c, double alph
         if (alpha == std::floor(alpha)) {
           return large_source_excess(u_large, rho_large, LimbProfile::polynomial, brightness);
         }
-        const double shared = terms.large_rays_excess(u_large, rho_large, edge, c);
+        const double shared = terms.large_rays_excess(u_large, rho_large, {edge, 0.0, c});
         if (!std::isnan(shared)) return shared;
         return large_source_excess(
             u_large, rho_large, brightness, [edge](double) { return edge; }, LimbProfile::constant,

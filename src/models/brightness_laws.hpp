@@ -58,11 +58,15 @@ class NearTermValues {
   // excesses, power_weighted_disk_excess_outside of mu and of the third term (of mu^alpha for the
   // power-2 law), log_weighted_disk_excess_outside of mu ln mu.
   virtual std::array<double, 3> large_outside_excesses(double u, double rho) noexcept = 0;
-  // For the power-2 law, I = edge + coefficient mu^alpha, with a source beyond
-  // largest_radius_by_lines and the lens inside, where its derivatives' rays give its value's
-  // too: F (A - 1) as large_source_excess gives it with the term's LimbPowerTerm, or NaN where
-  // they do not (the value then computes it).
-  virtual double large_rays_excess(double, double, double, double) noexcept {
+  // For the power-2 and logarithmic laws, I = edge + slope mu + coefficient T(mu) with T = mu^alpha
+  // or mu ln mu, a source beyond largest_radius_by_lines and the lens inside, where the
+  // derivatives' rays give the value's too: F (A - 1) as large_source_excess gives it with the
+  // term's LimbPowerTerm or LimbLogarithmTerm, or NaN where they do not (the value then computes
+  // it).
+  struct RaysBrightness {
+    double edge, slope, coefficient;
+  };
+  virtual double large_rays_excess(double, double, const RaysBrightness&) noexcept {
     return std::numeric_limits<double>::quiet_NaN();
   }
   virtual FarSeries* far_series() noexcept { return nullptr; }

@@ -136,8 +136,8 @@ SumAndMoment with_moment(const large_source::RayPath& ray, double inverse_rho,
   const large_source::RayEnd end = large_source::ray_end(ray);
   for (const large_source::PowerRayNode& node : rule) {
     // The rules from the lens crowd their nodes at the limb, where mu^(p-2) or ln(mu)/mu is
-    // steepest: the point from its distance to the limb (1 - v = 1/inverse_gap, to an ulp).
-    const RayPoint point = large_source::ray_point_from_end(ray, end, 1 / node.inverse_gap, inverse_rho);
+    // steepest: the points there from their distance to the limb (ray_point_near_end).
+    const RayPoint point = large_source::ray_point_near_end(ray, end, node, inverse_rho);
     const double term = node.weight * point.kernel * value(point, node);
     sum += term;
     moment += term * (u - point.s * cosine);
@@ -269,7 +269,8 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
   return {power_excess, -(p / (rho * rho)) * means.of[2], (p * means.of[1] - (p + 2) * power_excess) / rho};
 }
 
-LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, double uniform_excess) noexcept {
+LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, double uniform_excess,
+                                                     LawValue* value) noexcept {
   using namespace large_source;
   const LogarithmRayRules& rules = logarithm_ray_rules();
   const double inverse_rho = 1 / rho;
@@ -278,8 +279,12 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
   // mu ln mu, ln(mu)/mu and x ln(mu)/mu over the lens.
   const std::array<double, 3> logarithm_lens = {lens.mu * log_lens, log_lens / lens.mu,
                                                 u * (log_lens / lens.mu)};
-  // The five polynomial brightnesses, then mu ln mu, ln(mu)/mu and x ln(mu)/mu.
-  using LawSums = Sums<8>;
+  // The value's references over the lens, as large_source_excess takes them.
+  const double mu_over_lens = std::sqrt((rho - u) * (rho + u)) / rho;
+  const double analytic_reference = value != nullptr ? value->edge + value->slope * mu_over_lens : 0.0;
+  const double term_reference = mu_over_lens > 0 ? mu_over_lens * std::log(mu_over_lens) : 0.0;
+  // The five polynomial brightnesses, then mu ln mu, ln(mu)/mu and x ln(mu)/mu, then the value's ray.
+  using LawSums = Sums<9>;
   const LawSums rays = rays_by_region(
       u, rho, LimbProfile::singular, true,
       [&](std::size_t size) {
@@ -298,33 +303,41 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
           }
           // ln(mu) = ln(mu / z) + ln(z), z = 1 - v: the first part by the plain rule, the second by
           // the rules of -z ln z (for mu ln mu) and -ln z (for ln(mu)/mu), every point placed from
-          // its distance to the limb, where these rules crowd their nodes.
-          double lower = 0, lower_moment = 0;
+          // its distance to the limb where these rules crowd their nodes (ray_point_near_end).
+          // With the value, its own sums on the same points by its operations
+          // (ray_excess_and_logarithm).
+          double lower = 0, lower_moment = 0, analytic_sum = 0;
           for (const PowerRayNode& node : rules.from_lens) {
-            const RayPoint point = ray_point_from_end(ray, end, 1 / node.inverse_gap, inverse_rho);
+            const RayPoint point = ray_point_near_end(ray, end, node, inverse_rho);
             const double factor = node.weight * point.kernel;
             if (shared) add_polynomial(sums, factor, point, u, cosine, lens);
+            if (value != nullptr)
+              analytic_sum += factor * ((value->edge + value->slope * point.mu) - analytic_reference);
             const double logged = std::log(point.mu * node.inverse_gap);
-            sums.of[5] += factor * (point.mu * logged);
-            const double value = factor * (logged / point.mu);
-            lower += value;
-            lower_moment += value * (u - point.s * cosine);
+            if (point.mu > 0) sums.of[5] += factor * (point.mu * logged);
+            const double inverse = factor * (logged / point.mu);
+            lower += inverse;
+            lower_moment += inverse * (u - point.s * cosine);
           }
           for (const PowerRayNode& node : rules.from_lens_logarithm) {
-            const RayPoint point = ray_point_from_end(ray, end, 1 / node.inverse_gap, inverse_rho);
+            const RayPoint point = ray_point_near_end(ray, end, node, inverse_rho);
             sums.of[5] += node.weight * point.kernel * point.mu;
           }
           for (const PowerRayNode& node : rules.from_lens_inverse) {
-            const RayPoint point = ray_point_from_end(ray, end, 1 / node.inverse_gap, inverse_rho);
-            const double value = node.weight * point.kernel / point.mu;
-            lower += value;
-            lower_moment += value * (u - point.s * cosine);
+            const RayPoint point = ray_point_near_end(ray, end, node, inverse_rho);
+            const double inverse = node.weight * point.kernel / point.mu;
+            lower += inverse;
+            lower_moment += inverse * (u - point.s * cosine);
           }
           sums.of[6] = lower;
           sums.of[7] = lower_moment;
           sums = (4 * ray.span) * sums;
           // The logarithmic brightnesses' values over the lens times the ray's whole kernel.
           const double kernel = whole_kernel(ray);
+          if (value != nullptr) {
+            sums.of[8] =
+                4 * ray.span * analytic_sum + value->coefficient * (sums.of[5] - term_reference * kernel);
+          }
           for (std::size_t k = 0; k < logarithm_lens.size(); ++k)
             sums.of[5 + k] -= logarithm_lens[k] * kernel;
           return sums;
@@ -343,6 +356,10 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
   // rho dE_1/drho = E_(-1) - 3 E_1.
   const LargeTermSlopes& mu = polynomial.mu;
   const double lower_less_mu = rho * mu.d_rho + 2 * mu.excess;
+  if (value != nullptr) {
+    const double reference = analytic_reference + value->coefficient * term_reference;
+    value->excess = reference * uniform_excess + (2 * rays.of[8]) / (std::numbers::pi * (rho * rho));
+  }
   return {polynomial,
           {term_excess, mu.d_u - x_inverse / (rho * rho),
            (lower_less_mu + inverse_excess - 3 * term_excess) / rho}};

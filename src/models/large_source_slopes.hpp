@@ -89,6 +89,16 @@ struct LogarithmLawSlopes {
   LargeTermSlopes logarithm;
 };
 
-LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, double uniform_excess) noexcept;
+//
+// With `value`, a brightness edge + slope mu + coefficient mu ln mu (the logarithmic law) whose
+// rays take 16 nodes (not limb_rays_inside), the same rays also give its excess F (A - 1) as
+// large_source_excess forms it with LimbLogarithmTerm, to the bit, into value->excess.
+struct LawValue {
+  double edge, slope, coefficient;
+  double excess;
+};
+
+LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, double uniform_excess,
+                                                     LawValue* value = nullptr) noexcept;
 
 }  // namespace obrivane::models

@@ -148,11 +148,11 @@ void SharedNearTerms::keep_large_outside(double u, double a) noexcept {
 // The terms mu and mu^2 (the linear and quadratic laws), mu and mu^p (the square-root law) or mu
 // and mu ln mu (the logarithmic law) by the rays from the lens, with the derivatives moved onto the
 // brightness (large_source_slopes.hpp).
-void SharedNearTerms::keep_large_by_rays(double u, double a) noexcept {
+void SharedNearTerms::keep_large_by_rays(double u, double a, LawValue* value) noexcept {
   const UniformDiskGradient disk = uniform_disk_gradient(u, a);
   const double uniform_excess = disk.magnification - 1;
   if (logarithmic_) {
-    const LogarithmLawSlopes law = large_source_logarithm_law_slopes(u, a, uniform_excess);
+    const LogarithmLawSlopes law = large_source_logarithm_law_slopes(u, a, uniform_excess, value);
     terms_ = {{{uniform_excess, disk.d_u, disk.d_rho},
                {law.polynomial.mu.excess, law.polynomial.mu.d_u, law.polynomial.mu.d_rho},
                {law.logarithm.excess, law.logarithm.d_u, law.logarithm.d_rho}}};
@@ -168,6 +168,17 @@ void SharedNearTerms::keep_large_by_rays(double u, double a) noexcept {
              {terms.mu.excess, terms.mu.d_u, terms.mu.d_rho},
              {third.excess, third.d_u, third.d_rho}}};
   keep(u, a);
+}
+
+// The logarithmic law's value from its derivatives' rays where they take 16 nodes.
+double SharedNearTerms::large_rays_excess(double u, double rho, const RaysBrightness& brightness) noexcept {
+  if (!logarithmic_ || !(rho > largest_radius_by_lines) || !singular_rays_serve(u, rho) ||
+      large_source::limb_rays_inside(u, rho)) {
+    return std::numeric_limits<double>::quiet_NaN();
+  }
+  LawValue value{brightness.edge, brightness.slope, brightness.coefficient, 0.0};
+  keep_large_by_rays(u, rho, &value);
+  return value.excess;
 }
 
 double SharedNearTerms::third_value(double u, double a) const noexcept {
@@ -213,10 +224,9 @@ std::array<double, 3> SharedPowerTerms::large_outside_excesses(double u, double 
 // which the rays integrate for them, nears the limit of integrability at the limb, and the
 // Gauss-Jacobi rules of (1 - x)^(alpha - 1) and (differentiated in alpha, for mu^alpha ln mu) of
 // (1 - x)^alpha near degeneracy. Against the integrals by parts, from rho = 10.5 to 1000, the rays'
-// derivatives in u and rho agree from alpha = 1e-4 on as closely as they do for alpha >= 1/2
-// (1e-15 of A/rho at rho = 10.5, 3.1e-14 at 1000, and the derivative in alpha within 1.6e-14 of A
-// from 0.01 on), but the derivative in alpha moves by 5e-13 of A across the angle rules' switches
-// at alpha = 1e-3.
+// derivatives in u and rho agree within 1.2e-15 of A/rho from alpha = 0.01 to 0.45 (as for
+// alpha >= 1/2), and the derivative in alpha within 1.3e-14 of A; but that moves by 5e-13 of A
+// across the angle rules' switches at alpha = 1e-3.
 constexpr double smallest_ray_exponent = 0.01;
 
 // mu^alpha with its derivatives and mu^alpha ln mu by the rays from a lens inside a large source
@@ -239,9 +249,9 @@ bool SharedPowerTerms::large_by_rays(double u, double a) const noexcept {
 
 // Where the derivatives come by the rays and the value takes the Gauss-Jacobi rules of mu^alpha
 // (alpha not an integer), the value's rays from the same pass.
-double SharedPowerTerms::large_rays_excess(double u, double rho, double edge, double coefficient) noexcept {
+double SharedPowerTerms::large_rays_excess(double u, double rho, const RaysBrightness& brightness) noexcept {
   if (!large_by_rays(u, rho) || alpha_ == std::floor(alpha_)) return std::numeric_limits<double>::quiet_NaN();
-  PowerLawValue value{edge, coefficient, &rules_.ray_rules(alpha_), 0.0};
+  PowerLawValue value{brightness.edge, brightness.coefficient, &rules_.ray_rules(alpha_), 0.0};
   keep_large_by_rays(u, rho, &value);
   return value.excess;
 }

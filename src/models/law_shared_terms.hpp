@@ -22,6 +22,7 @@
 
 namespace obrivane::models {
 
+struct LawValue;
 struct PowerLawValue;
 
 // Whether the terms take their derivatives by lines through the lens: up to
@@ -83,6 +84,7 @@ class SharedNearTerms final : public KeptNearTerms {
   explicit SharedNearTerms(Logarithmic) noexcept
       : third_(nullptr), logarithmic_(true), exact_limb_ok_(false) {}
 
+  double large_rays_excess(double u, double rho, const RaysBrightness& brightness) noexcept override;
   std::array<double, 3> large_outside_excesses(double u, double rho) noexcept override;
   std::array<double, 3> near_terms(double u, double a) noexcept override;
 
@@ -94,7 +96,8 @@ class SharedNearTerms final : public KeptNearTerms {
 
  private:
   void keep_large_outside(double u, double a) noexcept;
-  void keep_large_by_rays(double u, double a) noexcept;
+  // With `value`, the logarithmic law's value from the same rays (large_rays_excess).
+  void keep_large_by_rays(double u, double a, LawValue* value = nullptr) noexcept;
   // Whether the law's terms are polynomials in mu: the linear law and the quadratic.
   bool polynomial() const noexcept { return !logarithmic_ && (third_ == nullptr || third_->p == 2); }
   double third_value(double u, double a) const noexcept;
@@ -115,7 +118,7 @@ class SharedPowerTerms final : public KeptNearTerms {
 
   std::array<double, 3> large_outside_excesses(double u, double rho) noexcept override;
   std::array<double, 3> near_terms(double u, double a) noexcept override;
-  double large_rays_excess(double u, double rho, double edge, double coefficient) noexcept override;
+  double large_rays_excess(double u, double rho, const RaysBrightness& brightness) noexcept override;
 
   // The terms at (u, a), kept or computed now; null where they go by parts.
   const std::array<TermIntegral, 3>* terms_at(double u, double a) noexcept;

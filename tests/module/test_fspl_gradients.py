@@ -49,15 +49,24 @@ def test_the_magnification_is_the_laws_own(name, coefficients, refused):
         np.testing.assert_array_equal(with_gradient, value)
 
 
-@pytest.mark.parametrize("alpha", [0.05, 0.3, 2.7])
+@pytest.mark.parametrize(
+    ("name", "coefficients"),
+    [
+        ("power2", (0.6, 0.05)),
+        ("power2", (0.6, 0.3)),
+        ("power2", (-0.4, 2.7)),
+        ("logarithmic", (0.6, 0.2)),
+        ("logarithmic", (1.0, -1.0)),
+    ],
+)
 @pytest.mark.parametrize("rho", [10.5, 100.0, 1000.0])
-def test_the_power2_magnification_from_the_gradients_rays_is_the_laws_own(alpha, rho):
-    # With the lens inside a large source the power-2 law's gradient forms the value's rays beside
-    # its derivatives' and hands them to the value: the very number, up to the limb.
+def test_the_magnification_from_the_gradients_rays_is_the_laws_own(name, coefficients, rho):
+    # With the lens inside a large source the power-2 and logarithmic laws' gradients form the
+    # value's rays beside their derivatives' and hand them to the value: the very number, over the
+    # whole source up to the limb (deep, middle and limb rays).
     u = rho * np.concatenate([np.linspace(0.0, 1.0, 400), 1 - np.geomspace(1e-9, 0.2, 100)])
-    for c in (0.6, -0.4):
-        value = fspl.power2(u, rho, c, alpha)
-        np.testing.assert_array_equal(fspl.power2_and_gradient(u, rho, c, alpha)[0], value)
+    value = getattr(fspl, name)(u, rho, *coefficients)
+    np.testing.assert_array_equal(gradient_of(name)(u, rho, *coefficients)[0], value)
 
 
 def assert_agrees_with_differences_of_the_values(name, arguments, outputs):
