@@ -313,6 +313,8 @@ double square_root_law_magnification_from(double u, double rho, double c, double
           return (edge * excess[0] + c * excess[1]) + d * excess[2];
         }
         // sqrt(mu) by the Gauss-Jacobi rules of its limb singularity, the rest as a polynomial.
+        const double shared = terms.large_rays_excess(u_large, rho_large, {edge, c, d});
+        if (!std::isnan(shared)) return shared;
         return large_source_excess(
             u_large, rho_large, [edge, c, d](double mu) { return edge + c * mu + d * std::sqrt(mu); },
             [edge, c](double mu) { return edge + c * mu; }, LimbProfile::polynomial,

@@ -194,79 +194,101 @@ PowerAndLogarithmSums power_and_logarithm(const large_source::RayPath& ray, doub
 
 }  // namespace
 
-namespace {
-
-// The means <B_k (A - 1)> of up to four brightnesses B_k over a large source, by the rays from a
-// lens inside: B_k's value over the lens, `lens[k]`, times the uniform disk's excess, plus twice
-// the half-plane of rays over pi rho^2, each ray's integral (`along(ray, cos(theta))`, RaySums)
-// less lens[k] times its whole kernel.
-template <class Along>
-RaySums means_from_lens(double u, double rho, double uniform_excess, const std::array<double, 4>& lens,
-                        const Along& along) noexcept {
-  const RaySums rays = large_source::rays_by_region(
-      u, rho, LimbProfile::singular, true,
-      [&](std::size_t) {
-        return [&](double s_1, double s_2, double m) {
-          const large_source::RayPath ray = large_source::ray_path(s_1, s_2);
-          RaySums sums = along(ray, u > 0 ? m / u : 0.0);
-          const double kernel = large_source::whole_kernel(ray);
-          for (std::size_t k = 0; k < lens.size(); ++k) sums.of[k] -= lens[k] * kernel;
-          return sums;
-        };
-      },
-      std::numeric_limits<double>::infinity());
-  const double to_mean = 2 / (std::numbers::pi * (rho * rho));
-  RaySums means;
-  for (std::size_t k = 0; k < lens.size(); ++k) means.of[k] = lens[k] * uniform_excess + to_mean * rays.of[k];
-  // The rest as summed.
-  for (std::size_t k = lens.size(); k < means.of.size(); ++k) means.of[k] = rays.of[k];
-  return means;
-}
-
-}  // namespace
-
 LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRaySlopeRules& rules,
                                           double uniform_excess, double* power_logarithm,
-                                          PowerLawValue* value) noexcept {
+                                          PowerLawValue* value, LargePolynomialTerms* polynomial) noexcept {
   using namespace large_source;
   const double p = rules.exponent();
   const double q = p - 2;
   const bool three_halves = q == -1.5;
   const bool logarithm = power_logarithm != nullptr;
+  const bool with_polynomial = polynomial != nullptr;
   const double inverse_rho = 1 / rho;
-  const double mu_lens = std::sqrt((rho - u) * (rho + u)) * inverse_rho;
+  const PolynomialLens lens = polynomial_lens(u, rho);
+  const double mu_lens = lens.mu;
   const double power_lens = std::pow(mu_lens, p);
   const double lower_lens = std::pow(mu_lens, q);
-  // mu^p over the lens as the value's rays take it.
-  const double value_lens = value != nullptr ? std::pow(std::sqrt((rho - u) * (rho + u)) / rho, p) : 0.0;
-  // mu^p, mu^(p-2), x mu^(p-2) and (if asked) mu^p ln mu.
-  const RaySums means = means_from_lens(
-      u, rho, uniform_excess, {power_lens, lower_lens, u * lower_lens, power_lens * std::log(mu_lens)},
-      [&](const RayPath& ray, double cosine) {
-        const PowerAndLogarithmSums term = power_and_logarithm(
-            ray, inverse_rho, p, rules.power(), logarithm,
-            value != nullptr ? value->rules->from_lens() : std::span<const PowerRayNode>());
-        const SumAndMoment lower = with_moment(
-            ray, inverse_rho, rules.lower(), u, cosine, [&](const RayPoint& point, const PowerRayNode& node) {
-              const double scaled = point.mu * node.inverse_gap;
-              // The square-root law's q = -3/2 without pow.
-              return three_halves ? 1 / (scaled * std::sqrt(scaled)) : std::pow(scaled, q);
-            });
-        RaySums sums;
-        sums.of = {term.power, lower.sum, lower.moment, term.logarithm, 0.0};
-        // The value's ray, as large_source_excess forms it for the law's term.
-        if (value != nullptr) {
-          sums.of[4] = value->coefficient * (term.value - value_lens * whole_kernel(ray));
-        }
-        return sums;
-      });
-  if (logarithm) *power_logarithm = means.of[3];
-  if (value != nullptr) {
-    const double reference = value->edge + value->coefficient * value_lens;
-    value->excess = reference * uniform_excess + (2 * means.of[4]) / (std::numbers::pi * (rho * rho));
+  // mu^p, mu^(p-2), x mu^(p-2) and mu^p ln mu over the lens, taken off with each ray's whole kernel.
+  const std::array<double, 4> term_lens = {power_lens, lower_lens, u * lower_lens,
+                                           power_lens * std::log(mu_lens)};
+  // The value's references over the lens, as large_source_excess takes them.
+  const double mu_over_lens = std::sqrt((rho - u) * (rho + u)) / rho;
+  const double analytic_reference = value != nullptr ? value->edge + value->slope * mu_over_lens : 0.0;
+  const double term_reference = value != nullptr ? std::pow(mu_over_lens, p) : 0.0;
+  // The polynomial brightnesses (with_polynomial), then mu^p, mu^(p-2), x mu^(p-2), mu^p ln mu,
+  // then the value's ray.
+  using PowerSums = Sums<10>;
+  const PowerSums rays = rays_by_region(
+      u, rho, LimbProfile::singular, true,
+      [&](std::size_t size) {
+        return [&, size](double s_1, double s_2, double m) {
+          const RayPath ray = ray_path(s_1, s_2);
+          const double cosine = u > 0 ? m / u : 0.0;
+          PowerSums sums;
+          // The value's analytic part on the rule of its size, as ray_excess sums it; the
+          // polynomial brightnesses on the same points but for the 12-node deep rays, where they
+          // take 16.
+          const bool analytic = value != nullptr && value->slope != 0;
+          double analytic_sum = 0;
+          if (with_polynomial || analytic) {
+            const std::span<const RayNode> rule = ray_rule(size);
+            const bool same = size != deep_ray_nodes;
+            for (const RayNode& node : rule) {
+              const RayPoint point = ray_point(ray, node.position, inverse_rho);
+              const double factor = node.weight * point.kernel;
+              if (with_polynomial) add_polynomial(sums, factor, point, u, cosine, lens);
+              if (analytic && same)
+                analytic_sum += factor * ((value->edge + value->slope * point.mu) - analytic_reference);
+            }
+            if (analytic && !same) {
+              for (const RayNode& node : deep_ray_rule()) {
+                const RayPoint point = ray_point(ray, node.position, inverse_rho);
+                analytic_sum += node.weight * point.kernel *
+                                ((value->edge + value->slope * point.mu) - analytic_reference);
+              }
+            }
+          }
+          const PowerAndLogarithmSums term = power_and_logarithm(
+              ray, inverse_rho, p, rules.power(), logarithm,
+              value != nullptr ? value->rules->from_lens() : std::span<const PowerRayNode>());
+          const SumAndMoment lower =
+              with_moment(ray, inverse_rho, rules.lower(), u, cosine,
+                          [&](const RayPoint& point, const PowerRayNode& node) {
+                            const double scaled = point.mu * node.inverse_gap;
+                            // The square-root law's q = -3/2 without pow.
+                            return three_halves ? 1 / (scaled * std::sqrt(scaled)) : std::pow(scaled, q);
+                          });
+          if (with_polynomial) {
+            for (std::size_t k = 0; k < 5; ++k) sums.of[k] *= 4 * ray.span;
+          }
+          const double kernel = whole_kernel(ray);
+          const std::array<double, 4> along = {term.power, lower.sum, lower.moment, term.logarithm};
+          for (std::size_t k = 0; k < along.size(); ++k) sums.of[5 + k] = along[k] - term_lens[k] * kernel;
+          // The value's ray, as large_source_excess forms it.
+          if (value != nullptr) {
+            const double term_part = value->coefficient * (term.value - term_reference * kernel);
+            sums.of[9] = analytic ? 4 * ray.span * analytic_sum + term_part : term_part;
+          }
+          return sums;
+        };
+      },
+      std::numeric_limits<double>::infinity());
+  const double to_mean = 2 / (std::numbers::pi * (rho * rho));
+  std::array<double, 4> means{};
+  for (std::size_t k = 0; k < means.size(); ++k)
+    means[k] = term_lens[k] * uniform_excess + to_mean * rays.of[5 + k];
+  if (with_polynomial) {
+    RaySums polynomial_rays;
+    for (std::size_t k = 0; k < polynomial_rays.of.size(); ++k) polynomial_rays.of[k] = rays.of[k];
+    *polynomial = polynomial_terms(rho, uniform_excess, lens, polynomial_rays);
   }
-  const double power_excess = means.of[0];
-  return {power_excess, -(p / (rho * rho)) * means.of[2], (p * means.of[1] - (p + 2) * power_excess) / rho};
+  if (logarithm) *power_logarithm = means[3];
+  if (value != nullptr) {
+    const double reference = analytic_reference + value->coefficient * term_reference;
+    value->excess = reference * uniform_excess + (2 * rays.of[9]) / (std::numbers::pi * (rho * rho));
+  }
+  const double power_excess = means[0];
+  return {power_excess, -(p / (rho * rho)) * means[2], (p * means[1] - (p + 2) * power_excess) / rho};
 }
 
 LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, double uniform_excess,

@@ -62,19 +62,22 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
 // along a ray, the first part by the rule of (1 - x)^p and the second by that rule differentiated in p, which
 // integrates ln(1 - x) (1 - x)^p given the integrand's slope in x at its nodes.
 //
-// With `value`, a brightness edge + coefficient mu^p (the power-2 law), the same rays also give
-// its excess F (A - 1) as large_source_excess forms it with the term's LimbPowerTerm rules, to
-// the bit, into value->excess: the rule of (1 - x)^p is the value's, so each node's point and
-// power serve both.
+// With `value`, a brightness edge + slope mu + coefficient mu^p (the power-2 law, slope 0, and the
+// square-root law), the same rays also give its excess F (A - 1) as large_source_excess forms it
+// with the term's LimbPowerTerm rules, to the bit, into value->excess: the rule of (1 - x)^p is the
+// value's, so each node's point and power serve both, and the analytic part takes its own rule's
+// points. With `polynomial`, the term mu's (and mu^2's) as large_source_polynomial_slopes gives them
+// (the square-root law), on the same rays and, but for the 12-node deep rays, the same points.
 struct PowerLawValue {
-  double edge, coefficient;
+  double edge, slope, coefficient;
   const large_source::PowerRayRules* rules;
   double excess;
 };
 
 LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRaySlopeRules& rules,
                                           double uniform_excess, double* power_logarithm = nullptr,
-                                          PowerLawValue* value = nullptr) noexcept;
+                                          PowerLawValue* value = nullptr,
+                                          LargePolynomialTerms* polynomial = nullptr) noexcept;
 
 // The logarithmic law's terms mu (with mu^2, unused) and mu ln mu together, with the lens as
 // large_source_power_slopes: with L_q the weighted excess of mu^q ln mu, dL_1/du = dE_1/du -

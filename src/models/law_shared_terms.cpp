@@ -159,10 +159,19 @@ void SharedNearTerms::keep_large_by_rays(double u, double a, LawValue* value) no
     keep(u, a);
     return;
   }
-  const LargePolynomialTerms terms = large_source_polynomial_slopes(u, a, uniform_excess);
-  LargeTermSlopes third = terms.mu_squared;
-  if (!polynomial()) {
-    third = large_source_power_slopes(u, a, third_->ray_slope_rules, uniform_excess);
+  LargePolynomialTerms terms{};
+  LargeTermSlopes third{};
+  if (polynomial()) {
+    terms = large_source_polynomial_slopes(u, a, uniform_excess);
+    third = terms.mu_squared;
+  } else {
+    // The square-root law: mu's brightnesses on the same rays as mu^p's, and the value's with them.
+    PowerLawValue power_value{};
+    if (value != nullptr)
+      power_value = {value->edge, value->slope, value->coefficient, &third_->ray_rules, 0.0};
+    third = large_source_power_slopes(u, a, third_->ray_slope_rules, uniform_excess, nullptr,
+                                      value != nullptr ? &power_value : nullptr, &terms);
+    if (value != nullptr) value->excess = power_value.excess;
   }
   terms_ = {{{uniform_excess, disk.d_u, disk.d_rho},
              {terms.mu.excess, terms.mu.d_u, terms.mu.d_rho},
@@ -170,10 +179,11 @@ void SharedNearTerms::keep_large_by_rays(double u, double a, LawValue* value) no
   keep(u, a);
 }
 
-// The logarithmic law's value from its derivatives' rays where they take 16 nodes.
+// The square-root and logarithmic laws' values from their derivatives' rays.
 double SharedNearTerms::large_rays_excess(double u, double rho, const RaysBrightness& brightness) noexcept {
-  if (!logarithmic_ || !(rho > largest_radius_by_lines) || !singular_rays_serve(u, rho) ||
-      large_source::limb_rays_inside(u, rho)) {
+  // The square-root law on every ray; the logarithmic law where its rays take 16 nodes.
+  const bool shared = logarithmic_ ? !large_source::limb_rays_inside(u, rho) : !polynomial();
+  if (!shared || !(rho > largest_radius_by_lines) || !singular_rays_serve(u, rho)) {
     return std::numeric_limits<double>::quiet_NaN();
   }
   LawValue value{brightness.edge, brightness.slope, brightness.coefficient, 0.0};
@@ -251,7 +261,7 @@ bool SharedPowerTerms::large_by_rays(double u, double a) const noexcept {
 // (alpha not an integer), the value's rays from the same pass.
 double SharedPowerTerms::large_rays_excess(double u, double rho, const RaysBrightness& brightness) noexcept {
   if (!large_by_rays(u, rho) || alpha_ == std::floor(alpha_)) return std::numeric_limits<double>::quiet_NaN();
-  PowerLawValue value{brightness.edge, brightness.coefficient, &rules_.ray_rules(alpha_), 0.0};
+  PowerLawValue value{brightness.edge, 0.0, brightness.coefficient, &rules_.ray_rules(alpha_), 0.0};
   keep_large_by_rays(u, rho, &value);
   return value.excess;
 }

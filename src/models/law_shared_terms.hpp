@@ -2,14 +2,14 @@
 // value function for the magnification, handing it one of these as its NearTermValues
 // (brightness_laws.hpp): where the value needs integrals that the derivatives' passes give as well
 // (the terms by lines through the lens near the source, and by the lines of the excess kernel for a
-// large source with the lens well outside; for the power-2 law also the rays from a lens inside a
-// large source), they are computed here with their derivatives and kept, and the gradient then
-// takes the terms at the same geometry (terms_at). The numbers handed to the value are its own
-// routines' to the bit: the mu-weighted disk's, mu^p's and mu ln mu's from the same routines, the
-// uniform disk's from its gradient, whose value is formed by its value routine's operations, and
-// mu^alpha's from the pass that carries its derivative in alpha beside the same operations (along
-// the rays, the value's own rule and sums beside the derivatives'). The tiniest sources, which
-// value and gradient rescale differently, and the points that go by parts find nothing kept.
+// large source with the lens well outside; for the square-root, logarithmic and power-2 laws also
+// the rays from a lens inside a large source), they are computed here with their derivatives and kept, and
+// the gradient then takes the terms at the same geometry (terms_at). The numbers handed to the value are its
+// own routines' to the bit: the mu-weighted disk's, mu^p's and mu ln mu's from the same routines, the uniform
+// disk's from its gradient, whose value is formed by its value routine's operations, and mu^alpha's from the
+// pass that carries its derivative in alpha beside the same operations (along the rays, the value's own rule
+// and sums beside the derivatives'). The tiniest sources, which value and gradient rescale differently, and
+// the points that go by parts find nothing kept.
 #pragma once
 
 #include <array>
@@ -37,11 +37,16 @@ struct PowerTermRules {
   double p;
   PowerChordRules rules;
   PowerChordRules lower_rules;
-  // The derivatives' rules along the rays of a large source (the square root's).
+  // The value's and the derivatives' rules along the rays of a large source (the square root's).
+  large_source::PowerRayRules ray_rules;
   large_source::PowerRaySlopeRules ray_slope_rules;
 
   explicit PowerTermRules(double exponent) noexcept
-      : p(exponent), rules(exponent), lower_rules(exponent - 2), ray_slope_rules(exponent) {}
+      : p(exponent),
+        rules(exponent),
+        lower_rules(exponent - 2),
+        ray_rules(exponent),
+        ray_slope_rules(exponent) {}
 };
 
 // The quadratic and square-root laws' third terms, made on first use.
@@ -96,7 +101,7 @@ class SharedNearTerms final : public KeptNearTerms {
 
  private:
   void keep_large_outside(double u, double a) noexcept;
-  // With `value`, the logarithmic law's value from the same rays (large_rays_excess).
+  // With `value`, the square-root or logarithmic law's value from the same rays (large_rays_excess).
   void keep_large_by_rays(double u, double a, LawValue* value = nullptr) noexcept;
   // Whether the law's terms are polynomials in mu: the linear law and the quadratic.
   bool polynomial() const noexcept { return !logarithmic_ && (third_ == nullptr || third_->p == 2); }

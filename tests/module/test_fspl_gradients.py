@@ -57,11 +57,13 @@ def test_the_magnification_is_the_laws_own(name, coefficients, refused):
         ("power2", (-0.4, 2.7)),
         ("logarithmic", (0.6, 0.2)),
         ("logarithmic", (1.0, -1.0)),
+        ("square_root", (0.3, 0.4)),
+        ("square_root", (-0.2, 1.0)),
     ],
 )
 @pytest.mark.parametrize("rho", [10.5, 100.0, 1000.0])
 def test_the_magnification_from_the_gradients_rays_is_the_laws_own(name, coefficients, rho):
-    # With the lens inside a large source the power-2 and logarithmic laws' gradients form the
+    # With the lens inside a large source the singular laws' gradients form the
     # value's rays beside their derivatives' and hand them to the value: the very number, over the
     # whole source up to the limb (deep, middle and limb rays).
     u = rho * np.concatenate([np.linspace(0.0, 1.0, 400), 1 - np.geomspace(1e-9, 0.2, 100)])
