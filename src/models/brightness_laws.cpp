@@ -244,6 +244,8 @@ double linear_law_magnification_from(double u, double rho, double u1, NearTermVa
           const std::array<double, 3> excess = terms.large_outside_excesses(u_large, rho_large);
           return edge * excess[0] + u1 * excess[1];
         }
+        const double shared = terms.large_rays_excess(u_large, rho_large, {edge, u1, 0.0});
+        if (!std::isnan(shared)) return shared;
         return large_source_excess(u_large, rho_large, LimbProfile::polynomial,
                                    [edge, u1](double mu) { return edge + u1 * mu; });
       });
@@ -278,6 +280,8 @@ double quadratic_law_magnification_from(double u, double rho, double a, double b
           const std::array<double, 3> excess = terms.large_outside_excesses(u_large, rho_large);
           return (edge * excess[0] + (a + 2 * b) * excess[1]) - b * excess[2];
         }
+        const double shared = terms.large_rays_excess(u_large, rho_large, {edge, a + 2 * b, b});
+        if (!std::isnan(shared)) return shared;
         return large_source_excess(u_large, rho_large, LimbProfile::polynomial,
                                    [edge, a, b](double mu) { return edge + ((a + 2 * b) - b * mu) * mu; });
       });

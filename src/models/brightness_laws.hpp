@@ -58,11 +58,12 @@ class NearTermValues {
   // excesses, power_weighted_disk_excess_outside of mu and of the third term (of mu^alpha for the
   // power-2 law), log_weighted_disk_excess_outside of mu ln mu.
   virtual std::array<double, 3> large_outside_excesses(double u, double rho) noexcept = 0;
-  // For the power-2 and logarithmic laws, I = edge + slope mu + coefficient T(mu) with T = mu^alpha
-  // or mu ln mu, a source beyond largest_radius_by_lines and the lens inside, where the
-  // derivatives' rays give the value's too: F (A - 1) as large_source_excess gives it with the
-  // term's LimbPowerTerm or LimbLogarithmTerm, or NaN where they do not (the value then computes
-  // it).
+  // For a source beyond largest_radius_by_lines and the lens inside, where the derivatives' rays
+  // give the value's too: F (A - 1) as large_source_excess gives it, or NaN where they do not (the
+  // value then computes it). The brightness is edge + slope mu + coefficient T(mu) for the
+  // square-root, logarithmic and power-2 laws (T = sqrt(mu), mu ln mu or mu^alpha, by the term's
+  // LimbPowerTerm or LimbLogarithmTerm), edge + (slope - coefficient mu) mu for the linear and
+  // quadratic laws.
   struct RaysBrightness {
     double edge, slope, coefficient;
   };

@@ -94,30 +94,56 @@ std::span<const RayNode> ray_rule(std::size_t size) noexcept {
 
 }  // namespace
 
-LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double uniform_excess) noexcept {
+LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double uniform_excess,
+                                                    PolynomialLawValue* value) noexcept {
   using namespace large_source;
   const double inverse_rho = 1 / rho;
   // With the lens outside no reference: its rays start and end at the limb, away from the lens,
   // and 1/mu has no value there.
   const PolynomialLens lens = polynomial_lens(u, rho);
-  const RaySums rays = rays_by_region(
+  // The value's brightness as the law's value function writes it, and its reference over the lens.
+  const auto brightness = [value](double mu) {
+    return value->edge + (value->slope - value->curvature * mu) * mu;
+  };
+  const double reference = value != nullptr ? brightness(std::sqrt((rho - u) * (rho + u)) / rho) : 0.0;
+  // The five brightnesses, then the value's ray.
+  using PolynomialSums = Sums<6>;
+  const PolynomialSums rays = rays_by_region(
       u, rho, LimbProfile::polynomial, true,
       [&](std::size_t size) {
         const std::span<const RayNode> rule = ray_rule(size);
-        return [&, rule](double s_1, double s_2, double m) {
+        return [&, rule, size](double s_1, double s_2, double m) {
           const RayPath ray = ray_path(s_1, s_2);
           // cos(theta); with the lens on the centre every direction is alike, and the slope in u is 0.
           const double cosine = u > 0 ? m / u : 0.0;
-          RaySums sums;
+          // The value's sum as ray_excess forms it, on the same points but for the 12-node deep
+          // rays, where the brightnesses take 16.
+          const bool same = size != deep_ray_nodes;
+          PolynomialSums sums;
+          double value_sum = 0;
           for (const RayNode& node : rule) {
             const RayPoint point = ray_point(ray, node.position, inverse_rho);
-            add_polynomial(sums, node.weight * point.kernel, point, u, cosine, lens);
+            const double factor = node.weight * point.kernel;
+            add_polynomial(sums, factor, point, u, cosine, lens);
+            if (value != nullptr && same) value_sum += factor * (brightness(point.mu) - reference);
           }
+          if (value != nullptr && !same) {
+            for (const RayNode& node : deep_ray_rule()) {
+              const RayPoint point = ray_point(ray, node.position, inverse_rho);
+              value_sum += node.weight * point.kernel * (brightness(point.mu) - reference);
+            }
+          }
+          sums.of[5] = value_sum;
           return (4 * ray.span) * sums;
         };
       },
       std::numeric_limits<double>::infinity());
-  return polynomial_terms(rho, uniform_excess, lens, rays);
+  if (value != nullptr) {
+    value->excess = reference * uniform_excess + (2 * rays.of[5]) / (std::numbers::pi * (rho * rho));
+  }
+  RaySums polynomial_rays;
+  for (std::size_t k = 0; k < polynomial_rays.of.size(); ++k) polynomial_rays.of[k] = rays.of[k];
+  return polynomial_terms(rho, uniform_excess, lens, polynomial_rays);
 }
 
 namespace {

@@ -49,9 +49,20 @@ struct LargePolynomialTerms {
   LargeTermSlopes mu_squared;
 };
 
+// With `value`, a brightness edge + (slope - curvature mu) mu (the linear law, curvature 0, and the
+// quadratic) with the lens inside where the periodic rule serves the angle (there the value's rays,
+// with their shorter angle rules elsewhere, are these), the same rays also give its excess
+// F (A - 1) as large_source_excess forms it, to the bit, into value->excess: its rule has the
+// brightnesses' nodes but for the 12-node deep rays, whose points it takes apart.
+struct PolynomialLawValue {
+  double edge, slope, curvature;
+  double excess;
+};
+
 // For |u - rho| >= smallest_limb_distance_for_rays, 0 <= u < 1.25 rho and
 // rho > largest_radius_by_lines, given the uniform disk's excess A_disk - 1.
-LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double uniform_excess) noexcept;
+LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double uniform_excess,
+                                                    PolynomialLawValue* value = nullptr) noexcept;
 
 // The same for a term mu^p, p > 0 (from 0.01 for the power-2 law), by the Gauss-Jacobi rules of its limb
 // singularity along the rays (`rules` made for p), with the lens at least

@@ -162,7 +162,12 @@ void SharedNearTerms::keep_large_by_rays(double u, double a, LawValue* value) no
   LargePolynomialTerms terms{};
   LargeTermSlopes third{};
   if (polynomial()) {
-    terms = large_source_polynomial_slopes(u, a, uniform_excess);
+    // The linear and quadratic laws, the value's rays with the brightnesses'.
+    PolynomialLawValue polynomial_value{};
+    if (value != nullptr) polynomial_value = {value->edge, value->slope, value->coefficient, 0.0};
+    terms =
+        large_source_polynomial_slopes(u, a, uniform_excess, value != nullptr ? &polynomial_value : nullptr);
+    if (value != nullptr) value->excess = polynomial_value.excess;
     third = terms.mu_squared;
   } else {
     // The square-root law: mu's brightnesses on the same rays as mu^p's, and the value's with them.
@@ -179,13 +184,17 @@ void SharedNearTerms::keep_large_by_rays(double u, double a, LawValue* value) no
   keep(u, a);
 }
 
-// The square-root and logarithmic laws' values from their derivatives' rays.
+// The laws' values from their derivatives' rays, where those are the value's.
 double SharedNearTerms::large_rays_excess(double u, double rho, const RaysBrightness& brightness) noexcept {
-  // The square-root law on every ray; the logarithmic law where its rays take 16 nodes.
-  const bool shared = logarithmic_ ? !large_source::limb_rays_inside(u, rho) : !polynomial();
-  if (!shared || !(rho > largest_radius_by_lines) || !singular_rays_serve(u, rho)) {
-    return std::numeric_limits<double>::quiet_NaN();
-  }
+  // The linear and quadratic laws where the periodic rule serves the rays' angle (elsewhere the
+  // value's angle rules are shorter); the square-root law on every ray; the logarithmic law where
+  // its rays take 16 nodes.
+  if (!(rho > largest_radius_by_lines)) return std::numeric_limits<double>::quiet_NaN();
+  const bool shared = polynomial() ? u < rho && rho - u >= smallest_limb_distance_for_rays &&
+                                         large_source::whole_angle_intervals_for(u, rho) != 0
+                                   : singular_rays_serve(u, rho) &&
+                                         (!logarithmic_ || !large_source::limb_rays_inside(u, rho));
+  if (!shared) return std::numeric_limits<double>::quiet_NaN();
   LawValue value{brightness.edge, brightness.slope, brightness.coefficient, 0.0};
   keep_large_by_rays(u, rho, &value);
   return value.excess;

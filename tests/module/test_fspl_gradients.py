@@ -59,13 +59,16 @@ def test_the_magnification_is_the_laws_own(name, coefficients, refused):
         ("logarithmic", (1.0, -1.0)),
         ("square_root", (0.3, 0.4)),
         ("square_root", (-0.2, 1.0)),
+        ("linear", (0.6,)),
+        ("quadratic", (0.4, 0.25)),
+        ("quadratic", (2.0, -1.0)),
     ],
 )
 @pytest.mark.parametrize("rho", [10.5, 100.0, 1000.0])
 def test_the_magnification_from_the_gradients_rays_is_the_laws_own(name, coefficients, rho):
-    # With the lens inside a large source the singular laws' gradients form the
-    # value's rays beside their derivatives' and hand them to the value: the very number, over the
-    # whole source up to the limb (deep, middle and limb rays).
+    # With the lens inside a large source the laws' gradients form the value's rays beside their
+    # derivatives' and hand them to the value: the very number, over the whole source up to the
+    # limb (deep, middle and limb rays).
     u = rho * np.concatenate([np.linspace(0.0, 1.0, 400), 1 - np.geomspace(1e-9, 0.2, 100)])
     value = getattr(fspl, name)(u, rho, *coefficients)
     np.testing.assert_array_equal(gradient_of(name)(u, rho, *coefficients)[0], value)
