@@ -95,7 +95,7 @@ std::span<const RayNode> ray_rule(std::size_t size) noexcept {
 }  // namespace
 
 LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double uniform_excess,
-                                                    PolynomialLawValue* value) noexcept {
+                                                    RaysValue* value) noexcept {
   using namespace large_source;
   const double inverse_rho = 1 / rho;
   // With the lens outside no reference: its rays start and end at the limb, away from the lens,
@@ -103,7 +103,7 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
   const PolynomialLens lens = polynomial_lens(u, rho);
   // The value's brightness as the law's value function writes it, and its reference over the lens.
   const auto brightness = [value](double mu) {
-    return value->edge + (value->slope - value->curvature * mu) * mu;
+    return value->edge + (value->slope - value->coefficient * mu) * mu;
   };
   const double reference = value != nullptr ? brightness(std::sqrt((rho - u) * (rho + u)) / rho) : 0.0;
   // The five brightnesses, then the value's ray.
@@ -221,8 +221,8 @@ PowerAndLogarithmSums power_and_logarithm(const large_source::RayPath& ray, doub
 }  // namespace
 
 LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRaySlopeRules& rules,
-                                          double uniform_excess, double* power_logarithm,
-                                          PowerLawValue* value, LargePolynomialTerms* polynomial) noexcept {
+                                          double uniform_excess, double* power_logarithm, RaysValue* value,
+                                          LargePolynomialTerms* polynomial) noexcept {
   using namespace large_source;
   const double p = rules.exponent();
   const double q = p - 2;
@@ -318,7 +318,7 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
 }
 
 LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, double uniform_excess,
-                                                     LawValue* value) noexcept {
+                                                     RaysValue* value) noexcept {
   using namespace large_source;
   const LogarithmRayRules& rules = logarithm_ray_rules();
   const double inverse_rho = 1 / rho;

@@ -49,20 +49,24 @@ struct LargePolynomialTerms {
   LargeTermSlopes mu_squared;
 };
 
-// With `value`, a brightness edge + (slope - curvature mu) mu (the linear law, curvature 0, and the
-// quadratic) with the lens inside where the periodic rule serves the angle (there the value's rays,
-// with their shorter angle rules elsewhere, are these), the same rays also give its excess
-// F (A - 1) as large_source_excess forms it, to the bit, into value->excess: its rule has the
-// brightnesses' nodes but for the 12-node deep rays, whose points it takes apart.
-struct PolynomialLawValue {
-  double edge, slope, curvature;
-  double excess;
+// A law's value along the rays of its derivatives: its brightness (edge, slope, coefficient, as
+// each routine below reads them, with the rules of its term mu^p) and the excess F (A - 1) that
+// they form, as large_source_excess forms it, to the bit.
+struct RaysValue {
+  double edge, slope, coefficient;
+  const large_source::PowerRayRules* rules = nullptr;
+  double excess = 0;
 };
 
+// With `value`, a brightness edge + (slope - coefficient mu) mu (the linear law, coefficient 0,
+// and the quadratic) with the lens inside where the periodic rule serves the angle (there the
+// value's rays, with their shorter angle rules elsewhere, are these), the same rays also give its
+// excess: its rule has the brightnesses' nodes but for the 12-node deep rays, whose points it
+// takes apart.
 // For |u - rho| >= smallest_limb_distance_for_rays, 0 <= u < 1.25 rho and
 // rho > largest_radius_by_lines, given the uniform disk's excess A_disk - 1.
 LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double uniform_excess,
-                                                    PolynomialLawValue* value = nullptr) noexcept;
+                                                    RaysValue* value = nullptr) noexcept;
 
 // The same for a term mu^p, p > 0 (from 0.01 for the power-2 law), by the Gauss-Jacobi rules of its limb
 // singularity along the rays (`rules` made for p), with the lens at least
@@ -74,20 +78,14 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
 // integrates ln(1 - x) (1 - x)^p given the integrand's slope in x at its nodes.
 //
 // With `value`, a brightness edge + slope mu + coefficient mu^p (the power-2 law, slope 0, and the
-// square-root law), the same rays also give its excess F (A - 1) as large_source_excess forms it
-// with the term's LimbPowerTerm rules, to the bit, into value->excess: the rule of (1 - x)^p is the
-// value's, so each node's point and power serve both, and the analytic part takes its own rule's
-// points. With `polynomial`, the term mu's (and mu^2's) as large_source_polynomial_slopes gives them
-// (the square-root law), on the same rays and, but for the 12-node deep rays, the same points.
-struct PowerLawValue {
-  double edge, slope, coefficient;
-  const large_source::PowerRayRules* rules;
-  double excess;
-};
-
+// square-root law; value->rules its term's LimbPowerTerm rules), the same rays also give its
+// excess: the rule of (1 - x)^p is the value's, so each node's point and power serve both, and the
+// analytic part takes its own rule's points. With `polynomial`, the term mu's (and mu^2's) as
+// large_source_polynomial_slopes gives them (the square-root law), on the same rays and, but for
+// the 12-node deep rays, the same points.
 LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRaySlopeRules& rules,
                                           double uniform_excess, double* power_logarithm = nullptr,
-                                          PowerLawValue* value = nullptr,
+                                          RaysValue* value = nullptr,
                                           LargePolynomialTerms* polynomial = nullptr) noexcept;
 
 // The logarithmic law's terms mu (with mu^2, unused) and mu ln mu together, with the lens as
@@ -103,16 +101,9 @@ struct LogarithmLawSlopes {
   LargeTermSlopes logarithm;
 };
 
-//
 // With `value`, a brightness edge + slope mu + coefficient mu ln mu (the logarithmic law) whose
-// rays take 16 nodes (not limb_rays_inside), the same rays also give its excess F (A - 1) as
-// large_source_excess forms it with LimbLogarithmTerm, to the bit, into value->excess.
-struct LawValue {
-  double edge, slope, coefficient;
-  double excess;
-};
-
+// rays take 16 nodes (not limb_rays_inside), the same rays also give its excess.
 LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, double uniform_excess,
-                                                     LawValue* value = nullptr) noexcept;
+                                                     RaysValue* value = nullptr) noexcept;
 
 }  // namespace obrivane::models

@@ -148,7 +148,7 @@ void SharedNearTerms::keep_large_outside(double u, double a) noexcept {
 // The terms mu and mu^2 (the linear and quadratic laws), mu and mu^p (the square-root law) or mu
 // and mu ln mu (the logarithmic law) by the rays from the lens, with the derivatives moved onto the
 // brightness (large_source_slopes.hpp).
-void SharedNearTerms::keep_large_by_rays(double u, double a, LawValue* value) noexcept {
+void SharedNearTerms::keep_large_by_rays(double u, double a, RaysValue* value) noexcept {
   const UniformDiskGradient disk = uniform_disk_gradient(u, a);
   const double uniform_excess = disk.magnification - 1;
   if (logarithmic_) {
@@ -163,20 +163,11 @@ void SharedNearTerms::keep_large_by_rays(double u, double a, LawValue* value) no
   LargeTermSlopes third{};
   if (polynomial()) {
     // The linear and quadratic laws, the value's rays with the brightnesses'.
-    PolynomialLawValue polynomial_value{};
-    if (value != nullptr) polynomial_value = {value->edge, value->slope, value->coefficient, 0.0};
-    terms =
-        large_source_polynomial_slopes(u, a, uniform_excess, value != nullptr ? &polynomial_value : nullptr);
-    if (value != nullptr) value->excess = polynomial_value.excess;
+    terms = large_source_polynomial_slopes(u, a, uniform_excess, value);
     third = terms.mu_squared;
   } else {
     // The square-root law: mu's brightnesses on the same rays as mu^p's, and the value's with them.
-    PowerLawValue power_value{};
-    if (value != nullptr)
-      power_value = {value->edge, value->slope, value->coefficient, &third_->ray_rules, 0.0};
-    third = large_source_power_slopes(u, a, third_->ray_slope_rules, uniform_excess, nullptr,
-                                      value != nullptr ? &power_value : nullptr, &terms);
-    if (value != nullptr) value->excess = power_value.excess;
+    third = large_source_power_slopes(u, a, third_->ray_slope_rules, uniform_excess, nullptr, value, &terms);
   }
   terms_ = {{{uniform_excess, disk.d_u, disk.d_rho},
              {terms.mu.excess, terms.mu.d_u, terms.mu.d_rho},
@@ -195,7 +186,8 @@ double SharedNearTerms::large_rays_excess(double u, double rho, const RaysBright
                                    : singular_rays_serve(u, rho) &&
                                          (!logarithmic_ || !large_source::limb_rays_inside(u, rho));
   if (!shared) return std::numeric_limits<double>::quiet_NaN();
-  LawValue value{brightness.edge, brightness.slope, brightness.coefficient, 0.0};
+  RaysValue value{brightness.edge, brightness.slope, brightness.coefficient,
+                  third_ != nullptr ? &third_->ray_rules : nullptr};
   keep_large_by_rays(u, rho, &value);
   return value.excess;
 }
@@ -250,7 +242,7 @@ constexpr double smallest_ray_exponent = 0.01;
 
 // mu^alpha with its derivatives and mu^alpha ln mu by the rays from a lens inside a large source
 // (large_source_slopes.hpp).
-void SharedPowerTerms::keep_large_by_rays(double u, double a, PowerLawValue* value) noexcept {
+void SharedPowerTerms::keep_large_by_rays(double u, double a, RaysValue* value) noexcept {
   const UniformDiskGradient disk = uniform_disk_gradient(u, a);
   const double uniform_excess = disk.magnification - 1;
   double power_logarithm = 0;
@@ -270,7 +262,7 @@ bool SharedPowerTerms::large_by_rays(double u, double a) const noexcept {
 // (alpha not an integer), the value's rays from the same pass.
 double SharedPowerTerms::large_rays_excess(double u, double rho, const RaysBrightness& brightness) noexcept {
   if (!large_by_rays(u, rho) || alpha_ == std::floor(alpha_)) return std::numeric_limits<double>::quiet_NaN();
-  PowerLawValue value{brightness.edge, 0.0, brightness.coefficient, &rules_.ray_rules(alpha_), 0.0};
+  RaysValue value{brightness.edge, 0.0, brightness.coefficient, &rules_.ray_rules(alpha_)};
   keep_large_by_rays(u, rho, &value);
   return value.excess;
 }

@@ -22,8 +22,7 @@
 
 namespace obrivane::models {
 
-struct LawValue;
-struct PowerLawValue;
+struct RaysValue;
 
 // Whether the terms take their derivatives by lines through the lens: up to
 // largest_radius_by_lines, except, for a term mu^p with p < 2 or mu ln mu (`exact_limb_ok`
@@ -102,7 +101,7 @@ class SharedNearTerms final : public KeptNearTerms {
  private:
   void keep_large_outside(double u, double a) noexcept;
   // With `value`, the square-root or logarithmic law's value from the same rays (large_rays_excess).
-  void keep_large_by_rays(double u, double a, LawValue* value = nullptr) noexcept;
+  void keep_large_by_rays(double u, double a, RaysValue* value = nullptr) noexcept;
   // Whether the law's terms are polynomials in mu: the linear law and the quadratic.
   bool polynomial() const noexcept { return !logarithmic_ && (third_ == nullptr || third_->p == 2); }
   double third_value(double u, double a) const noexcept;
@@ -130,7 +129,7 @@ class SharedPowerTerms final : public KeptNearTerms {
 
  private:
   // With `value`, the value's excess from the same rays (large_rays_excess).
-  void keep_large_by_rays(double u, double a, PowerLawValue* value = nullptr) noexcept;
+  void keep_large_by_rays(double u, double a, RaysValue* value = nullptr) noexcept;
   bool large_by_rays(double u, double a) const noexcept;
 
   double alpha_;
