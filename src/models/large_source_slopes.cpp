@@ -105,7 +105,9 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
   const auto brightness = [value](double mu) {
     return value->edge + (value->slope - value->coefficient * mu) * mu;
   };
-  const double reference = value != nullptr ? brightness(std::sqrt((rho - u) * (rho + u)) / rho) : 0.0;
+  // (With the lens outside, the limb's.)
+  const double reference =
+      value == nullptr ? 0.0 : brightness(u < rho ? std::sqrt((rho - u) * (rho + u)) / rho : 0.0);
   // The five brightnesses, then the value's ray.
   using PolynomialSums = Sums<6>;
   const PolynomialSums rays = rays_by_region(

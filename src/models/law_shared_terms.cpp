@@ -51,6 +51,17 @@ bool singular_rays_serve(double u, double a) noexcept {
          large_source::whole_angle_intervals_for(u, a) != 0;
 }
 
+// Whether the linear and quadratic laws' derivative rays (rays_by_region with `split`, the full
+// angle rules) are their value's (without `split`, the shorter angle rules from middle_distance
+// of the limb where the periodic rule does not serve), away from the band taken by parts.
+bool polynomial_rays_are_the_values(double u, double a) noexcept {
+  const double limb_distance = std::fabs(a - u);
+  if (!(limb_distance >= smallest_limb_distance_for_rays)) return false;
+  if (limb_distance < large_source::middle_distance) return true;
+  if (u < a) return large_source::whole_angle_intervals_for(u, a) != 0;
+  return (u - a) * (u + a) >= 0.5 * (a * a);  // well outside, where the rules are the same
+}
+
 }  // namespace
 
 bool by_lines(double u, double a, bool exact_limb_ok) noexcept {
@@ -177,12 +188,13 @@ void SharedNearTerms::keep_large_by_rays(double u, double a, RaysValue* value) n
 
 // The laws' values from their derivatives' rays, where those are the value's.
 double SharedNearTerms::large_rays_excess(double u, double rho, const RaysBrightness& brightness) noexcept {
-  // The linear and quadratic laws where the periodic rule serves the rays' angle (elsewhere the
-  // value's angle rules are shorter); the square-root law on every ray; the logarithmic law where
-  // its rays take 16 nodes.
+  // The linear and quadratic laws where their rays are the value's: the lens inside where the
+  // periodic rule serves the angle, and, on either side, within middle_distance of the limb (but
+  // not within smallest_limb_distance_for_rays, which goes by parts) and well outside; between,
+  // the value's angle rules are shorter. The square-root law on every ray; the logarithmic law
+  // where its rays take 16 nodes.
   if (!(rho > largest_radius_by_lines)) return std::numeric_limits<double>::quiet_NaN();
-  const bool shared = polynomial() ? u < rho && rho - u >= smallest_limb_distance_for_rays &&
-                                         large_source::whole_angle_intervals_for(u, rho) != 0
+  const bool shared = polynomial() ? polynomial_rays_are_the_values(u, rho)
                                    : singular_rays_serve(u, rho) &&
                                          (!logarithmic_ || !large_source::limb_rays_inside(u, rho));
   if (!shared) return std::numeric_limits<double>::quiet_NaN();

@@ -66,10 +66,11 @@ def test_the_magnification_is_the_laws_own(name, coefficients, refused):
 )
 @pytest.mark.parametrize("rho", [10.5, 100.0, 1000.0])
 def test_the_magnification_from_the_gradients_rays_is_the_laws_own(name, coefficients, rho):
-    # With the lens inside a large source the laws' gradients form the value's rays beside their
-    # derivatives' and hand them to the value: the very number, over the whole source up to the
-    # limb (deep, middle and limb rays).
-    u = rho * np.concatenate([np.linspace(0.0, 1.0, 400), 1 - np.geomspace(1e-9, 0.2, 100)])
+    # For a large source the laws' gradients form the value's rays beside their derivatives'
+    # where those are the value's, and hand them to the value: the very number, over the whole
+    # source (deep, middle and limb rays) and outside it up to the lines from 1.25 radii.
+    s = np.concatenate([np.linspace(0.0, 1.3, 500), 1 - np.geomspace(1e-9, 0.2, 100)])
+    u = rho * np.concatenate([s, 1 + np.geomspace(1e-9, 0.25, 100)])
     value = getattr(fspl, name)(u, rho, *coefficients)
     np.testing.assert_array_equal(gradient_of(name)(u, rho, *coefficients)[0], value)
 
