@@ -1,15 +1,15 @@
 // The laws' terms computed once for a value and its derivatives. A gradient first asks the law's
 // value function for the magnification, handing it one of these as its NearTermValues
 // (brightness_laws.hpp): where the value needs integrals that the derivatives' passes give as well
-// (the terms by lines through the lens near the source, and by the lines of the excess kernel for a
-// large source with the lens well outside; for the square-root, logarithmic and power-2 laws also
-// the rays from a lens inside a large source), they are computed here with their derivatives and kept, and
-// the gradient then takes the terms at the same geometry (terms_at). The numbers handed to the value are its
-// own routines' to the bit: the mu-weighted disk's, mu^p's and mu ln mu's from the same routines, the uniform
-// disk's from its gradient, whose value is formed by its value routine's operations, and mu^alpha's from the
-// pass that carries its derivative in alpha beside the same operations (along the rays, the value's own rule
-// and sums beside the derivatives'). The tiniest sources, which value and gradient rescale differently, and
-// the points that go by parts find nothing kept.
+// (the terms by lines through the lens near the source, by the lines of the excess kernel for a
+// large source with the lens well outside, and by the rays of a large source where they are the
+// value's), they are computed here with their derivatives and kept, and the gradient then takes
+// the terms at the same geometry (terms_at). The numbers handed to the value are its own routines'
+// to the bit: the mu-weighted disk's, mu^p's and mu ln mu's from the same routines, the uniform
+// disk's from its gradient, whose value is formed by its value routine's operations, mu^alpha's
+// from the pass that carries its derivative in alpha beside the same operations, and along the
+// rays the value's own rules and sums beside the derivatives'. The tiniest sources, which value
+// and gradient rescale differently, and the points that go by parts find nothing kept.
 #pragma once
 
 #include <array>
