@@ -148,11 +148,6 @@ const PowerChordRules& square_chords() noexcept {
   return rules;
 }
 
-const large_source::PowerRayRules& root_ray_rules() noexcept {
-  static const large_source::PowerRayRules rules(0.5);
-  return rules;
-}
-
 const PowerChordRules& root_chords() noexcept {
   static const PowerChordRules rules(0.5);
   return rules;
@@ -244,7 +239,7 @@ double linear_law_magnification_from(double u, double rho, double u1, NearTermVa
           const std::array<double, 3> excess = terms.large_outside_excesses(u_large, rho_large);
           return edge * excess[0] + u1 * excess[1];
         }
-        const double shared = terms.large_rays_excess(u_large, rho_large, {edge, u1, 0.0});
+        const double shared = terms.large_rays_excess(u_large, rho_large, {edge, u1, 0.0, 0.0});
         if (!std::isnan(shared)) return shared;
         return large_source_excess(u_large, rho_large, LimbProfile::polynomial,
                                    [edge, u1](double mu) { return edge + u1 * mu; });
@@ -280,7 +275,7 @@ double quadratic_law_magnification_from(double u, double rho, double a, double b
           const std::array<double, 3> excess = terms.large_outside_excesses(u_large, rho_large);
           return (edge * excess[0] + (a + 2 * b) * excess[1]) - b * excess[2];
         }
-        const double shared = terms.large_rays_excess(u_large, rho_large, {edge, a + 2 * b, b});
+        const double shared = terms.large_rays_excess(u_large, rho_large, {edge, a + 2 * b, b, 0.0});
         if (!std::isnan(shared)) return shared;
         return large_source_excess(u_large, rho_large, LimbProfile::polynomial,
                                    [edge, a, b](double mu) { return edge + ((a + 2 * b) - b * mu) * mu; });
@@ -317,7 +312,7 @@ double square_root_law_magnification_from(double u, double rho, double c, double
           return (edge * excess[0] + c * excess[1]) + d * excess[2];
         }
         // sqrt(mu) by the Gauss-Jacobi rules of its limb singularity, the rest as a polynomial.
-        const double shared = terms.large_rays_excess(u_large, rho_large, {edge, c, d});
+        const double shared = terms.large_rays_excess(u_large, rho_large, {edge, c, 0.0, d});
         if (!std::isnan(shared)) return shared;
         return large_source_excess(
             u_large, rho_large, [edge, c, d](double mu) { return edge + c * mu + d * std::sqrt(mu); },
@@ -356,7 +351,7 @@ double logarithmic_law_magnification_from(double u, double rho, double e, double
         }
         // mu ln mu (-> 0 at the limb) by the rules of its logarithmic singularity, the rest as a
         // polynomial.
-        const double shared = terms.large_rays_excess(u_large, rho_large, {edge, e, -f});
+        const double shared = terms.large_rays_excess(u_large, rho_large, {edge, e, 0.0, -f});
         if (!std::isnan(shared)) return shared;
         return large_source_excess(
             u_large, rho_large,
@@ -469,12 +464,17 @@ double power2_law_magnification_from(double u, double rho, double c, double alph
         if (alpha == std::floor(alpha)) {
           return large_source_excess(u_large, rho_large, LimbProfile::polynomial, brightness);
         }
-        const double shared = terms.large_rays_excess(u_large, rho_large, {edge, 0.0, c});
+        const double shared = terms.large_rays_excess(u_large, rho_large, {edge, 0.0, 0.0, c});
         if (!std::isnan(shared)) return shared;
         return large_source_excess(
             u_large, rho_large, brightness, [edge](double) { return edge; }, LimbProfile::constant,
             LimbPowerTerm{c, &rules.ray_rules(alpha)});
       });
+}
+
+const large_source::PowerRayRules& root_ray_rules() noexcept {
+  static const large_source::PowerRayRules rules(0.5);
+  return rules;
 }
 
 double linear_law_flux(double u1) noexcept { return 1 - u1 / 3; }

@@ -58,14 +58,14 @@ class NearTermValues {
   // excesses, power_weighted_disk_excess_outside of mu and of the third term (of mu^alpha for the
   // power-2 law), log_weighted_disk_excess_outside of mu ln mu.
   virtual std::array<double, 3> large_outside_excesses(double u, double rho) noexcept = 0;
-  // For a source beyond largest_radius_by_lines and the lens inside, where the derivatives' rays
-  // give the value's too: F (A - 1) as large_source_excess gives it, or NaN where they do not (the
-  // value then computes it). The brightness is edge + slope mu + coefficient T(mu) for the
-  // square-root, logarithmic and power-2 laws (T = sqrt(mu), mu ln mu or mu^alpha, by the term's
-  // LimbPowerTerm or LimbLogarithmTerm), edge + (slope - coefficient mu) mu for the linear and
-  // quadratic laws.
+  // For a large source, where the derivatives' rays give the value's too: F (A - 1) as
+  // large_source_excess gives it, or NaN where they do not (the value then computes it). The
+  // brightness is edge + (slope - curvature mu) mu + coefficient T(mu), its analytic part as the
+  // law's value function writes it (curvature 0 but for the quadratic law: edge + slope mu is the
+  // same number) and T = sqrt(mu), mu ln mu or mu^alpha the singular term of the square-root,
+  // logarithmic and power-2 laws (coefficient 0 for the others).
   struct RaysBrightness {
-    double edge, slope, coefficient;
+    double edge, slope, curvature, coefficient;
   };
   virtual double large_rays_excess(double, double, const RaysBrightness&) noexcept {
     return std::numeric_limits<double>::quiet_NaN();
@@ -87,6 +87,10 @@ double square_root_law_magnification_from(double u, double rho, double c, double
                                           NearTermValues& terms) noexcept;
 double logarithmic_law_magnification_from(double u, double rho, double e, double f,
                                           NearTermValues& terms) noexcept;
+
+// The rules of the square-root law's term sqrt(mu) along the rays of a large source, made on first
+// use, the value's and (where its gradient forms the value along its own rays) the gradient's.
+const large_source::PowerRayRules& root_ray_rules() noexcept;
 
 // What the power-2 law needs for one exponent: the Gauss rules of the chord weight
 // (1 - s^2)^(alpha/2) and of the outside angle weight (1 - t^2)^((alpha+1)/2)

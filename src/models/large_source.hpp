@@ -404,11 +404,18 @@ auto rays_outside(double u, double rho, LimbProfile profile, bool middle, const 
   return total;
 }
 
+// The lens well inside (rho^2 - u^2 >= u^2) and well outside (u^2 - rho^2 >= rho^2/2, where the
+// tangent variable is nearly linear), where shorter ray rules reach the accuracy of the longer
+// one by the limb.
+inline bool well_inside(double u, double rho) noexcept { return u < rho && (rho - u) * (rho + u) >= u * u; }
+inline bool well_outside(double u, double rho) noexcept {
+  return u >= rho && (u - rho) * (u + rho) >= 0.5 * (rho * rho);
+}
+
 // With the lens inside and `split`, whether the rays take the limb's rule of limb_ray_nodes
 // (neither well inside nor middle_distance from the limb), as rays_by_region chooses.
 inline bool limb_rays_inside(double u, double rho) noexcept {
-  const bool deep = (rho - u) * (rho + u) >= u * u;
-  return !deep && !(std::fabs(u - rho) >= middle_distance);
+  return !well_inside(u, rho) && !(std::fabs(u - rho) >= middle_distance);
 }
 
 // The excess over the rays, `rays_of(size)` giving each ray's integral from the rules of `size`
@@ -421,10 +428,8 @@ template <class RaysOf>
 auto rays_by_region(double u, double rho, LimbProfile profile, bool split, const RaysOf& rays_of,
                     double middle_outside = middle_distance) noexcept {
   const bool inside = u < rho;
-  // Well inside (rho^2 - u^2 >= u^2) and well outside (u^2 - rho^2 >= rho^2/2, where the tangent
-  // variable is nearly linear) shorter ray rules reach the accuracy of the longer one by the limb.
-  const bool deep = inside && (rho - u) * (rho + u) >= u * u;
-  const bool far = !inside && (u - rho) * (u + rho) >= 0.5 * (rho * rho);
+  const bool deep = well_inside(u, rho);
+  const bool far = well_outside(u, rho);
   const bool middle = std::fabs(u - rho) >= (inside ? middle_distance : middle_outside);
   if (profile == LimbProfile::singular && !split) {
     if (deep) return rays_inside(u, rho, false, rays_of(short_singular_ray_nodes));
@@ -547,6 +552,12 @@ large_source::AnalyticAndTerm analytic_and_term(const Term& term, const large_so
           from_lens ? term.from_lens(ray, inverse_rho) : term.crossing(ray, inverse_rho, size)};
 }
 
+// F (A - 1) from the reference brightness, the uniform disk's excess and the rays' part over the
+// half-plane of angles: I_ref E_u plus twice the rays over the area pi rho^2.
+inline double excess_from_rays(double reference, double uniform_excess, double rays, double rho) noexcept {
+  return reference * uniform_excess + (2 * rays) / (std::numbers::pi * (rho * rho));
+}
+
 // F (A - 1) for the brightness I(mu) (a callable, I(0) its value at the limb) over the disk of
 // radius rho > 0 centred u >= 0 from the lens, for u <= 4 rho (beyond, the far series serves).
 // Against two-dimensional integrals over the source for rho = 10.5 to 1000
@@ -564,7 +575,7 @@ double large_source_excess(double u, double rho, LimbProfile profile, const Brig
     return whole_ray(size, reference, inverse_rho, brightness);
   });
   // Twice the half-plane of rays, over the area pi rho^2.
-  return reference * uniform_excess + (2 * rays) / (std::numbers::pi * (rho * rho));
+  return excess_from_rays(reference, uniform_excess, rays, rho);
 }
 
 // The same for a brightness I(mu) = analytic(mu) + term.coefficient T(mu), T = mu^p
@@ -605,7 +616,7 @@ double large_source_excess(double u, double rho, const Brightness& brightness, c
       };
     });
     const double reference = analytic_reference + term.coefficient * term_reference;
-    return reference * uniform_excess + (2 * rays) / (std::numbers::pi * (rho * rho));
+    return excess_from_rays(reference, uniform_excess, rays, rho);
   }
   const double reference = brightness(0.0);
   const double rays = rays_by_region(u, rho, LimbProfile::singular, true, [&](std::size_t size) {
@@ -617,7 +628,7 @@ double large_source_excess(double u, double rho, const Brightness& brightness, c
       return parts.analytic + term.coefficient * parts.term;
     };
   });
-  return reference * uniform_excess + (2 * rays) / (std::numbers::pi * (rho * rho));
+  return excess_from_rays(reference, uniform_excess, rays, rho);
 }
 
 }  // namespace obrivane::models

@@ -66,10 +66,12 @@ void add_polynomial(Sums<N>& sums, double factor, const RayPoint& point, double 
   sums.of[4] += factor * ((u - along) - lens.u);
 }
 
-// The polynomial terms' means from the five ray integrals over the angle rules: <B (A - 1)> =
-// B_lens (A_disk - 1) + twice the half-plane of rays over pi rho^2, and their derivatives.
+// The polynomial terms' means from the five ray integrals over the angle rules (the first five
+// of `rays`): <B (A - 1)> = B_lens (A_disk - 1) + twice the half-plane of rays over pi rho^2, and
+// their derivatives.
+template <std::size_t N>
 LargePolynomialTerms polynomial_terms(double rho, double uniform_excess, const PolynomialLens& lens,
-                                      const RaySums& rays) noexcept {
+                                      const Sums<N>& rays) noexcept {
   const double lens_excess = lens.mu > 0 ? uniform_excess : 0.0;
   const double to_mean = 2 / (std::numbers::pi * (rho * rho));
   const double mu_excess = lens.mu * lens_excess + to_mean * rays.of[0];
@@ -101,13 +103,10 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
   // With the lens outside no reference: its rays start and end at the limb, away from the lens,
   // and 1/mu has no value there.
   const PolynomialLens lens = polynomial_lens(u, rho);
-  // The value's brightness as the law's value function writes it, and its reference over the lens.
-  const auto brightness = [value](double mu) {
-    return value->edge + (value->slope - value->coefficient * mu) * mu;
-  };
-  // (With the lens outside, the limb's.)
+  // The value's reference: its brightness over the lens, as large_source_excess takes it (with the
+  // lens outside, the limb's).
   const double reference =
-      value == nullptr ? 0.0 : brightness(u < rho ? std::sqrt((rho - u) * (rho + u)) / rho : 0.0);
+      value == nullptr ? 0.0 : value->analytic(u < rho ? std::sqrt((rho - u) * (rho + u)) / rho : 0.0);
   // The five brightnesses, then the value's ray.
   using PolynomialSums = Sums<6>;
   const PolynomialSums rays = rays_by_region(
@@ -127,12 +126,12 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
             const RayPoint point = ray_point(ray, node.position, inverse_rho);
             const double factor = node.weight * point.kernel;
             add_polynomial(sums, factor, point, u, cosine, lens);
-            if (value != nullptr && same) value_sum += factor * (brightness(point.mu) - reference);
+            if (value != nullptr && same) value_sum += factor * (value->analytic(point.mu) - reference);
           }
           if (value != nullptr && !same) {
             for (const RayNode& node : deep_ray_rule()) {
               const RayPoint point = ray_point(ray, node.position, inverse_rho);
-              value_sum += node.weight * point.kernel * (brightness(point.mu) - reference);
+              value_sum += node.weight * point.kernel * (value->analytic(point.mu) - reference);
             }
           }
           sums.of[5] = value_sum;
@@ -141,11 +140,9 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
       },
       std::numeric_limits<double>::infinity());
   if (value != nullptr) {
-    value->excess = reference * uniform_excess + (2 * rays.of[5]) / (std::numbers::pi * (rho * rho));
+    value->excess = excess_from_rays(reference, uniform_excess, rays.of[5], rho);
   }
-  RaySums polynomial_rays;
-  for (std::size_t k = 0; k < polynomial_rays.of.size(); ++k) polynomial_rays.of[k] = rays.of[k];
-  return polynomial_terms(rho, uniform_excess, lens, polynomial_rays);
+  return polynomial_terms(rho, uniform_excess, lens, rays);
 }
 
 namespace {
@@ -241,7 +238,7 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
                                            power_lens * std::log(mu_lens)};
   // The value's references over the lens, as large_source_excess takes them.
   const double mu_over_lens = std::sqrt((rho - u) * (rho + u)) / rho;
-  const double analytic_reference = value != nullptr ? value->edge + value->slope * mu_over_lens : 0.0;
+  const double analytic_reference = value != nullptr ? value->analytic(mu_over_lens) : 0.0;
   const double term_reference = value != nullptr ? std::pow(mu_over_lens, p) : 0.0;
   // The polynomial brightnesses (with_polynomial), then mu^p, mu^(p-2), x mu^(p-2), mu^p ln mu,
   // then the value's ray.
@@ -256,7 +253,8 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
           // The value's analytic part on the rule of its size, as ray_excess sums it; the
           // polynomial brightnesses on the same points but for the 12-node deep rays, where they
           // take 16.
-          const bool analytic = value != nullptr && value->slope != 0;
+          // A constant analytic part (the power-2 law's) adds nothing along a ray.
+          const bool analytic = value != nullptr && (value->slope != 0 || value->curvature != 0);
           double analytic_sum = 0;
           if (with_polynomial || analytic) {
             const std::span<const RayNode> rule = ray_rule(size);
@@ -265,14 +263,12 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
               const RayPoint point = ray_point(ray, node.position, inverse_rho);
               const double factor = node.weight * point.kernel;
               if (with_polynomial) add_polynomial(sums, factor, point, u, cosine, lens);
-              if (analytic && same)
-                analytic_sum += factor * ((value->edge + value->slope * point.mu) - analytic_reference);
+              if (analytic && same) analytic_sum += factor * (value->analytic(point.mu) - analytic_reference);
             }
             if (analytic && !same) {
               for (const RayNode& node : deep_ray_rule()) {
                 const RayPoint point = ray_point(ray, node.position, inverse_rho);
-                analytic_sum += node.weight * point.kernel *
-                                ((value->edge + value->slope * point.mu) - analytic_reference);
+                analytic_sum += node.weight * point.kernel * (value->analytic(point.mu) - analytic_reference);
               }
             }
           }
@@ -306,14 +302,12 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
   for (std::size_t k = 0; k < means.size(); ++k)
     means[k] = term_lens[k] * uniform_excess + to_mean * rays.of[5 + k];
   if (with_polynomial) {
-    RaySums polynomial_rays;
-    for (std::size_t k = 0; k < polynomial_rays.of.size(); ++k) polynomial_rays.of[k] = rays.of[k];
-    *polynomial = polynomial_terms(rho, uniform_excess, lens, polynomial_rays);
+    *polynomial = polynomial_terms(rho, uniform_excess, lens, rays);
   }
   if (logarithm) *power_logarithm = means[3];
   if (value != nullptr) {
     const double reference = analytic_reference + value->coefficient * term_reference;
-    value->excess = reference * uniform_excess + (2 * rays.of[9]) / (std::numbers::pi * (rho * rho));
+    value->excess = excess_from_rays(reference, uniform_excess, rays.of[9], rho);
   }
   const double power_excess = means[0];
   return {power_excess, -(p / (rho * rho)) * means[2], (p * means[1] - (p + 2) * power_excess) / rho};
@@ -331,7 +325,7 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
                                                 u * (log_lens / lens.mu)};
   // The value's references over the lens, as large_source_excess takes them.
   const double mu_over_lens = std::sqrt((rho - u) * (rho + u)) / rho;
-  const double analytic_reference = value != nullptr ? value->edge + value->slope * mu_over_lens : 0.0;
+  const double analytic_reference = value != nullptr ? value->analytic(mu_over_lens) : 0.0;
   const double term_reference = mu_over_lens > 0 ? mu_over_lens * std::log(mu_over_lens) : 0.0;
   // The five polynomial brightnesses, then mu ln mu, ln(mu)/mu and x ln(mu)/mu, then the value's ray.
   using LawSums = Sums<9>;
@@ -361,8 +355,7 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
             const RayPoint point = ray_point_near_end(ray, end, node, inverse_rho);
             const double factor = node.weight * point.kernel;
             if (shared) add_polynomial(sums, factor, point, u, cosine, lens);
-            if (value != nullptr)
-              analytic_sum += factor * ((value->edge + value->slope * point.mu) - analytic_reference);
+            if (value != nullptr) analytic_sum += factor * (value->analytic(point.mu) - analytic_reference);
             const double logged = std::log(point.mu * node.inverse_gap);
             if (point.mu > 0) sums.of[5] += factor * (point.mu * logged);
             const double inverse = factor * (logged / point.mu);
@@ -394,9 +387,7 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
         };
       },
       std::numeric_limits<double>::infinity());
-  RaySums polynomial_rays;
-  for (std::size_t k = 0; k < polynomial_rays.of.size(); ++k) polynomial_rays.of[k] = rays.of[k];
-  const LargePolynomialTerms polynomial = polynomial_terms(rho, uniform_excess, lens, polynomial_rays);
+  const LargePolynomialTerms polynomial = polynomial_terms(rho, uniform_excess, lens, rays);
   const double to_mean = 2 / (std::numbers::pi * (rho * rho));
   const double term_excess = logarithm_lens[0] * uniform_excess + to_mean * rays.of[5];
   const double inverse_excess = logarithm_lens[1] * uniform_excess + to_mean * rays.of[6];
@@ -408,7 +399,7 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
   const double lower_less_mu = rho * mu.d_rho + 2 * mu.excess;
   if (value != nullptr) {
     const double reference = analytic_reference + value->coefficient * term_reference;
-    value->excess = reference * uniform_excess + (2 * rays.of[8]) / (std::numbers::pi * (rho * rho));
+    value->excess = excess_from_rays(reference, uniform_excess, rays.of[8], rho);
   }
   return {polynomial,
           {term_excess, mu.d_u - x_inverse / (rho * rho),

@@ -49,20 +49,21 @@ struct LargePolynomialTerms {
   LargeTermSlopes mu_squared;
 };
 
-// A law's value along the rays of its derivatives: its brightness (edge, slope, coefficient, as
-// each routine below reads them, with the rules of its term mu^p) and the excess F (A - 1) that
-// they form, as large_source_excess forms it, to the bit.
+// A law's value along the rays of its derivatives, where those are the value's rays: its
+// brightness, edge + (slope - curvature mu) mu + coefficient T(mu) (NearTermValues::RaysBrightness),
+// with `rules` those of its term T = mu^p, and the excess F (A - 1) that it forms, as
+// large_source_excess forms it, to the bit.
 struct RaysValue {
-  double edge, slope, coefficient;
+  double edge, slope, curvature, coefficient;
   const large_source::PowerRayRules* rules = nullptr;
   double excess = 0;
+
+  // The analytic part, by the operations of the law's value function.
+  double analytic(double mu) const noexcept { return edge + (slope - curvature * mu) * mu; }
 };
 
-// With `value`, a brightness edge + (slope - coefficient mu) mu (the linear law, coefficient 0,
-// and the quadratic) with the lens inside where the periodic rule serves the angle (there the
-// value's rays, with their shorter angle rules elsewhere, are these), the same rays also give its
-// excess: its rule has the brightnesses' nodes but for the 12-node deep rays, whose points it
-// takes apart.
+// With `value` (the linear and quadratic laws), the same rays also give the value's excess: its
+// rule has the brightnesses' nodes but for the 12-node deep rays, whose points it takes apart.
 // For |u - rho| >= smallest_limb_distance_for_rays, 0 <= u < 1.25 rho and
 // rho > largest_radius_by_lines, given the uniform disk's excess A_disk - 1.
 LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double uniform_excess,
@@ -77,12 +78,11 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
 // along a ray, the first part by the rule of (1 - x)^p and the second by that rule differentiated in p, which
 // integrates ln(1 - x) (1 - x)^p given the integrand's slope in x at its nodes.
 //
-// With `value`, a brightness edge + slope mu + coefficient mu^p (the power-2 law, slope 0, and the
-// square-root law; value->rules its term's LimbPowerTerm rules), the same rays also give its
-// excess: the rule of (1 - x)^p is the value's, so each node's point and power serve both, and the
-// analytic part takes its own rule's points. With `polynomial`, the term mu's (and mu^2's) as
-// large_source_polynomial_slopes gives them (the square-root law), on the same rays and, but for
-// the 12-node deep rays, the same points.
+// With `value` (the power-2 law, whose analytic part is a constant, and the square-root law), the
+// same rays also give the value's excess: the rule of (1 - x)^p is the value's, so each node's
+// point and power serve both, and the analytic part takes its own rule's points. With `polynomial`, the term
+// mu's (and mu^2's) as large_source_polynomial_slopes gives them (the square-root law), on the same rays and,
+// but for the 12-node deep rays, the same points.
 LargeTermSlopes large_source_power_slopes(double u, double rho, const large_source::PowerRaySlopeRules& rules,
                                           double uniform_excess, double* power_logarithm = nullptr,
                                           RaysValue* value = nullptr,
@@ -101,8 +101,8 @@ struct LogarithmLawSlopes {
   LargeTermSlopes logarithm;
 };
 
-// With `value`, a brightness edge + slope mu + coefficient mu ln mu (the logarithmic law) whose
-// rays take 16 nodes (not limb_rays_inside), the same rays also give its excess.
+// With `value`, where the rays take 16 nodes (not limb_rays_inside), the same rays also give the
+// value's excess.
 LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, double uniform_excess,
                                                      RaysValue* value = nullptr) noexcept;
 

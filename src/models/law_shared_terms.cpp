@@ -198,8 +198,8 @@ double SharedNearTerms::large_rays_excess(double u, double rho, const RaysBright
                                    : singular_rays_serve(u, rho) &&
                                          (!logarithmic_ || !large_source::limb_rays_inside(u, rho));
   if (!shared) return std::numeric_limits<double>::quiet_NaN();
-  RaysValue value{brightness.edge, brightness.slope, brightness.coefficient,
-                  third_ != nullptr ? &third_->ray_rules : nullptr};
+  RaysValue value{brightness.edge, brightness.slope, brightness.curvature, brightness.coefficient,
+                  polynomial() || logarithmic_ ? nullptr : &root_ray_rules()};
   keep_large_by_rays(u, rho, &value);
   return value.excess;
 }
@@ -274,7 +274,8 @@ bool SharedPowerTerms::large_by_rays(double u, double a) const noexcept {
 // (alpha not an integer), the value's rays from the same pass.
 double SharedPowerTerms::large_rays_excess(double u, double rho, const RaysBrightness& brightness) noexcept {
   if (!large_by_rays(u, rho) || alpha_ == std::floor(alpha_)) return std::numeric_limits<double>::quiet_NaN();
-  RaysValue value{brightness.edge, 0.0, brightness.coefficient, &rules_.ray_rules(alpha_)};
+  RaysValue value{brightness.edge, brightness.slope, brightness.curvature, brightness.coefficient,
+                  &rules_.ray_rules(alpha_)};
   keep_large_by_rays(u, rho, &value);
   return value.excess;
 }

@@ -36,16 +36,11 @@ struct PowerTermRules {
   double p;
   PowerChordRules rules;
   PowerChordRules lower_rules;
-  // The value's and the derivatives' rules along the rays of a large source (the square root's).
-  large_source::PowerRayRules ray_rules;
+  // The derivatives' rules along the rays of a large source (the square root's).
   large_source::PowerRaySlopeRules ray_slope_rules;
 
   explicit PowerTermRules(double exponent) noexcept
-      : p(exponent),
-        rules(exponent),
-        lower_rules(exponent - 2),
-        ray_rules(exponent),
-        ray_slope_rules(exponent) {}
+      : p(exponent), rules(exponent), lower_rules(exponent - 2), ray_slope_rules(exponent) {}
 };
 
 // The quadratic and square-root laws' third terms, made on first use.
