@@ -24,12 +24,19 @@
 // v, up to branch points pi away from the real tau axis. The same t absorbs the near-singularity at
 // the ray's start when the lens lies just inside the limb (s_1 -> 0-).
 //
-// The angles: with the lens inside the ray integral is analytic, even and periodic in theta, up to
-// the branch points of the chord's half-length h = sqrt(rho^2 - u^2 sin^2 theta), acosh(rho/u) off
-// the real axis, so the trapezoidal rule converges geometrically: 4 to 16 intervals over [0, pi]
-// with the lens well inside (rho^2 - u^2 >= u^2), the fewer the deeper, 24 or 32 nearer the limb
-// while those are fewer rays than the rules below. Otherwise the chord
-// half-length h = sqrt(rho^2 - u^2 sin^2 theta) nearly vanishes about theta = pi/2; with
+// The angles: with the lens inside the ray integral F(theta) is analytic, even and 2 pi-periodic,
+// up to the branch points of the chord's half-length h = sqrt(rho^2 - u^2 sin^2 theta) at
+// theta = +-pi/2 +- i a, a = acosh(rho/u), tanh(a) = q/rho with q = sqrt(rho^2 - u^2), so the
+// trapezoidal rule converges geometrically, but slowly as the lens nears the limb (a -> 0). The
+// substitution tan(theta) = k tan(psi), k >= 1, keeps the integrand even and periodic in psi and
+// spreads the nodes about theta = pi/2 by k: the branch points move to Im psi =
+// atanh(k q/rho) (or atanh(rho/(k q)) beyond k q = rho), while the map itself is singular where
+// tan(theta) = +-i, at Im psi = atanh(1/k). So k = sqrt(rho/q) puts both at
+// d = atanh(sqrt(q/rho)) > a (0.63 against 0.32 with the lens at 0.95 rho), and
+// cos(theta) = cos(psi)/n, sin(theta) = k sin(psi)/n, dtheta = (k/n^2) dpsi with
+// n^2 = cos^2(psi) + k^2 sin^2(psi): 4 to 14 intervals over [0, pi] with the lens well inside,
+// up to 64 to within 0.02 (rho = 10.5) to 0.5 (rho = 1000) Einstein radii of the limb. Nearer,
+// the chord's half-length nearly vanishes about theta = pi/2; with
 // q = sqrt(rho^2 - u^2) and u cos(theta) = -q sinh(xi), h = q cosh(xi), and the ray's limbs lie at
 // s_2 = q exp(-xi), s_1 = -q exp(xi), analytic in xi, so |theta - pi/2| <= pi/4 is integrated in xi
 // (panels of length at most 3) and the rest in theta. With the lens outside, q = sqrt(u^2 - rho^2),
@@ -82,12 +89,17 @@ inline constexpr double singular_terms_apart_from = 0.5;
 // rho = 10.5 with the lens by 0.7 radii (and a profile mu^2 1e-14 at rho = 30, 3e-15 at 100).
 inline constexpr double longer_deep_rays_below = 150;
 
-// The trapezoidal rule of N intervals in the angle leaves about exp(-2 N a) of the rays' part,
-// a = acosh(rho/u) the distance of its branch points off the real axis: at rho = 10.5, N a >= 14
-// leaves below 6e-16 of A (16 intervals with the lens at q = u, a = 0.88, against the
+// The trapezoidal rule of N intervals in the angle leaves about exp(-2 N d) of the rays' part, d
+// the distance of its branch points off the real axis: at rho = 10.5, N d >= 14 leaves below
+// 6e-16 of A without the map (16 intervals with the lens at q = u, d = a = 0.88, against the
 // two-dimensional references; 8 intervals from a = 1.75, u = 0.34 rho, inwards).
 inline constexpr double trapezoid_reach = 14;
 inline constexpr double trapezoid_reach_radius = 10.5;
+
+// The map's integrand has larger coefficients by its singularities: with the reach itself the
+// mapped rule left up to 6.8e-15 of A at rho = 10.5, with 1.15 times it within 2.2e-16 of A of the
+// rules of twice the reach (and of the unmapped rules, which served to 32 intervals).
+inline constexpr double mapped_reach_factor = 1.15;
 
 // The rays' part is about log(rho)/rho^2 of the excess, so for a larger source the angle rule
 // may leave a larger share of it for the same share of A: N a >= 14 - ln(rho/10.5) +
@@ -270,15 +282,29 @@ AnalyticAndTerm ray_excess_and_logarithm(const RayPath& ray, double reference, d
   return {4 * ray.span * analytic_sum, 4 * ray.span * term_sum};
 }
 
-// With the lens inside (u < rho), the trapezoidal rule's fewest intervals N of whole_angle_intervals
-// with N acosh(rho/u) >= trapezoid_reach_for(rho); 0 nearer the limb, where beyond 32 intervals
-// the quarter rules and panels of rays_inside take fewer rays.
-inline std::size_t whole_angle_intervals_for(double u, double rho) noexcept {
-  const double q = std::sqrt((rho - u) * (rho + u));
-  const double distance = std::log((rho + q) / u);  // acosh(rho/u), infinite for u = 0
+// Whom the angle rule with the lens inside serves: a value, or its derivatives
+// (large_source_slopes.hpp). Their integrands along the rays to the near limb vary on the scale of
+// rho - u in the angle about theta = pi, where the map thins the nodes by k: with the mapped rule
+// the derivatives at rho = 10.5 were 7.4e-15 of A/rho off the 45-digit references 0.3 Einstein
+// radii inside the limb, against 7e-16 by the rules below (and moved by up to 4.7e-14 from 0.1 to
+// 0.3 Einstein radii inside). So they take it only where
+// the unmapped rule of at most 32 intervals would have served (N a >= trapezoid_reach_for(rho)),
+// there within 3e-15 of A/rho of those rules, and the quarter rules and panels nearer the limb.
+enum class AngleUse { value, derivatives };
+
+// With the lens inside (u < rho), the fewest intervals N of whole_angle_intervals of the mapped
+// trapezoidal rule with N d >= mapped_reach_factor trapezoid_reach_for(rho), d =
+// atanh(sqrt(q/rho)); 0 nearer the limb, where beyond 64 intervals the quarter rules and panels of
+// rays_inside take fewer rays (72 by the limb), and for the derivatives (`use`) where the unmapped
+// rule would have taken more than 32.
+inline std::size_t whole_angle_intervals_for(double u, double rho, AngleUse use = AngleUse::value) noexcept {
+  const double q_over_rho = std::sqrt((rho - u) * (rho + u)) / rho;
   const double reach = trapezoid_reach_for(rho);
+  // acosh(rho/u) = atanh(q/rho), infinite for u = 0.
+  if (use == AngleUse::derivatives && !(32 * std::atanh(q_over_rho) >= reach)) return 0;
+  const double distance = std::atanh(std::sqrt(q_over_rho));
   for (const std::size_t intervals : whole_angle_intervals) {
-    if (static_cast<double>(intervals) * distance >= reach) return intervals;
+    if (static_cast<double>(intervals) * distance >= mapped_reach_factor * reach) return intervals;
   }
   return 0;
 }
@@ -288,7 +314,7 @@ inline std::size_t whole_angle_intervals_for(double u, double rho) noexcept {
 // rays' integrals are of any type Value with Value{} = 0, += and a product by a double on the
 // left. With the lens at least middle_distance from the limb (`middle`) shorter angle rules do.
 template <class Along>
-auto rays_inside(double u, double rho, bool middle, const Along& along_ray) noexcept
+auto rays_inside(double u, double rho, bool middle, AngleUse use, const Along& along_ray) noexcept
     -> decltype(along_ray(0.0, 0.0, 0.0)) {
   const double q_squared = (rho - u) * (rho + u);
   const double q = std::sqrt(q_squared);
@@ -309,9 +335,15 @@ auto rays_inside(double u, double rho, bool middle, const Along& along_ray) noex
     return along_ray(-behind, ahead, m);
   };
   decltype(along_ray(0.0, 0.0, 0.0)) total{};
-  if (const std::size_t intervals = whole_angle_intervals_for(u, rho); intervals != 0) {
-    for (const AngleNode& angle : whole_angle_rule(intervals))
-      total += angle.weight * along(angle.cosine, angle.sine);
+  if (const std::size_t intervals = whole_angle_intervals_for(u, rho, use); intervals != 0) {
+    // tan(theta) = k tan(psi) on the trapezoidal nodes of psi.
+    const double k = std::sqrt(rho / q);
+    for (const AngleNode& angle : whole_angle_rule(intervals)) {
+      const double k_sine = k * angle.sine;
+      const double n_squared = angle.cosine * angle.cosine + k_sine * k_sine;
+      const double n = std::sqrt(n_squared);
+      total += (angle.weight * (k / n_squared)) * along(angle.cosine / n, k_sine / n);
+    }
     return total;
   }
   for (const AngleNode& angle : middle ? std::span<const AngleNode>(short_quarter_angle_rule())
@@ -426,20 +458,20 @@ inline bool limb_rays_inside(double u, double rho) noexcept {
 // values' middle_distance by default).
 template <class RaysOf>
 auto rays_by_region(double u, double rho, LimbProfile profile, bool split, const RaysOf& rays_of,
-                    double middle_outside = middle_distance) noexcept {
+                    double middle_outside = middle_distance, AngleUse use = AngleUse::value) noexcept {
   const bool inside = u < rho;
   const bool deep = well_inside(u, rho);
   const bool far = well_outside(u, rho);
   const bool middle = std::fabs(u - rho) >= (inside ? middle_distance : middle_outside);
   if (profile == LimbProfile::singular && !split) {
-    if (deep) return rays_inside(u, rho, false, rays_of(short_singular_ray_nodes));
+    if (deep) return rays_inside(u, rho, false, use, rays_of(short_singular_ray_nodes));
     if (far) return rays_outside(u, rho, profile, false, rays_of(short_singular_ray_nodes));
-    return inside ? rays_inside(u, rho, false, rays_of(singular_ray_nodes))
+    return inside ? rays_inside(u, rho, false, use, rays_of(singular_ray_nodes))
                   : rays_outside(u, rho, profile, false, rays_of(singular_ray_nodes));
   }
   if (deep) {
     const std::size_t size = rho < longer_deep_rays_below ? outside_ray_nodes : deep_ray_nodes;
-    return rays_inside(u, rho, false, rays_of(size));
+    return rays_inside(u, rho, false, use, rays_of(size));
   }
   if (far) return rays_outside(u, rho, profile, false, rays_of(outside_ray_nodes));
   if (middle) {
@@ -447,10 +479,10 @@ auto rays_by_region(double u, double rho, LimbProfile profile, bool split, const
     // full node counts there. Inside, its term's rays by their own rules, each summed whole, also
     // keep them: the shorter rules left up to 3.4e-15 of A with mu ln mu at rho = 30, 2 Einstein
     // radii inside the limb.
-    return inside ? rays_inside(u, rho, !split, rays_of(outside_ray_nodes))
+    return inside ? rays_inside(u, rho, !split, use, rays_of(outside_ray_nodes))
                   : rays_outside(u, rho, profile, !split, rays_of(outside_ray_nodes));
   }
-  return inside ? rays_inside(u, rho, false, rays_of(limb_ray_nodes))
+  return inside ? rays_inside(u, rho, false, use, rays_of(limb_ray_nodes))
                 : rays_outside(u, rho, profile, false, rays_of(limb_ray_nodes));
 }
 

@@ -103,27 +103,23 @@ const std::array<RayNode, short_singular_ray_nodes>& short_singular_ray_rule() n
   return rule;
 }
 
-std::span<const AngleNode> whole_angle_rule(std::size_t intervals) noexcept {
-  static const std::array<AngleNode, 5> rule_4 = trapezoid<5>();
-  static const std::array<AngleNode, 9> rule_8 = trapezoid<9>();
-  static const std::array<AngleNode, 13> rule_12 = trapezoid<13>();
-  static const std::array<AngleNode, 17> rule_16 = trapezoid<17>();
-  static const std::array<AngleNode, 25> rule_24 = trapezoid<25>();
-  static const std::array<AngleNode, 33> rule_32 = trapezoid<33>();
-  switch (intervals) {
-    case 4:
-      return rule_4;
-    case 8:
-      return rule_8;
-    case 12:
-      return rule_12;
-    case 16:
-      return rule_16;
-    case 24:
-      return rule_24;
-    default:
-      return rule_32;
+namespace {
+
+// The rule of whole_angle_intervals[index] intervals if that is `intervals`, else the next's.
+template <std::size_t Index>
+std::span<const AngleNode> whole_angle_rule_from(std::size_t intervals) noexcept {
+  constexpr std::size_t count = whole_angle_intervals[Index];
+  if constexpr (Index + 1 < whole_angle_intervals.size()) {
+    if (intervals != count) return whole_angle_rule_from<Index + 1>(intervals);
   }
+  static const std::array<AngleNode, count + 1> rule = trapezoid<count + 1>();
+  return rule;
+}
+
+}  // namespace
+
+std::span<const AngleNode> whole_angle_rule(std::size_t intervals) noexcept {
+  return whole_angle_rule_from<0>(intervals);
 }
 
 const std::array<AngleNode, quarter_angle_nodes>& quarter_angle_rule() noexcept {

@@ -49,17 +49,20 @@ struct AngleNode {
   double weight;
 };
 
-// In the angle, with the lens inside, the trapezoidal rule over [0, pi]: the rays' integral is
-// even and periodic in theta, analytic up to the branch points of the chord's half-length,
-// sin(theta) = rho/u, a distance a = acosh(rho/u) off the real axis, so the rule of N intervals
-// leaves about exp(-2 N a) of the rays' part. The fewest of 4, 8, 12, 16, 24 and 32 intervals
-// that reach large_source::trapezoid_reach_for(rho) serve (Gauss-Legendre's 16 nodes, blind to the
-// periodicity, left 1.6e-13 of A at rho = 10.5 with the lens at 0.7 radii). Nearer the limb,
-// Gauss-Legendre, 12 nodes over [0, pi/4].
-inline constexpr std::array<std::size_t, 6> whole_angle_intervals = {4, 8, 12, 16, 24, 32};
+// In the angle, with the lens inside, the trapezoidal rule over [0, pi] in a variable psi with
+// tan(theta) = k tan(psi) (large_source.hpp): the rays' integral is even and periodic in theta,
+// analytic up to the branch points of the chord's half-length, sin(theta) = rho/u, and the map
+// keeps it so in psi while moving those points away from the real axis, so the rule of N
+// intervals leaves about exp(-2 N d) of the rays' part, d their distance. The fewest intervals of
+// whole_angle_intervals that reach large_source::trapezoid_reach_for(rho) serve (Gauss-Legendre's
+// 16 nodes, blind to the periodicity, left 1.6e-13 of A at rho = 10.5 with the lens at 0.7 radii).
+// Nearer the limb, Gauss-Legendre, 12 nodes over [0, pi/4].
+inline constexpr std::array<std::size_t, 15> whole_angle_intervals = {4,  6,  8,  10, 12, 14, 16, 20,
+                                                                      24, 28, 32, 40, 48, 56, 64};
 inline constexpr std::size_t quarter_angle_nodes = 12;
 
-// The rule of `intervals` (one of whole_angle_intervals) intervals, intervals + 1 nodes.
+// The rule of `intervals` (one of whole_angle_intervals) intervals in psi, intervals + 1 nodes,
+// with the cosine and sine of psi.
 std::span<const AngleNode> whole_angle_rule(std::size_t intervals) noexcept;
 const std::array<AngleNode, quarter_angle_nodes>& quarter_angle_rule() noexcept;
 // 10 nodes over [0, pi/4], with the lens at least large_source::middle_distance from the limb.

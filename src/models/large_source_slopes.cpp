@@ -138,7 +138,7 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
           return (4 * ray.span) * sums;
         };
       },
-      std::numeric_limits<double>::infinity());
+      std::numeric_limits<double>::infinity(), AngleUse::derivatives);
   if (value != nullptr) {
     value->excess = excess_from_rays(reference, uniform_excess, rays.of[5], rho);
   }
@@ -296,7 +296,7 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
           return sums;
         };
       },
-      std::numeric_limits<double>::infinity());
+      std::numeric_limits<double>::infinity(), AngleUse::derivatives);
   const double to_mean = 2 / (std::numbers::pi * (rho * rho));
   std::array<double, 4> means{};
   for (std::size_t k = 0; k < means.size(); ++k)
@@ -386,7 +386,7 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
           return sums;
         };
       },
-      std::numeric_limits<double>::infinity());
+      std::numeric_limits<double>::infinity(), AngleUse::derivatives);
   const LargePolynomialTerms polynomial = polynomial_terms(rho, uniform_excess, lens, rays);
   const double to_mean = 2 / (std::numbers::pi * (rho * rho));
   const double term_excess = logarithm_lens[0] * uniform_excess + to_mean * rays.of[5];

@@ -48,17 +48,21 @@ bool large_and_by_lines(double u, double a) noexcept {
 // Whether a singular term's derivatives come by the rays from a lens inside a large source.
 bool singular_rays_serve(double u, double a) noexcept {
   return a - u >= smallest_limb_distance_for_singular_rays &&
-         large_source::whole_angle_intervals_for(u, a) != 0;
+         large_source::whole_angle_intervals_for(u, a, large_source::AngleUse::derivatives) != 0;
 }
 
 // Whether the linear and quadratic laws' derivative rays (rays_by_region with `split`, the full
 // angle rules) are their value's (without `split`, the shorter angle rules from middle_distance
-// of the limb where the periodic rule does not serve), away from the band taken by parts.
+// of the limb where the periodic rule does not serve), away from the band taken by parts. With the
+// lens inside, the periodic rule serves the value nearer the limb than the derivatives, and then
+// their angles differ.
 bool polynomial_rays_are_the_values(double u, double a) noexcept {
+  using large_source::AngleUse;
   const double limb_distance = std::fabs(a - u);
   if (!(limb_distance >= smallest_limb_distance_for_rays)) return false;
+  if (u < a && large_source::whole_angle_intervals_for(u, a) != 0)
+    return large_source::whole_angle_intervals_for(u, a, AngleUse::derivatives) != 0;
   if (limb_distance < large_source::middle_distance) return true;
-  if (u < a) return large_source::whole_angle_intervals_for(u, a) != 0;
   return (u - a) * (u + a) >= 0.5 * (a * a);  // well outside, where the rules are the same
 }
 

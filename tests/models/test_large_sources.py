@@ -163,6 +163,26 @@ def angle_reach(rho):
     return 14 - math.log(rho / 10.5) + 0.5 * math.log(math.log(rho) / math.log(10.5))
 
 
+# The interval counts of the angle's trapezoidal rule with the lens inside, and the factor on the
+# reach that the rule's map asks for.
+ANGLE_INTERVALS = (4, 6, 8, 10, 12, 14, 16, 20, 24, 28, 32, 40, 48, 56, 64)
+MAPPED_REACH_FACTOR = 1.15
+
+
+def angle_switch(rho, intervals):
+    """The separation s (source radii) out to which the mapped trapezoidal rule of `intervals`
+    intervals serves: intervals atanh(sqrt(q/rho)) = 1.15 angle_reach(rho), q = rho sqrt(1 - s^2);
+    beyond that of 64 intervals, the quarter rules and panels."""
+    root = math.tanh(MAPPED_REACH_FACTOR * angle_reach(rho) / intervals)
+    return math.sqrt(1 - root**4)
+
+
+def derivatives_angle_switch(rho):
+    """The separation out to which the derivatives take the mapped rule: where 32 acosh(1/s)
+    reaches angle_reach(rho)."""
+    return 1 / math.cosh(angle_reach(rho) / 32)
+
+
 def either_side(x, ulps=8):
     """x moved by a few ulps down and up: across a switch at x whatever the rounding of its test,
     and so close that A cannot change by more than rounding, however steep it is there."""
@@ -176,22 +196,16 @@ def either_side(x, ulps=8):
 def test_continuous_where_the_rules_change(name, coefficients):
     # The rays take different rules with the lens well inside (rho^2 - u^2 >= u^2, s <= 1/sqrt 2),
     # by the limb and well outside (u^2 - rho^2 >= rho^2 / 2, s >= sqrt(3/2)); in the angle the
-    # trapezoidal rule of the fewest of 4 to 32 intervals whose number times acosh(1/s) reaches
-    # angle_reach(rho); 2 Einstein
-    # radii inside the limb the limb's rules take over, and half an Einstein radius inside it the
-    # double-exponential rule of the whole brightness for the singular terms; from 1.25 source
-    # radii the lines through the lens, with shorter rules from 2.
+    # mapped trapezoidal rule of the fewest of 4 to 64 intervals that serve (angle_switch); 2
+    # Einstein radii inside the limb the limb's rules take over, and half an Einstein radius inside
+    # it the double-exponential rule of the whole brightness for the singular terms; from 1.25
+    # source radii the lines through the lens, with shorter rules from 2.
     hook, _ = LAWS[name]
     for rho in (10.5, 30.0, 1000.0):
         switches = (
             rho / math.sqrt(2),
             rho * math.sqrt(1.5),
-            rho / math.cosh(angle_reach(rho) / 4),
-            rho / math.cosh(angle_reach(rho) / 8),
-            rho / math.cosh(angle_reach(rho) / 12),
-            rho / math.cosh(angle_reach(rho) / 16),
-            rho / math.cosh(angle_reach(rho) / 24),
-            rho / math.cosh(angle_reach(rho) / 32),
+            *(rho * angle_switch(rho, intervals) for intervals in ANGLE_INTERVALS),
             rho - 2,
             rho - 0.5,
             1.25 * rho,

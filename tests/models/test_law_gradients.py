@@ -27,7 +27,11 @@ REFERENCE = json.loads(REFERENCE_PATH.read_text(encoding="utf-8"))
 
 testing = pytest.importorskip("_obrivane_testing")
 
-from test_large_sources import angle_reach  # noqa: E402  (the same directory)
+from test_large_sources import (  # noqa: E402  (the same directory)
+    ANGLE_INTERVALS,
+    angle_switch,
+    derivatives_angle_switch,
+)
 
 
 def flux_of(profile):
@@ -487,13 +491,9 @@ def test_large_source_derivatives_meet_where_the_lines_take_over(name, coefficie
 @pytest.mark.parametrize(
     "switch",
     [
-        "4 intervals",
-        "8 intervals",
-        "12 intervals",
-        "16 intervals",
+        *(f"{intervals} intervals" for intervals in ANGLE_INTERVALS),
+        "periodic rule",
         "deep rays",
-        "24 intervals",
-        "32 intervals",
         "limb inside",
         "limb outside",
         "lines",
@@ -504,21 +504,18 @@ def test_large_source_ray_derivatives_meet_their_neighbours(
     name, coefficients, limb_distance, rho, switch
 ):
     # For a source beyond ten Einstein radii the laws' derivatives come from the rays (the power-2
-    # law's in alpha too), whose angle takes the trapezoidal rule of the fewest
-    # of 4 to 32 intervals whose number times acosh(rho/u) reaches angle_reach(rho), then the
-    # quarter rules, and whose rays shorten from q = u (u = rho/sqrt(2)) inwards; except near the
-    # limb (within 0.1 Einstein radii for the polynomial laws; for the others within 1 inside and
-    # everywhere outside), where the integrals by parts take over, and from 1.25 source radii on,
-    # where the lines do (with shorter rules from 2). Either side must agree on the derivatives'
-    # scale, A/rho (A for alpha).
+    # law's in alpha too), whose angle takes the mapped trapezoidal rule of the fewest of 4 to 64
+    # intervals that serve (angle_switch) out to derivatives_angle_switch, then the quarter rules,
+    # and whose rays shorten from q = u (u = rho/sqrt(2)) inwards; except near the limb (within
+    # 0.1 Einstein radii for the polynomial laws; for the others within 1 inside and everywhere
+    # outside), where the integrals by parts take over, and from 1.25 source radii on, where the
+    # lines do (with shorter rules from 2). Either side must agree on the derivatives' scale, A/rho
+    # (A for alpha).
+    angles = {f"{n} intervals": angle_switch(rho, n) for n in ANGLE_INTERVALS}
     s = {
-        "4 intervals": 1 / math.cosh(angle_reach(rho) / 4),
-        "8 intervals": 1 / math.cosh(angle_reach(rho) / 8),
-        "12 intervals": 1 / math.cosh(angle_reach(rho) / 12),
-        "16 intervals": 1 / math.cosh(angle_reach(rho) / 16),
+        **angles,
+        "periodic rule": derivatives_angle_switch(rho),
         "deep rays": 1 / math.sqrt(2),
-        "24 intervals": 1 / math.cosh(angle_reach(rho) / 24),
-        "32 intervals": 1 / math.cosh(angle_reach(rho) / 32),
         "limb inside": 1 - limb_distance / rho,
         "limb outside": 1 + limb_distance / rho,
         "lines": 1.25,
