@@ -81,8 +81,10 @@ inline constexpr double middle_distance = 2;
 // With the lens inside, a law's singular term takes its own rules along the rays from this far
 // (Einstein radii) inside the limb: nearer, the limb behind the lens puts a branch point of mu^p
 // close to each ray's start, and they left (against two-dimensional integrals, the worst over
-// rho = 10.5, 100 and 1000) 8e-16 of A 0.3 Einstein radii inside, 8e-15 at 0.2, 2e-13 at 0.1.
-inline constexpr double singular_terms_apart_from = 0.5;
+// rho = 10.5, 100 and 1000) 8e-16 of A 0.3 Einstein radii inside, 8e-15 at 0.2, 2e-13 at 0.1;
+// from 0.3 on they are within 9e-16 of A of the double-exponential rules of the whole brightness
+// that serve nearer (rho = 10.5 to 1000, the square-root, logarithmic and power-2 laws).
+inline constexpr double singular_terms_apart_from = 0.3;
 
 // Below this radius the rays' part is a larger share of the excess (about log(rho)/rho^2, 2 % at
 // rho = 10.5), and the deep rays take 16 nodes, within 6e-16 of A: 12 left up to 1.6e-14 of A at
@@ -593,7 +595,7 @@ inline double excess_from_rays(double reference, double uniform_excess, double r
 // F (A - 1) for the brightness I(mu) (a callable, I(0) its value at the limb) over the disk of
 // radius rho > 0 centred u >= 0 from the lens, for u <= 4 rho (beyond, the far series serves).
 // Against two-dimensional integrals over the source for rho = 10.5 to 1000
-// (tests/models/test_large_sources.py): within 1.3e-15 of A and 2.7e-10 of A - 1, the latter at
+// (tests/models/test_large_sources.py): within 1.3e-15 of A and 3.1e-10 of A - 1, the latter at
 // rho = 1000, where one rounding of A is 5.5e-11 of the excess.
 template <class Brightness>
 double large_source_excess(double u, double rho, LimbProfile profile, const Brightness& brightness) noexcept {
