@@ -145,14 +145,18 @@ double ray_excess(const RayPath& ray, double reference, double inverse_rho,
     t[i] = ray.t_start + ray.span * rule[i].position;
     decay[i] = std::exp(-(ray.start_tau + t[i] * t[i]));
   }
-  double sum = 0;
+  std::array<double, N> mu;
   for (std::size_t i = 0; i < N; ++i) {
     const double s = 1 / decay[i] - decay[i];
     const double mu_squared = ((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho);
-    const double mu = std::sqrt(std::max(mu_squared, 0.0));
-    // g ds = 2 exp(-2 tau) d tau, d tau = 2 t dt.
-    sum += rule[i].weight * ((decay[i] * decay[i]) * t[i]) * (brightness(mu) - reference);
+    mu[i] = std::sqrt(std::max(mu_squared, 0.0));
   }
+  // The brightnesses apart, which for the singular profiles call pow or log.
+  std::array<double, N> excess;
+  for (std::size_t i = 0; i < N; ++i) excess[i] = brightness(mu[i]) - reference;
+  double sum = 0;
+  // g ds = 2 exp(-2 tau) d tau, d tau = 2 t dt.
+  for (std::size_t i = 0; i < N; ++i) sum += rule[i].weight * ((decay[i] * decay[i]) * t[i]) * excess[i];
   return 4 * ray.span * sum;
 }
 
@@ -221,31 +225,68 @@ inline RayPoint ray_point_near_end(const RayPath& ray, const RayEnd& end, const 
 inline double whole_kernel(const RayPath& ray) noexcept { return -std::expm1(-2 * ray.end_tau); }
 
 // integral over the ray of g(s) mu^p ds, by a rule of PowerRayRules for p.
+// As ray_excess, the exponentials first and the rest of ray_point's operations, with the square
+// root's, in a loop free of calls (the same bits as node by node).
 inline double ray_power(const RayPath& ray, double inverse_rho, std::span<const PowerRayNode> rule,
                         double p) noexcept {
-  const bool root = p == 0.5;
-  double sum = 0;
-  for (const PowerRayNode& node : rule) {
-    const RayPoint point = ray_point(ray, node.position, inverse_rho);
-    const double scaled = point.mu * node.inverse_gap;
-    sum += node.weight * point.kernel * (root ? std::sqrt(scaled) : std::pow(scaled, p));
+  constexpr std::size_t most = limb_ray_nodes;
+  const std::size_t count = std::min(rule.size(), most);
+  std::array<double, most> t{}, decay{}, power{};
+  for (std::size_t i = 0; i < count; ++i) {
+    t[i] = ray.t_start + ray.span * rule[i].position;
+    decay[i] = std::exp(-(ray.start_tau + t[i] * t[i]));
   }
+  for (std::size_t i = 0; i < count; ++i) {
+    const double s = 1 / decay[i] - decay[i];
+    const double mu_squared = ((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho);
+    power[i] = std::sqrt(std::max(mu_squared, 0.0)) * rule[i].inverse_gap;
+  }
+  if (p == 0.5) {
+    for (std::size_t i = 0; i < count; ++i) power[i] = std::sqrt(power[i]);
+  } else {
+    for (std::size_t i = 0; i < count; ++i) power[i] = std::pow(power[i], p);
+  }
+  double sum = 0;
+  for (std::size_t i = 0; i < count; ++i) sum += rule[i].weight * ((decay[i] * decay[i]) * t[i]) * power[i];
   return 4 * ray.span * sum;
+}
+
+// The rules' points of a ray and each point's mu ln(mu inverse_gap) (0 where mu = 0), the
+// points first and the logarithms apart, so that neither waits on the other's calls. At most
+// limb_ray_nodes nodes, the longest of the logarithmic rules.
+struct LogarithmPoints {
+  static constexpr std::size_t most = limb_ray_nodes;
+  std::size_t count = 0;
+  std::array<RayPoint, most> points{};
+  std::array<double, most> logarithm{};
+};
+
+template <class PointAt>
+void logarithm_points(LogarithmPoints& out, std::span<const PowerRayNode> rule, const PointAt& point_at,
+                      bool with_logarithm) noexcept {
+  out.count = std::min(rule.size(), LogarithmPoints::most);
+  for (std::size_t i = 0; i < out.count; ++i) out.points[i] = point_at(rule[i]);
+  if (!with_logarithm) return;
+  for (std::size_t i = 0; i < out.count; ++i) {
+    const double mu = out.points[i].mu;
+    out.logarithm[i] = mu > 0 ? mu * std::log(mu * rule[i].inverse_gap) : 0.0;
+  }
 }
 
 // integral over the ray of g(s) mu ln mu ds, by the rules of LogarithmRayRules: `plain` for
 // mu ln(mu inverse_gap), `logarithmic` for mu.
 inline double ray_logarithm(const RayPath& ray, double inverse_rho, std::span<const PowerRayNode> plain,
                             std::span<const PowerRayNode> logarithmic) noexcept {
+  const auto point_at = [&](const PowerRayNode& node) { return ray_point(ray, node.position, inverse_rho); };
+  LogarithmPoints at;
+  logarithm_points(at, plain, point_at, true);
   double sum = 0;
-  for (const PowerRayNode& node : plain) {
-    const RayPoint point = ray_point(ray, node.position, inverse_rho);
-    if (point.mu > 0) sum += node.weight * point.kernel * (point.mu * std::log(point.mu * node.inverse_gap));
+  for (std::size_t i = 0; i < at.count; ++i) {
+    if (at.points[i].mu > 0) sum += plain[i].weight * at.points[i].kernel * at.logarithm[i];
   }
-  for (const PowerRayNode& node : logarithmic) {
-    const RayPoint point = ray_point(ray, node.position, inverse_rho);
-    sum += node.weight * point.kernel * point.mu;
-  }
+  logarithm_points(at, logarithmic, point_at, false);
+  for (std::size_t i = 0; i < at.count; ++i)
+    sum += logarithmic[i].weight * at.points[i].kernel * at.points[i].mu;
   return 4 * ray.span * sum;
 }
 
@@ -269,18 +310,18 @@ AnalyticAndTerm ray_excess_and_logarithm(const RayPath& ray, double reference, d
     return from_end ? ray_point_near_end(ray, end, node, inverse_rho)
                     : ray_point(ray, node.position, inverse_rho);
   };
+  LogarithmPoints at;
+  logarithm_points(at, plain, point_at, true);
   double analytic_sum = 0;
   double term_sum = 0;
-  for (const PowerRayNode& node : plain) {
-    const RayPoint point = point_at(node);
-    analytic_sum += node.weight * point.kernel * (analytic(point.mu) - reference);
-    if (point.mu > 0)
-      term_sum += node.weight * point.kernel * (point.mu * std::log(point.mu * node.inverse_gap));
+  for (std::size_t i = 0; i < at.count; ++i) {
+    const RayPoint& point = at.points[i];
+    analytic_sum += plain[i].weight * point.kernel * (analytic(point.mu) - reference);
+    if (point.mu > 0) term_sum += plain[i].weight * point.kernel * at.logarithm[i];
   }
-  for (const PowerRayNode& node : logarithmic) {
-    const RayPoint point = point_at(node);
-    term_sum += node.weight * point.kernel * point.mu;
-  }
+  logarithm_points(at, logarithmic, point_at, false);
+  for (std::size_t i = 0; i < at.count; ++i)
+    term_sum += logarithmic[i].weight * at.points[i].kernel * at.points[i].mu;
   return {4 * ray.span * analytic_sum, 4 * ray.span * term_sum};
 }
 

@@ -11,6 +11,7 @@
 #include <limits>
 #include <numbers>
 #include <span>
+#include <tuple>
 
 #include "models/large_source.hpp"
 #include "models/large_source_rules.hpp"
@@ -157,15 +158,22 @@ template <class Value>
 SumAndMoment with_moment(const large_source::RayPath& ray, double inverse_rho,
                          std::span<const large_source::PowerRayNode> rule, double u, double cosine,
                          const Value& value) noexcept {
-  double sum = 0, moment = 0;
+  // The points, then their values, then the sums, so that the calls of neither wait on the other's.
+  constexpr std::size_t most = large_source::outside_ray_nodes;
+  const std::size_t count = std::min(rule.size(), most);
+  std::array<RayPoint, most> points{};
+  std::array<double, most> values{};
   const large_source::RayEnd end = large_source::ray_end(ray);
-  for (const large_source::PowerRayNode& node : rule) {
-    // The rules from the lens crowd their nodes at the limb, where mu^(p-2) or ln(mu)/mu is
-    // steepest: the points there from their distance to the limb (ray_point_near_end).
-    const RayPoint point = large_source::ray_point_near_end(ray, end, node, inverse_rho);
-    const double term = node.weight * point.kernel * value(point, node);
+  // The rules from the lens crowd their nodes at the limb, where mu^(p-2) or ln(mu)/mu is
+  // steepest: the points there from their distance to the limb (ray_point_near_end).
+  for (std::size_t i = 0; i < count; ++i)
+    points[i] = large_source::ray_point_near_end(ray, end, rule[i], inverse_rho);
+  for (std::size_t i = 0; i < count; ++i) values[i] = value(points[i], rule[i]);
+  double sum = 0, moment = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const double term = rule[i].weight * points[i].kernel * values[i];
     sum += term;
-    moment += term * (u - point.s * cosine);
+    moment += term * (u - points[i].s * cosine);
   }
   return {4 * ray.span * sum, 4 * ray.span * moment};
 }
@@ -187,15 +195,34 @@ PowerAndLogarithmSums power_and_logarithm(const large_source::RayPath& ray, doub
                                           std::span<const large_source::PowerRayNode> value) noexcept {
   const bool root = p == 0.5;
   const bool with_value = !value.empty();
+  // The points, then the powers and logarithms, then the sums, so that the calls of neither wait
+  // on the other's.
+  constexpr std::size_t most = large_source::outside_ray_nodes;
+  const std::size_t count = std::min(rule.size(), most);
+  std::array<RayPoint, most> points{};
+  std::array<double, most> powers{}, logarithms{};
+  for (std::size_t i = 0; i < count; ++i) {
+    const double v = 0.5 * (1 + rule[i].abscissa);
+    points[i] = ray_point(ray, v * (2 - v), inverse_rho);
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const double gap = 1 - 0.5 * (1 + rule[i].abscissa);
+    const double scaled = with_value ? points[i].mu * value[i].inverse_gap : points[i].mu / gap;
+    powers[i] = root ? std::sqrt(scaled) : std::pow(scaled, p);
+  }
+  if (logarithm) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const double gap = 1 - 0.5 * (1 + rule[i].abscissa);
+      logarithms[i] = std::log(points[i].mu / gap);
+    }
+  }
   double plain = 0, logged = 0, moved = 0, value_sum = 0;
-  for (std::size_t i = 0; i < rule.size(); ++i) {
+  for (std::size_t i = 0; i < count; ++i) {
     const large_source::ExponentRayNode& node = rule[i];
     const double v = 0.5 * (1 + node.abscissa);
     const double gap = 1 - v;
-    const RayPoint point = ray_point(ray, v * (2 - v), inverse_rho);
-    const double phi = point.mu / gap;
-    const double scaled = with_value ? point.mu * value[i].inverse_gap : phi;
-    const double powered = root ? std::sqrt(scaled) : std::pow(scaled, p);
+    const RayPoint& point = points[i];
+    const double powered = powers[i];
     if (with_value) value_sum += value[i].weight * point.kernel * powered;
     const double g = point.kernel * gap * powered;
     plain += node.weight * g;
@@ -209,7 +236,7 @@ PowerAndLogarithmSums power_and_logarithm(const large_source::RayPath& ray, doub
         (inverse_rho * inverse_rho);
     const double dlog_g =
         -2 * dtau + dt / point.t - 0.5 / gap + p * (0.5 * dmu_squared / point.mu_squared + 0.5 / gap);
-    logged += node.weight * g * std::log(phi);
+    logged += node.weight * g * logarithms[i];
     moved += node.weight_slope * g + node.weight * g * dlog_g * node.abscissa_slope;
   }
   // The rule's weights carry 2^-p against (1 - v)^p.
@@ -350,13 +377,23 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
           // its distance to the limb where these rules crowd their nodes (ray_point_near_end).
           // With the value, its own sums on the same points by its operations
           // (ray_excess_and_logarithm).
+          // The points, then the logarithms, then the sums, so that the calls of neither wait on
+          // the other's.
+          constexpr std::size_t plain_count = std::tuple_size_v<decltype(LogarithmRayRules::from_lens)>;
+          std::array<RayPoint, plain_count> points;
+          std::array<double, plain_count> logarithms;
+          for (std::size_t i = 0; i < plain_count; ++i)
+            points[i] = ray_point_near_end(ray, end, rules.from_lens[i], inverse_rho);
+          for (std::size_t i = 0; i < plain_count; ++i)
+            logarithms[i] = std::log(points[i].mu * rules.from_lens[i].inverse_gap);
           double lower = 0, lower_moment = 0, analytic_sum = 0;
-          for (const PowerRayNode& node : rules.from_lens) {
-            const RayPoint point = ray_point_near_end(ray, end, node, inverse_rho);
+          for (std::size_t i = 0; i < plain_count; ++i) {
+            const PowerRayNode& node = rules.from_lens[i];
+            const RayPoint& point = points[i];
             const double factor = node.weight * point.kernel;
             if (shared) add_polynomial(sums, factor, point, u, cosine, lens);
             if (value != nullptr) analytic_sum += factor * (value->analytic(point.mu) - analytic_reference);
-            const double logged = std::log(point.mu * node.inverse_gap);
+            const double logged = logarithms[i];
             if (point.mu > 0) sums.of[5] += factor * (point.mu * logged);
             const double inverse = factor * (logged / point.mu);
             lower += inverse;
