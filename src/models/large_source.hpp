@@ -107,10 +107,16 @@ inline constexpr double mapped_reach_factor = 1.15;
 // may leave a larger share of it for the same share of A: N a >= 14 - ln(rho/10.5) +
 // ln(ln(rho)/ln(10.5))/2, 10 at rho = 1000 (against the reach of 14 throughout, A changed by at
 // most an ulp from rho = 10.5 to 1000, and the derivatives by 1.4e-15 of A/rho).
+// The reach falls below zero beyond rho = 3e7, where the rays' part of A is below 1e-28 but that
+// of the derivatives by the limb is not: at rho = 1e8 they moved by 2.4e-10 of A/rho against the
+// rules of reach 8, and by 6.8e-15 with the reach held at 3 (from rho = 1.7e6 on).
+inline constexpr double smallest_trapezoid_reach = 3;
+
 inline double trapezoid_reach_for(double rho) noexcept {
   if (rho <= trapezoid_reach_radius) return trapezoid_reach;
-  return trapezoid_reach - std::log(rho / trapezoid_reach_radius) +
-         0.5 * std::log(std::log(rho) / std::log(trapezoid_reach_radius));
+  return std::max(smallest_trapezoid_reach,
+                  trapezoid_reach - std::log(rho / trapezoid_reach_radius) +
+                      0.5 * std::log(std::log(rho) / std::log(trapezoid_reach_radius)));
 }
 
 // With the lens outside and q below this (Einstein radii), the near-tangent variable is scaled to

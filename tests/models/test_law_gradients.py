@@ -531,6 +531,23 @@ def test_large_source_ray_derivatives_meet_their_neighbours(
 
 @pytest.mark.parametrize(
     ("name", "coefficients"),
+    [("square_root", (0.2, 0.8)), ("logarithmic", (0.6, 0.2)), ("power2", (0.6, 0.7))],
+)
+@pytest.mark.parametrize("rho", [1e6, 1e8])
+def test_huge_source_ray_derivatives_meet_the_integrals_by_parts(name, coefficients, rho):
+    # One Einstein radius inside the limb the singular laws' derivatives pass from the integrals
+    # by parts over the radius to the rays from the lens. For sources beyond 3e7 radii the rays'
+    # angle rule must not thin out with the rays' share of A (below 1e-28 there): their share of
+    # the derivatives by the limb is not so small.
+    for index, below, above, magnification in sides_of_a_switch(
+        name, coefficients, 1 - 1 / rho, rho
+    ):
+        scale = max(abs(below), magnification / rho)
+        assert abs(above - below) <= 1e-13 * scale, (index, below, above)
+
+
+@pytest.mark.parametrize(
+    ("name", "coefficients"),
     [
         ("linear", (0.6,)),
         ("quadratic", (0.4, 0.25)),
