@@ -227,6 +227,48 @@ inline RayPoint ray_point_near_end(const RayPath& ray, const RayEnd& end, const 
   return ray_point_from_end(ray, end, 1 / node.inverse_gap, inverse_rho);
 }
 
+// The points of a rule's nodes on a ray, each as ray_point places it, or with `from_end` as
+// ray_point_near_end does (the same operations, so the same bits), into `points` (at least as
+// long as the rule): the exponentials' arguments first, then the exponentials, then the rest, so
+// that the divisions and square roots of successive nodes need not wait on one another's calls.
+inline void ray_points(const RayPath& ray, std::span<const PowerRayNode> rule, double inverse_rho,
+                       bool from_end, std::span<RayPoint> points) noexcept {
+  constexpr std::size_t most = limb_ray_nodes;
+  const std::size_t count = std::min({rule.size(), points.size(), most});
+  const RayEnd end = from_end ? ray_end(ray) : RayEnd{};
+  std::array<bool, most> near{};
+  std::array<double, most> argument{}, grown{};
+  for (std::size_t i = 0; i < count; ++i) {
+    near[i] = from_end && rule[i].inverse_gap > 4;
+    if (near[i]) {
+      const double gap = 1 / rule[i].inverse_gap;
+      const double to_end = ray.span * (gap * gap);
+      points[i].t = end.t - to_end;
+      argument[i] = to_end * (end.t + points[i].t);
+    } else {
+      points[i].t = ray.t_start + ray.span * rule[i].position;
+      argument[i] = -(ray.start_tau + points[i].t * points[i].t);
+    }
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    if (near[i]) {
+      // As ray_point_from_end: expm1 below d = 1/2, exp - 1 from there.
+      grown[i] = argument[i] < 0.5 ? std::expm1(argument[i]) : std::exp(argument[i]) - 1;
+      points[i].decay = end.decay * (1 + grown[i]);
+    } else {
+      points[i].decay = std::exp(argument[i]);
+    }
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    RayPoint& point = points[i];
+    point.s = 1 / point.decay - point.decay;
+    const double to_far_limb = near[i] ? grown[i] * (1 / point.decay + end.decay) : ray.s_2 - point.s;
+    point.mu_squared = (to_far_limb * (point.s - ray.s_1)) * (inverse_rho * inverse_rho);
+    point.mu = std::sqrt(std::max(point.mu_squared, 0.0));
+    point.kernel = (point.decay * point.decay) * point.t;
+  }
+}
+
 // The integral of g over a ray from a lens inside to the limb at tau = T: 1 - exp(-2 T).
 inline double whole_kernel(const RayPath& ray) noexcept { return -std::expm1(-2 * ray.end_tau); }
 
@@ -267,11 +309,10 @@ struct LogarithmPoints {
   std::array<double, most> logarithm{};
 };
 
-template <class PointAt>
-void logarithm_points(LogarithmPoints& out, std::span<const PowerRayNode> rule, const PointAt& point_at,
-                      bool with_logarithm) noexcept {
+inline void logarithm_points(LogarithmPoints& out, const RayPath& ray, std::span<const PowerRayNode> rule,
+                             double inverse_rho, bool from_end, bool with_logarithm) noexcept {
   out.count = std::min(rule.size(), LogarithmPoints::most);
-  for (std::size_t i = 0; i < out.count; ++i) out.points[i] = point_at(rule[i]);
+  ray_points(ray, rule, inverse_rho, from_end, out.points);
   if (!with_logarithm) return;
   for (std::size_t i = 0; i < out.count; ++i) {
     const double mu = out.points[i].mu;
@@ -283,14 +324,13 @@ void logarithm_points(LogarithmPoints& out, std::span<const PowerRayNode> rule, 
 // mu ln(mu inverse_gap), `logarithmic` for mu.
 inline double ray_logarithm(const RayPath& ray, double inverse_rho, std::span<const PowerRayNode> plain,
                             std::span<const PowerRayNode> logarithmic) noexcept {
-  const auto point_at = [&](const PowerRayNode& node) { return ray_point(ray, node.position, inverse_rho); };
   LogarithmPoints at;
-  logarithm_points(at, plain, point_at, true);
+  logarithm_points(at, ray, plain, inverse_rho, false, true);
   double sum = 0;
   for (std::size_t i = 0; i < at.count; ++i) {
     if (at.points[i].mu > 0) sum += plain[i].weight * at.points[i].kernel * at.logarithm[i];
   }
-  logarithm_points(at, logarithmic, point_at, false);
+  logarithm_points(at, ray, logarithmic, inverse_rho, false, false);
   for (std::size_t i = 0; i < at.count; ++i)
     sum += logarithmic[i].weight * at.points[i].kernel * at.points[i].mu;
   return 4 * ray.span * sum;
@@ -311,13 +351,8 @@ AnalyticAndTerm ray_excess_and_logarithm(const RayPath& ray, double reference, d
                                          std::span<const PowerRayNode> plain,
                                          std::span<const PowerRayNode> logarithmic, const Analytic& analytic,
                                          bool from_end) noexcept {
-  const RayEnd end = from_end ? ray_end(ray) : RayEnd{};
-  const auto point_at = [&](const PowerRayNode& node) {
-    return from_end ? ray_point_near_end(ray, end, node, inverse_rho)
-                    : ray_point(ray, node.position, inverse_rho);
-  };
   LogarithmPoints at;
-  logarithm_points(at, plain, point_at, true);
+  logarithm_points(at, ray, plain, inverse_rho, from_end, true);
   double analytic_sum = 0;
   double term_sum = 0;
   for (std::size_t i = 0; i < at.count; ++i) {
@@ -325,7 +360,7 @@ AnalyticAndTerm ray_excess_and_logarithm(const RayPath& ray, double reference, d
     analytic_sum += plain[i].weight * point.kernel * (analytic(point.mu) - reference);
     if (point.mu > 0) term_sum += plain[i].weight * point.kernel * at.logarithm[i];
   }
-  logarithm_points(at, logarithmic, point_at, false);
+  logarithm_points(at, ray, logarithmic, inverse_rho, from_end, false);
   for (std::size_t i = 0; i < at.count; ++i)
     term_sum += logarithmic[i].weight * at.points[i].kernel * at.points[i].mu;
   return {4 * ray.span * analytic_sum, 4 * ray.span * term_sum};

@@ -163,11 +163,9 @@ SumAndMoment with_moment(const large_source::RayPath& ray, double inverse_rho,
   const std::size_t count = std::min(rule.size(), most);
   std::array<RayPoint, most> points{};
   std::array<double, most> values{};
-  const large_source::RayEnd end = large_source::ray_end(ray);
   // The rules from the lens crowd their nodes at the limb, where mu^(p-2) or ln(mu)/mu is
   // steepest: the points there from their distance to the limb (ray_point_near_end).
-  for (std::size_t i = 0; i < count; ++i)
-    points[i] = large_source::ray_point_near_end(ray, end, rule[i], inverse_rho);
+  large_source::ray_points(ray, rule, inverse_rho, true, points);
   for (std::size_t i = 0; i < count; ++i) values[i] = value(points[i], rule[i]);
   double sum = 0, moment = 0;
   for (std::size_t i = 0; i < count; ++i) {
@@ -363,7 +361,6 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
         const bool shared = size != limb_ray_nodes;
         return [&, shared](double s_1, double s_2, double m) {
           const RayPath ray = ray_path(s_1, s_2);
-          const RayEnd end = ray_end(ray);
           const double cosine = u > 0 ? m / u : 0.0;
           LawSums sums;
           if (!shared) {
@@ -380,10 +377,11 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
           // The points, then the logarithms, then the sums, so that the calls of neither wait on
           // the other's.
           constexpr std::size_t plain_count = std::tuple_size_v<decltype(LogarithmRayRules::from_lens)>;
+          static_assert(std::tuple_size_v<decltype(LogarithmRayRules::from_lens_logarithm)> <= plain_count &&
+                        std::tuple_size_v<decltype(LogarithmRayRules::from_lens_inverse)> <= plain_count);
           std::array<RayPoint, plain_count> points;
           std::array<double, plain_count> logarithms;
-          for (std::size_t i = 0; i < plain_count; ++i)
-            points[i] = ray_point_near_end(ray, end, rules.from_lens[i], inverse_rho);
+          ray_points(ray, rules.from_lens, inverse_rho, true, points);
           for (std::size_t i = 0; i < plain_count; ++i)
             logarithms[i] = std::log(points[i].mu * rules.from_lens[i].inverse_gap);
           double lower = 0, lower_moment = 0, analytic_sum = 0;
@@ -399,15 +397,14 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
             lower += inverse;
             lower_moment += inverse * (u - point.s * cosine);
           }
-          for (const PowerRayNode& node : rules.from_lens_logarithm) {
-            const RayPoint point = ray_point_near_end(ray, end, node, inverse_rho);
-            sums.of[5] += node.weight * point.kernel * point.mu;
-          }
-          for (const PowerRayNode& node : rules.from_lens_inverse) {
-            const RayPoint point = ray_point_near_end(ray, end, node, inverse_rho);
-            const double inverse = node.weight * point.kernel / point.mu;
+          ray_points(ray, rules.from_lens_logarithm, inverse_rho, true, points);
+          for (std::size_t i = 0; i < rules.from_lens_logarithm.size(); ++i)
+            sums.of[5] += rules.from_lens_logarithm[i].weight * points[i].kernel * points[i].mu;
+          ray_points(ray, rules.from_lens_inverse, inverse_rho, true, points);
+          for (std::size_t i = 0; i < rules.from_lens_inverse.size(); ++i) {
+            const double inverse = rules.from_lens_inverse[i].weight * points[i].kernel / points[i].mu;
             lower += inverse;
-            lower_moment += inverse * (u - point.s * cosine);
+            lower_moment += inverse * (u - points[i].s * cosine);
           }
           sums.of[6] = lower;
           sums.of[7] = lower_moment;
