@@ -236,8 +236,8 @@ inline void ray_points(const RayPath& ray, std::span<const PowerRayNode> rule, d
   constexpr std::size_t most = limb_ray_nodes;
   const std::size_t count = std::min({rule.size(), points.size(), most});
   const RayEnd end = from_end ? ray_end(ray) : RayEnd{};
-  std::array<bool, most> near{};
-  std::array<double, most> argument{}, grown{};
+  std::array<bool, most> near;
+  std::array<double, most> argument, grown;
   for (std::size_t i = 0; i < count; ++i) {
     near[i] = from_end && rule[i].inverse_gap > 4;
     if (near[i]) {
@@ -279,7 +279,7 @@ inline double ray_power(const RayPath& ray, double inverse_rho, std::span<const 
                         double p) noexcept {
   constexpr std::size_t most = limb_ray_nodes;
   const std::size_t count = std::min(rule.size(), most);
-  std::array<double, most> t{}, decay{}, power{};
+  std::array<double, most> t, decay, power;
   for (std::size_t i = 0; i < count; ++i) {
     t[i] = ray.t_start + ray.span * rule[i].position;
     decay[i] = std::exp(-(ray.start_tau + t[i] * t[i]));
@@ -305,8 +305,8 @@ inline double ray_power(const RayPath& ray, double inverse_rho, std::span<const 
 struct LogarithmPoints {
   static constexpr std::size_t most = limb_ray_nodes;
   std::size_t count = 0;
-  std::array<RayPoint, most> points{};
-  std::array<double, most> logarithm{};
+  std::array<RayPoint, most> points;
+  std::array<double, most> logarithm;
 };
 
 inline void logarithm_points(LogarithmPoints& out, const RayPath& ray, std::span<const PowerRayNode> rule,

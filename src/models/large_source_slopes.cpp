@@ -161,8 +161,8 @@ SumAndMoment with_moment(const large_source::RayPath& ray, double inverse_rho,
   // The points, then their values, then the sums, so that the calls of neither wait on the other's.
   constexpr std::size_t most = large_source::outside_ray_nodes;
   const std::size_t count = std::min(rule.size(), most);
-  std::array<RayPoint, most> points{};
-  std::array<double, most> values{};
+  std::array<RayPoint, most> points;
+  std::array<double, most> values;
   // The rules from the lens crowd their nodes at the limb, where mu^(p-2) or ln(mu)/mu is
   // steepest: the points there from their distance to the limb (ray_point_near_end).
   large_source::ray_points(ray, rule, inverse_rho, true, points);
@@ -197,8 +197,8 @@ PowerAndLogarithmSums power_and_logarithm(const large_source::RayPath& ray, doub
   // on the other's.
   constexpr std::size_t most = large_source::outside_ray_nodes;
   const std::size_t count = std::min(rule.size(), most);
-  std::array<RayPoint, most> points{};
-  std::array<double, most> powers{}, logarithms{};
+  std::array<RayPoint, most> points;
+  std::array<double, most> powers, logarithms;
   for (std::size_t i = 0; i < count; ++i) {
     const double v = 0.5 * (1 + rule[i].abscissa);
     points[i] = ray_point(ray, v * (2 - v), inverse_rho);
