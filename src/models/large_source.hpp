@@ -633,15 +633,15 @@ struct LimbLogarithmTerm {
   // The rules of mu ln(mu gap) and of mu against the logarithmic weight (ray_logarithm) whose
   // first has the nodes of the analytic part's rule of `size` nodes (ray_excess_by), from the
   // lens or crossing: the plain rules are the Gauss-Legendre rules of limb_ray_rule's map, of 16
-  // nodes from the lens and 16 or 24 crossing. From the lens they also serve the 12-node deep
-  // rays of a source of 150 radii or more, whose points are then there already. None (empty)
-  // otherwise.
+  // or 24 nodes. From the lens the 16-node rule also serves the 12-node deep rays of a source of
+  // 150 radii or more, whose points are then there already. None (empty) otherwise.
   struct Rules {
     std::span<const large_source::PowerRayNode> plain, logarithmic;
   };
   Rules rules_on_nodes(std::size_t size, bool from_lens) const noexcept {
     const large_source::LogarithmRayRules& rules = large_source::logarithm_ray_rules();
     if (from_lens) {
+      if (size == large_source::limb_ray_nodes) return {rules.from_lens_limb, rules.from_lens_logarithm};
       if (size != large_source::outside_ray_nodes && size != large_source::deep_ray_nodes) return {};
       return {rules.from_lens, rules.from_lens_logarithm};
     }

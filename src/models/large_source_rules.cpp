@@ -200,6 +200,7 @@ std::array<PowerRayNode, N> plain_logarithm_rule(const std::array<numeric::Gauss
 LogarithmRayRules make_logarithm_ray_rules() noexcept {
   LogarithmRayRules rules{};
   rules.from_lens = plain_logarithm_rule(numeric::gauss_legendre_16, false);
+  rules.from_lens_limb = plain_logarithm_rule(numeric::gauss_legendre_24, false);
   rules.crossing_outside = plain_logarithm_rule(numeric::gauss_legendre_16, true);
   rules.crossing_limb = plain_logarithm_rule(numeric::gauss_legendre_24, true);
   // From the lens: p = 1 - z^2, the integral of f mu ln z dp = -2 sum W f mu.

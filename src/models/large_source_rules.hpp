@@ -141,8 +141,11 @@ class PowerRaySlopeRules {
 // For the derivatives, ln(mu) / mu along a ray from the lens: the same split with the first
 // part's rule (ln(mu / z)/mu analytic there too, the measure's factor z making up for 1/mu) and
 // the weight -ln z on [0, 1] for the second, of 1/mu times z (`from_lens_inverse`).
+// From the lens by the limb, where the analytic part's rays take limb_ray_nodes, the plain rule
+// of as many nodes (`from_lens_limb`) shares their points too.
 struct LogarithmRayRules {
   std::array<PowerRayNode, outside_ray_nodes> from_lens;
+  std::array<PowerRayNode, limb_ray_nodes> from_lens_limb;
   std::array<PowerRayNode, 16> from_lens_logarithm;
   std::array<PowerRayNode, 16> from_lens_inverse;
   std::array<PowerRayNode, outside_ray_nodes> crossing_outside;
