@@ -231,24 +231,29 @@ inline RayPoint ray_point_near_end(const RayPath& ray, const RayEnd& end, const 
 // ray_point_near_end does (the same operations, so the same bits), into `points` (at least as
 // long as the rule): the exponentials' arguments first, then the exponentials, then the rest, so
 // that the divisions and square roots of successive nodes need not wait on one another's calls.
-inline void ray_points(const RayPath& ray, std::span<const PowerRayNode> rule, double inverse_rho,
-                       bool from_end, std::span<RayPoint> points) noexcept {
+template <class Node>
+void ray_points_of(const RayPath& ray, std::span<const Node> rule, double inverse_rho, bool from_end,
+                   std::span<RayPoint> points) noexcept {
   constexpr std::size_t most = limb_ray_nodes;
   const std::size_t count = std::min({rule.size(), points.size(), most});
   const RayEnd end = from_end ? ray_end(ray) : RayEnd{};
   std::array<bool, most> near;
   std::array<double, most> argument, grown;
   for (std::size_t i = 0; i < count; ++i) {
-    near[i] = from_end && rule[i].inverse_gap > 4;
-    if (near[i]) {
-      const double gap = 1 / rule[i].inverse_gap;
-      const double to_end = ray.span * (gap * gap);
-      points[i].t = end.t - to_end;
-      argument[i] = to_end * (end.t + points[i].t);
-    } else {
-      points[i].t = ray.t_start + ray.span * rule[i].position;
-      argument[i] = -(ray.start_tau + points[i].t * points[i].t);
+    near[i] = false;
+    // Only a rule of PowerRayNode knows its nodes' distance to the limb.
+    if constexpr (std::is_same_v<Node, PowerRayNode>) {
+      if (from_end && rule[i].inverse_gap > 4) {
+        near[i] = true;
+        const double gap = 1 / rule[i].inverse_gap;
+        const double to_end = ray.span * (gap * gap);
+        points[i].t = end.t - to_end;
+        argument[i] = to_end * (end.t + points[i].t);
+        continue;
+      }
     }
+    points[i].t = ray.t_start + ray.span * rule[i].position;
+    argument[i] = -(ray.start_tau + points[i].t * points[i].t);
   }
   for (std::size_t i = 0; i < count; ++i) {
     if (near[i]) {
@@ -267,6 +272,17 @@ inline void ray_points(const RayPath& ray, std::span<const PowerRayNode> rule, d
     point.mu = std::sqrt(std::max(point.mu_squared, 0.0));
     point.kernel = (point.decay * point.decay) * point.t;
   }
+}
+
+inline void ray_points(const RayPath& ray, std::span<const PowerRayNode> rule, double inverse_rho,
+                       bool from_end, std::span<RayPoint> points) noexcept {
+  ray_points_of(ray, rule, inverse_rho, from_end, points);
+}
+
+// The same for a rule of RayNode, each point as ray_point places it.
+inline void ray_points(const RayPath& ray, std::span<const RayNode> rule, double inverse_rho,
+                       std::span<RayPoint> points) noexcept {
+  ray_points_of(ray, rule, inverse_rho, false, points);
 }
 
 // The integral of g over a ray from a lens inside to the limb at tau = T: 1 - exp(-2 T).

@@ -123,17 +123,19 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
           const bool same = size != deep_ray_nodes;
           PolynomialSums sums;
           double value_sum = 0;
-          for (const RayNode& node : rule) {
-            const RayPoint point = ray_point(ray, node.position, inverse_rho);
-            const double factor = node.weight * point.kernel;
+          std::array<RayPoint, limb_ray_nodes> points;
+          ray_points(ray, rule, inverse_rho, points);
+          for (std::size_t i = 0; i < rule.size(); ++i) {
+            const RayPoint& point = points[i];
+            const double factor = rule[i].weight * point.kernel;
             add_polynomial(sums, factor, point, u, cosine, lens);
             if (value != nullptr && same) value_sum += factor * (value->analytic(point.mu) - reference);
           }
           if (value != nullptr && !same) {
-            for (const RayNode& node : deep_ray_rule()) {
-              const RayPoint point = ray_point(ray, node.position, inverse_rho);
-              value_sum += node.weight * point.kernel * (value->analytic(point.mu) - reference);
-            }
+            const std::span<const RayNode> deep = deep_ray_rule();
+            ray_points(ray, deep, inverse_rho, points);
+            for (std::size_t i = 0; i < deep.size(); ++i)
+              value_sum += deep[i].weight * points[i].kernel * (value->analytic(points[i].mu) - reference);
           }
           sums.of[5] = value_sum;
           return (4 * ray.span) * sums;
@@ -284,16 +286,20 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
           if (with_polynomial || analytic) {
             const std::span<const RayNode> rule = ray_rule(size);
             const bool same = size != deep_ray_nodes;
-            for (const RayNode& node : rule) {
-              const RayPoint point = ray_point(ray, node.position, inverse_rho);
-              const double factor = node.weight * point.kernel;
+            std::array<RayPoint, limb_ray_nodes> points;
+            ray_points(ray, rule, inverse_rho, points);
+            for (std::size_t i = 0; i < rule.size(); ++i) {
+              const RayPoint& point = points[i];
+              const double factor = rule[i].weight * point.kernel;
               if (with_polynomial) add_polynomial(sums, factor, point, u, cosine, lens);
               if (analytic && same) analytic_sum += factor * (value->analytic(point.mu) - analytic_reference);
             }
             if (analytic && !same) {
-              for (const RayNode& node : deep_ray_rule()) {
-                const RayPoint point = ray_point(ray, node.position, inverse_rho);
-                analytic_sum += node.weight * point.kernel * (value->analytic(point.mu) - analytic_reference);
+              const std::span<const RayNode> deep = deep_ray_rule();
+              ray_points(ray, deep, inverse_rho, points);
+              for (std::size_t i = 0; i < deep.size(); ++i) {
+                analytic_sum +=
+                    deep[i].weight * points[i].kernel * (value->analytic(points[i].mu) - analytic_reference);
               }
             }
           }
@@ -364,10 +370,11 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
           const double cosine = u > 0 ? m / u : 0.0;
           LawSums sums;
           if (!shared) {
-            for (const RayNode& node : limb_ray_rule()) {
-              const RayPoint point = ray_point(ray, node.position, inverse_rho);
-              add_polynomial(sums, node.weight * point.kernel, point, u, cosine, lens);
-            }
+            const std::span<const RayNode> limb = limb_ray_rule();
+            std::array<RayPoint, limb_ray_nodes> limb_points;
+            ray_points(ray, limb, inverse_rho, limb_points);
+            for (std::size_t i = 0; i < limb.size(); ++i)
+              add_polynomial(sums, limb[i].weight * limb_points[i].kernel, limb_points[i], u, cosine, lens);
           }
           // ln(mu) = ln(mu / z) + ln(z), z = 1 - v: the first part by the plain rule, the second by
           // the rules of -z ln z (for mu ln mu) and -ln z (for ln(mu)/mu), every point placed from
