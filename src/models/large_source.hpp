@@ -192,45 +192,24 @@ inline RayEnd ray_end(const RayPath& ray) noexcept {
   return {t, std::exp(-(ray.start_tau + t * t))};
 }
 
-// The point of a ray from the lens at the complement `gap` = 1 - v of the ray variable, position
-// 1 - gap^2. Near the far limb the position rounded to a double carries an error of epsilon
-// against t_e - t = span gap^2, and mu^2, proportional to it there, a relative error of about
-// epsilon t_e / (span gap^2) (t_e / span near 20 for a short ray with the limb behind the lens far
-// away). So t_e - t is taken from the gap, and with d = tau_e - tau = (t_e - t)(t_e + t),
-// exp(-tau) = exp(-tau_e) e^d and s_2 - s = expm1(d) (e^tau + e^-tau_e), free of cancellation: mu^2
-// to a few ulps however close the node to the limb, vanishing where the rule's weight places the
-// limb, for one transcendental a node as ray_point.
-inline RayPoint ray_point_from_end(const RayPath& ray, const RayEnd& end, double gap,
-                                   double inverse_rho) noexcept {
-  const double to_end = ray.span * (gap * gap);
-  const double t = end.t - to_end;
-  // e^d - 1 loses no more than 2.5 ulps from d = 1/2 on, where exp is the cheaper.
-  const double d = to_end * (end.t + t);
-  const double grown = d < 0.5 ? std::expm1(d) : std::exp(d) - 1;
-  const double decay = end.decay * (1 + grown);
-  const double s = 1 / decay - decay;
-  const double before_end = grown * (1 / decay + end.decay);
-  const double mu_squared = (before_end * (s - ray.s_1)) * (inverse_rho * inverse_rho);
-  return {t, decay, s, mu_squared, std::sqrt(std::max(mu_squared, 0.0)), (decay * decay) * t};
-}
-
-// The point of a node of a rule from the lens (1 - v = 1/inverse_gap): by ray_point_from_end within
-// a quarter of the ray variable from the limb (1 - v < 1/4), where the rules from the lens crowd
-// their nodes; elsewhere by its rounded position (ray_point), which leaves mu^2 within
-// 16 epsilon t_e/span there, keeps exp(-tau) to its own rounding near the lens (where e^d from the
-// limb would carry epsilon tau_e), and costs no division. Against the integrals by parts the
-// power-2 law's derivatives by the rays (alpha from 0.01 to 0.45, rho from 10.5 to 1000) agree
-// within 1.2e-15 of A/rho this way, and within 3.1e-14 with every node from the limb.
-inline RayPoint ray_point_near_end(const RayPath& ray, const RayEnd& end, const PowerRayNode& node,
-                                   double inverse_rho) noexcept {
-  if (node.inverse_gap <= 4) return ray_point(ray, node.position, inverse_rho);
-  return ray_point_from_end(ray, end, 1 / node.inverse_gap, inverse_rho);
-}
-
-// The points of a rule's nodes on a ray, each as ray_point places it, or with `from_end` as
-// ray_point_near_end does (the same operations, so the same bits), into `points` (at least as
-// long as the rule): the exponentials' arguments first, then the exponentials, then the rest, so
+// The points of a rule's nodes on a ray, each as ray_point places it, into `points` (at least as
+// long as the rule), in three passes: the exponentials' arguments, the exponentials, the rest, so
 // that the divisions and square roots of successive nodes need not wait on one another's calls.
+//
+// With `from_end` (a rule from the lens, of PowerRayNode, 1 - v = 1/inverse_gap), a node within a
+// quarter of the ray variable from the far limb (1 - v < 1/4), where the rules from the lens crowd
+// their nodes, is placed from its distance to the limb instead. There the position rounded to a
+// double carries an error of epsilon against t_e - t = span gap^2 (gap = 1 - v), and mu^2,
+// proportional to it there, a relative error of about epsilon t_e / (span gap^2) (t_e / span near
+// 20 for a short ray with the limb behind the lens far away). So t_e - t is taken from the gap,
+// and with d = tau_e - tau = (t_e - t)(t_e + t), exp(-tau) = exp(-tau_e) e^d and s_2 - s =
+// expm1(d) (e^tau + e^-tau_e), free of cancellation: mu^2 to a few ulps however close the node to
+// the limb, vanishing where the rule's weight places the limb, for one transcendental a node.
+// Elsewhere the rounded position leaves mu^2 within 16 epsilon t_e/span, keeps exp(-tau) to its
+// own rounding near the lens (where e^d from the limb would carry epsilon tau_e), and costs no
+// division. Against the integrals by parts the power-2 law's derivatives by the rays (alpha from
+// 0.01 to 0.45, rho from 10.5 to 1000) agree within 1.2e-15 of A/rho this way, and within 3.1e-14
+// with every node from the limb.
 template <class Node>
 void ray_points_of(const RayPath& ray, std::span<const Node> rule, double inverse_rho, bool from_end,
                    std::span<RayPoint> points) noexcept {
@@ -257,7 +236,7 @@ void ray_points_of(const RayPath& ray, std::span<const Node> rule, double invers
   }
   for (std::size_t i = 0; i < count; ++i) {
     if (near[i]) {
-      // As ray_point_from_end: expm1 below d = 1/2, exp - 1 from there.
+      // e^d - 1 loses no more than 2.5 ulps from d = 1/2 on, where exp is the cheaper.
       grown[i] = argument[i] < 0.5 ? std::expm1(argument[i]) : std::exp(argument[i]) - 1;
       points[i].decay = end.decay * (1 + grown[i]);
     } else {
@@ -356,7 +335,7 @@ inline double ray_logarithm(const RayPath& ray, double inverse_rho, std::span<co
 // mu ln mu (ray_logarithm), where the analytic part's rule is the plain one's: the same
 // Gauss-Legendre nodes in the same map with the same weights, so each node's point serves both.
 // On a ray from the lens (`from_end`) the points near the limb are placed from their distance to
-// it (ray_point_near_end), as the derivatives' rays place them, which then
+// it (ray_points), as the derivatives' rays place them, which then
 // form these sums beside their own (large_source_slopes.hpp).
 struct AnalyticAndTerm {
   double analytic, term;

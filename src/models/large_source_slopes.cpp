@@ -166,7 +166,7 @@ SumAndMoment with_moment(const large_source::RayPath& ray, double inverse_rho,
   std::array<RayPoint, most> points;
   std::array<double, most> values;
   // The rules from the lens crowd their nodes at the limb, where mu^(p-2) or ln(mu)/mu is
-  // steepest: the points there from their distance to the limb (ray_point_near_end).
+  // steepest: the points there from their distance to the limb (ray_points).
   large_source::ray_points(ray, rule, inverse_rho, true, points);
   for (std::size_t i = 0; i < count; ++i) values[i] = value(points[i], rule[i]);
   double sum = 0, moment = 0;
@@ -378,7 +378,7 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
           }
           // ln(mu) = ln(mu / z) + ln(z), z = 1 - v: the first part by the plain rule, the second by
           // the rules of -z ln z (for mu ln mu) and -ln z (for ln(mu)/mu), every point placed from
-          // its distance to the limb where these rules crowd their nodes (ray_point_near_end).
+          // its distance to the limb where these rules crowd their nodes (ray_points).
           // With the value, its own sums on the same points by its operations
           // (ray_excess_and_logarithm).
           // The points, then the logarithms, then the sums, so that the calls of neither wait on
