@@ -267,9 +267,9 @@ inline void ray_points(const RayPath& ray, std::span<const RayNode> rule, double
 // The integral of g over a ray from a lens inside to the limb at tau = T: 1 - exp(-2 T).
 inline double whole_kernel(const RayPath& ray) noexcept { return -std::expm1(-2 * ray.end_tau); }
 
-// integral over the ray of g(s) mu^p ds, by a rule of PowerRayRules for p.
-// As ray_excess, the exponentials first and the rest of ray_point's operations, with the square
-// root's, in a loop free of calls (the same bits as node by node).
+// integral over the ray of g(s) mu^p ds, by a rule of PowerRayRules for p (of at most
+// limb_ray_nodes nodes). As ray_excess, the exponentials first, then the rest of ray_point's
+// operations in a loop free of calls, then the powers (the same bits as node by node).
 inline double ray_power(const RayPath& ray, double inverse_rho, std::span<const PowerRayNode> rule,
                         double p) noexcept {
   constexpr std::size_t most = limb_ray_nodes;
@@ -365,9 +365,9 @@ AnalyticAndTerm ray_excess_and_logarithm(const RayPath& ray, double reference, d
 // (large_source_slopes.hpp). Their integrands along the rays to the near limb vary on the scale of
 // rho - u in the angle about theta = pi, where the map thins the nodes by k: with the mapped rule
 // the derivatives at rho = 10.5 were 7.4e-15 of A/rho off the 45-digit references 0.3 Einstein
-// radii inside the limb, against 7e-16 by the rules below (and moved by up to 4.7e-14 from 0.1 to
-// 0.3 Einstein radii inside). So they take it only where
-// the unmapped rule of at most 32 intervals would have served (N a >= trapezoid_reach_for(rho)),
+// radii inside the limb, against 7e-16 by the quarter rules and panels of rays_inside (and moved
+// by up to 4.7e-14 from 0.1 to 0.3 Einstein radii inside). So they take it only where the
+// unmapped rule of at most 32 intervals would have served (N a >= trapezoid_reach_for(rho)),
 // there within 3e-15 of A/rho of those rules, and the quarter rules and panels nearer the limb.
 enum class AngleUse { value, derivatives };
 
