@@ -622,7 +622,7 @@ struct LimbLogarithmTerm {
     const large_source::LogarithmRayRules& rules = large_source::logarithm_ray_rules();
     return size == large_source::outside_ray_nodes
                ? large_source::ray_logarithm(ray, inverse_rho, rules.crossing_outside,
-                                             rules.crossing_logarithm)
+                                             rules.crossing_logarithm_outside)
                : large_source::ray_logarithm(ray, inverse_rho, rules.crossing_limb, rules.crossing_logarithm);
   }
   // The rules of mu ln(mu gap) and of mu against the logarithmic weight (ray_logarithm) whose
@@ -640,7 +640,8 @@ struct LimbLogarithmTerm {
       if (size != large_source::outside_ray_nodes && size != large_source::deep_ray_nodes) return {};
       return {rules.from_lens, rules.from_lens_logarithm};
     }
-    if (size == large_source::outside_ray_nodes) return {rules.crossing_outside, rules.crossing_logarithm};
+    if (size == large_source::outside_ray_nodes)
+      return {rules.crossing_outside, rules.crossing_logarithm_outside};
     if (size == large_source::limb_ray_nodes) return {rules.crossing_limb, rules.crossing_logarithm};
     return {};
   }

@@ -197,6 +197,19 @@ std::array<PowerRayNode, N> plain_logarithm_rule(const std::array<numeric::Gauss
   return rule;
 }
 
+// Crossing, the rule of the weight -(1 - x^2) ln(1 - x^2): the integral of f mu ln(1 - x^2) dp =
+// -sum W (1 - v) f mu / (1 - x^2).
+template <std::size_t N>
+std::array<PowerRayNode, N> crossing_logarithm_rule(const std::array<numeric::GaussNode, N>& gauss) noexcept {
+  std::array<PowerRayNode, N> rule{};
+  for (std::size_t i = 0; i < N; ++i) {
+    const double x = gauss[i].abscissa;
+    const double v = 0.5 * (1 + x);
+    rule[i] = PowerRayNode{v * (2 - v), -gauss[i].weight * (1 - v) / ((1 - x) * (1 + x)), 0};
+  }
+  return rule;
+}
+
 LogarithmRayRules make_logarithm_ray_rules() noexcept {
   LogarithmRayRules rules{};
   rules.from_lens = plain_logarithm_rule(numeric::gauss_legendre_16, false);
@@ -209,13 +222,8 @@ LogarithmRayRules make_logarithm_ray_rules() noexcept {
     const double z = node.abscissa;
     rules.from_lens_logarithm[i] = PowerRayNode{(1 - z) * (1 + z), -2 * node.weight, 1 / z};
   }
-  // Crossing: the integral of f mu ln(1 - x^2) dp = -sum W (1 - v) f mu / (1 - x^2).
-  for (std::size_t i = 0; i < rules.crossing_logarithm.size(); ++i) {
-    const numeric::GaussNode& node = numeric::gauss_log_jacobi_1_24[i];
-    const double x = node.abscissa;
-    const double v = 0.5 * (1 + x);
-    rules.crossing_logarithm[i] = PowerRayNode{v * (2 - v), -node.weight * (1 - v) / ((1 - x) * (1 + x)), 0};
-  }
+  rules.crossing_logarithm = crossing_logarithm_rule(numeric::gauss_log_jacobi_1_24);
+  rules.crossing_logarithm_outside = crossing_logarithm_rule(numeric::gauss_log_jacobi_1_16);
   // From the lens: the integral of f ln(z) / mu dp = -2 sum W z f / mu (weight -ln z).
   for (std::size_t i = 0; i < rules.from_lens_inverse.size(); ++i) {
     const numeric::GaussNode& node = numeric::gauss_log_end_0_16[i];
