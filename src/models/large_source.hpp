@@ -50,6 +50,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <numbers>
 #include <span>
 #include <type_traits>
@@ -361,26 +362,28 @@ AnalyticAndTerm ray_excess_and_logarithm(const RayPath& ray, double reference, d
   return {4 * ray.span * analytic_sum, 4 * ray.span * term_sum};
 }
 
-// Whom the angle rule with the lens inside serves: a value, or its derivatives
-// (large_source_slopes.hpp). Their integrands along the rays to the near limb vary on the scale of
+// Whom the rays serve: a value, or its derivatives (large_source_slopes.hpp), whose rules differ
+// in two places. With the lens outside the derivatives keep the limb's ray rules until the lens
+// is well outside (the values take shorter ones from middle_distance beyond the limb). With the
+// lens inside, the derivatives' integrands along the rays to the near limb vary on the scale of
 // rho - u in the angle about theta = pi, where the map thins the nodes by k: with the mapped rule
 // the derivatives at rho = 10.5 were 7.4e-15 of A/rho off the 45-digit references 0.3 Einstein
 // radii inside the limb, against 7e-16 by the quarter rules and panels of rays_inside (and moved
 // by up to 4.7e-14 from 0.1 to 0.3 Einstein radii inside). So they take it only where the
 // unmapped rule of at most 32 intervals would have served (N a >= trapezoid_reach_for(rho)),
 // there within 3e-15 of A/rho of those rules, and the quarter rules and panels nearer the limb.
-enum class AngleUse { value, derivatives };
+enum class RaysFor { value, derivatives };
 
 // With the lens inside (u < rho), the fewest intervals N of whole_angle_intervals of the mapped
 // trapezoidal rule with N d >= mapped_reach_factor trapezoid_reach_for(rho), d =
 // atanh(sqrt(q/rho)); 0 nearer the limb, where beyond 64 intervals the quarter rules and panels of
 // rays_inside take fewer rays (72 by the limb), and for the derivatives (`use`) where the unmapped
 // rule would have taken more than 32.
-inline std::size_t whole_angle_intervals_for(double u, double rho, AngleUse use = AngleUse::value) noexcept {
+inline std::size_t whole_angle_intervals_for(double u, double rho, RaysFor use = RaysFor::value) noexcept {
   const double q_over_rho = std::sqrt((rho - u) * (rho + u)) / rho;
   const double reach = trapezoid_reach_for(rho);
   // acosh(rho/u) = atanh(q/rho), infinite for u = 0.
-  if (use == AngleUse::derivatives && !(32 * std::atanh(q_over_rho) >= reach)) return 0;
+  if (use == RaysFor::derivatives && !(32 * std::atanh(q_over_rho) >= reach)) return 0;
   const double distance = std::atanh(std::sqrt(q_over_rho));
   for (const std::size_t intervals : whole_angle_intervals) {
     if (static_cast<double>(intervals) * distance >= mapped_reach_factor * reach) return intervals;
@@ -393,7 +396,7 @@ inline std::size_t whole_angle_intervals_for(double u, double rho, AngleUse use 
 // rays' integrals are of any type Value with Value{} = 0, += and a product by a double on the
 // left. With the lens at least middle_distance from the limb (`middle`) shorter angle rules do.
 template <class Along>
-auto rays_inside(double u, double rho, bool middle, AngleUse use, const Along& along_ray) noexcept
+auto rays_inside(double u, double rho, bool middle, RaysFor use, const Along& along_ray) noexcept
     -> decltype(along_ray(0.0, 0.0, 0.0)) {
   const double q_squared = (rho - u) * (rho + u);
   const double q = std::sqrt(q_squared);
@@ -532,12 +535,12 @@ inline bool limb_rays_inside(double u, double rho) noexcept {
 // The excess over the rays, `rays_of(size)` giving each ray's integral from the rules of `size`
 // nodes: the polynomial laws' (deep, outside or limb), or the singular profiles' where those need
 // them (unless `split`: the singular term taken apart by its own rules, or the derivatives). With
-// `split` the angle rules keep their full node counts by the limb.
-// With the lens outside, the shorter rules from middle_outside Einstein radii beyond the limb (the
-// values' middle_distance by default).
+// `split` the angle rules keep their full node counts by the limb. `use` as RaysFor says.
 template <class RaysOf>
 auto rays_by_region(double u, double rho, LimbProfile profile, bool split, const RaysOf& rays_of,
-                    double middle_outside = middle_distance, AngleUse use = AngleUse::value) noexcept {
+                    RaysFor use = RaysFor::value) noexcept {
+  const double middle_outside =
+      use == RaysFor::derivatives ? std::numeric_limits<double>::infinity() : middle_distance;
   const bool inside = u < rho;
   const bool deep = well_inside(u, rho);
   const bool far = well_outside(u, rho);

@@ -8,7 +8,6 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
-#include <limits>
 #include <numbers>
 #include <span>
 #include <tuple>
@@ -141,7 +140,7 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
           return (4 * ray.span) * sums;
         };
       },
-      std::numeric_limits<double>::infinity(), AngleUse::derivatives);
+      RaysFor::derivatives);
   if (value != nullptr) {
     value->excess = excess_from_rays(reference, uniform_excess, rays.of[5], rho);
   }
@@ -200,27 +199,23 @@ PowerAndLogarithmSums power_and_logarithm(const large_source::RayPath& ray, doub
   constexpr std::size_t most = large_source::outside_ray_nodes;
   const std::size_t count = std::min(rule.size(), most);
   std::array<RayPoint, most> points;
-  std::array<double, most> powers, logarithms;
+  std::array<double, most> gaps, powers, logarithms;
   for (std::size_t i = 0; i < count; ++i) {
     const double v = 0.5 * (1 + rule[i].abscissa);
+    gaps[i] = 1 - v;
     points[i] = ray_point(ray, v * (2 - v), inverse_rho);
   }
   for (std::size_t i = 0; i < count; ++i) {
-    const double gap = 1 - 0.5 * (1 + rule[i].abscissa);
-    const double scaled = with_value ? points[i].mu * value[i].inverse_gap : points[i].mu / gap;
+    const double scaled = with_value ? points[i].mu * value[i].inverse_gap : points[i].mu / gaps[i];
     powers[i] = root ? std::sqrt(scaled) : std::pow(scaled, p);
   }
   if (logarithm) {
-    for (std::size_t i = 0; i < count; ++i) {
-      const double gap = 1 - 0.5 * (1 + rule[i].abscissa);
-      logarithms[i] = std::log(points[i].mu / gap);
-    }
+    for (std::size_t i = 0; i < count; ++i) logarithms[i] = std::log(points[i].mu / gaps[i]);
   }
   double plain = 0, logged = 0, moved = 0, value_sum = 0;
   for (std::size_t i = 0; i < count; ++i) {
     const large_source::ExponentRayNode& node = rule[i];
-    const double v = 0.5 * (1 + node.abscissa);
-    const double gap = 1 - v;
+    const double gap = gaps[i];
     const RayPoint& point = points[i];
     const double powered = powers[i];
     if (with_value) value_sum += value[i].weight * point.kernel * powered;
@@ -327,7 +322,7 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
           return sums;
         };
       },
-      std::numeric_limits<double>::infinity(), AngleUse::derivatives);
+      RaysFor::derivatives);
   const double to_mean = 2 / (std::numbers::pi * (rho * rho));
   std::array<double, 4> means{};
   for (std::size_t k = 0; k < means.size(); ++k)
@@ -427,7 +422,7 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
           return sums;
         };
       },
-      std::numeric_limits<double>::infinity(), AngleUse::derivatives);
+      RaysFor::derivatives);
   const LargePolynomialTerms polynomial = polynomial_terms(rho, uniform_excess, lens, rays);
   const double to_mean = 2 / (std::numbers::pi * (rho * rho));
   const double term_excess = logarithm_lens[0] * uniform_excess + to_mean * rays.of[5];

@@ -31,7 +31,7 @@ inline constexpr double smallest_limb_distance_for_rays = 0.1;
 // the square-root, logarithmic and power-2 laws, alpha from 0.05 to 0.7), within 2e-14 of A/rho (A
 // for alpha) from 1 on (1.2e-14 from 1.5 on), but 4e-14 from 0.7, 2e-13 from 0.5, 5e-10 from 0.1.
 // The rays also need the periodic rule to serve their angle for the derivatives
-// (large_source::whole_angle_intervals_for with AngleUse::derivatives, from 0.95 Einstein radii
+// (large_source::whole_angle_intervals_for with RaysFor::derivatives, from 0.95 Einstein radii
 // inside at rho = 10.5, 2.5 at 30, 6.7 at 100): nearer the limb the quarter rules and panels take
 // 45 to 70 rays and more, three rules along each, and the integrals by parts cost less (with the
 // logarithmic law at rho = 100, 108 against 78 us a point with the lens at 0.94 radii, and 50

@@ -48,7 +48,7 @@ bool large_and_by_lines(double u, double a) noexcept {
 // Whether a singular term's derivatives come by the rays from a lens inside a large source.
 bool singular_rays_serve(double u, double a) noexcept {
   return a - u >= smallest_limb_distance_for_singular_rays &&
-         large_source::whole_angle_intervals_for(u, a, large_source::AngleUse::derivatives) != 0;
+         large_source::whole_angle_intervals_for(u, a, large_source::RaysFor::derivatives) != 0;
 }
 
 // Whether the linear and quadratic laws' derivative rays (rays_by_region with `split`, the full
@@ -57,11 +57,11 @@ bool singular_rays_serve(double u, double a) noexcept {
 // lens inside, the periodic rule serves the value nearer the limb than the derivatives, and then
 // their angles differ.
 bool polynomial_rays_are_the_values(double u, double a) noexcept {
-  using large_source::AngleUse;
+  using large_source::RaysFor;
   const double limb_distance = std::fabs(a - u);
   if (!(limb_distance >= smallest_limb_distance_for_rays)) return false;
   if (u < a && large_source::whole_angle_intervals_for(u, a) != 0)
-    return large_source::whole_angle_intervals_for(u, a, AngleUse::derivatives) != 0;
+    return large_source::whole_angle_intervals_for(u, a, RaysFor::derivatives) != 0;
   if (limb_distance < large_source::middle_distance) return true;
   return (u - a) * (u + a) >= 0.5 * (a * a);  // well outside, where the rules are the same
 }
@@ -192,11 +192,9 @@ void SharedNearTerms::keep_large_by_rays(double u, double a, RaysValue* value) n
 
 // The laws' values from their derivatives' rays, where those are the value's.
 double SharedNearTerms::large_rays_excess(double u, double rho, const RaysBrightness& brightness) noexcept {
-  // The linear and quadratic laws where their rays are the value's: the lens inside where the
-  // periodic rule serves the angle, and, on either side, within middle_distance of the limb (but
-  // not within smallest_limb_distance_for_rays, which goes by parts) and well outside; between,
-  // the value's angle rules are shorter. The square-root law on every ray; the logarithmic law
-  // where its rays take 16 nodes.
+  // The linear and quadratic laws where their rays are the value's (polynomial_rays_are_the_values);
+  // the square-root law wherever its derivatives come by the rays; the logarithmic law where its
+  // rays also take 16 nodes.
   if (!(rho > largest_radius_by_lines)) return std::numeric_limits<double>::quiet_NaN();
   const bool shared = polynomial() ? polynomial_rays_are_the_values(u, rho)
                                    : singular_rays_serve(u, rho) &&
