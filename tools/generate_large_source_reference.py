@@ -23,12 +23,12 @@ from header_rendering import write_rendered_with_jobs
 # relative 1e-6 either side), outside and at three radii, and 0.9, 0.95 and 1.1, a few Einstein
 # radii or more from the limb (the rays' middle rules from rho = 30 on), 0.7, where the rays'
 # whole angle rule meets the quarter rules, and 0.3, where its shortest trapezoidal rules serve.
-# Then, for the sources taken along rays, the lens at 0.35 and 1.2 Einstein radii inside the
-# limb, where the singular terms take their own rules along rays of the angle's longest
-# trapezoidal rules.
+# Then, for the sources taken along rays, the lens at 0.07, 0.15, 0.35 and 1.2 Einstein radii
+# inside the limb, where the singular terms take their own rules along the rays (longer ones on
+# the rays that start near the limb behind the lens) and the angle its longest rules.
 RADII = (10.0, 10.5, 30.0, 100.0, 300.0, 1000.0)
 SEPARATIONS = (0.0, 0.3, 0.5, 0.7, 0.9, 0.95, 1 - 1e-6, 1.0, 1 + 1e-6, 1.1, 1.5, 3.0)
-LIMB_DISTANCES = (0.35, 1.2)
+LIMB_DISTANCES = (0.07, 0.15, 0.35, 1.2)
 CASES = [(s, rho) for rho in RADII for s in SEPARATIONS] + [
     (1 - distance / rho, rho) for rho in RADII[1:] for distance in LIMB_DISTANCES
 ]

@@ -80,12 +80,15 @@ inline constexpr double panel_length = 3;
 inline constexpr double middle_distance = 2;
 
 // With the lens inside, a law's singular term takes its own rules along the rays from this far
-// (Einstein radii) inside the limb: nearer, the limb behind the lens puts a branch point of mu^p
-// close to each ray's start, and they left (against two-dimensional integrals, the worst over
-// rho = 10.5, 100 and 1000) 8e-16 of A 0.3 Einstein radii inside, 8e-15 at 0.2, 2e-13 at 0.1;
-// from 0.3 on they are within 9e-16 of A of the double-exponential rules of the whole brightness
-// that serve nearer (rho = 10.5 to 1000, the square-root, logarithmic and power-2 laws).
-inline constexpr double singular_terms_apart_from = 0.3;
+// (Einstein radii) inside the limb. Nearer the limb behind the lens, a branch point of mu^p at
+// t = 0 in the ray variable lies t_start before the ray's start, and with it the Gauss rules'
+// geometric rate falls: the rays whose start lies within term_rays_lengthen_within of that limb
+// take 24 nodes for the term (16 left 8e-16 of A with the lens 0.3 Einstein radii inside, 8e-15 at
+// 0.2, 2e-13 at 0.1, against two-dimensional integrals). With 24, from 0.05 on they are within
+// 2 ulps of A of the double-exponential rules of the whole brightness that serve nearer (rho =
+// 10.5 to 1000, the square-root, logarithmic and power-2 laws; 4e-15 at 0.03, 2e-14 at 0.02).
+inline constexpr double singular_terms_apart_from = 0.05;
+inline constexpr double term_rays_lengthen_within = 0.5;
 
 // Below this radius the rays' part is a larger share of the excess (about log(rho)/rho^2, 2 % at
 // rho = 10.5), and the deep rays take 16 nodes, within 6e-16 of A: 12 left up to 1.6e-14 of A at
@@ -604,8 +607,10 @@ struct LimbPowerTerm {
   const large_source::PowerRayRules* rules;
 
   double at(double mu) const noexcept { return std::pow(mu, rules->exponent()); }
-  double from_lens(const large_source::RayPath& ray, double inverse_rho) const noexcept {
-    return large_source::ray_power(ray, inverse_rho, rules->from_lens(), rules->exponent());
+  double from_lens(const large_source::RayPath& ray, double inverse_rho, std::size_t) const noexcept {
+    const bool near_limb_behind = -ray.s_1 < large_source::term_rays_lengthen_within;
+    return large_source::ray_power(
+        ray, inverse_rho, near_limb_behind ? rules->from_lens_limb() : rules->from_lens(), rules->exponent());
   }
   double crossing(const large_source::RayPath& ray, double inverse_rho, std::size_t size) const noexcept {
     return large_source::ray_power(ray, inverse_rho, rules->crossing(size), rules->exponent());
@@ -617,9 +622,12 @@ struct LimbLogarithmTerm {
   double coefficient;
 
   double at(double mu) const noexcept { return mu > 0 ? mu * std::log(mu) : 0.0; }
-  double from_lens(const large_source::RayPath& ray, double inverse_rho) const noexcept {
+  double from_lens(const large_source::RayPath& ray, double inverse_rho, std::size_t size) const noexcept {
     const large_source::LogarithmRayRules& rules = large_source::logarithm_ray_rules();
-    return large_source::ray_logarithm(ray, inverse_rho, rules.from_lens, rules.from_lens_logarithm);
+    return size == large_source::limb_ray_nodes
+               ? large_source::ray_logarithm(ray, inverse_rho, rules.from_lens_limb,
+                                             rules.from_lens_logarithm)
+               : large_source::ray_logarithm(ray, inverse_rho, rules.from_lens, rules.from_lens_logarithm);
   }
   double crossing(const large_source::RayPath& ray, double inverse_rho, std::size_t size) const noexcept {
     const large_source::LogarithmRayRules& rules = large_source::logarithm_ray_rules();
@@ -664,7 +672,7 @@ large_source::AnalyticAndTerm analytic_and_term(const Term& term, const large_so
     }
   }
   return {large_source::ray_excess_by(size, ray, reference, inverse_rho, analytic),
-          from_lens ? term.from_lens(ray, inverse_rho) : term.crossing(ray, inverse_rho, size)};
+          from_lens ? term.from_lens(ray, inverse_rho, size) : term.crossing(ray, inverse_rho, size)};
 }
 
 // F (A - 1) from the reference brightness, the uniform disk's excess and the rays' part over the
@@ -723,7 +731,8 @@ double large_source_excess(double u, double rho, const Brightness& brightness, c
       return [=, &analytic, &term](double s_1, double s_2, double) {
         const RayPath ray = ray_path(s_1, s_2);
         if (constant) {
-          return term.coefficient * (term.from_lens(ray, inverse_rho) - term_reference * whole_kernel(ray));
+          return term.coefficient *
+                 (term.from_lens(ray, inverse_rho, size) - term_reference * whole_kernel(ray));
         }
         const AnalyticAndTerm parts =
             analytic_and_term(term, ray, inverse_rho, size, true, analytic, analytic_reference);

@@ -151,12 +151,16 @@ PowerRayRules::PowerRayRules(double p) noexcept : p_(p) {
   }
   // (1 - x)^p on [-1, 1]: with (1 - v)^p = 2^-p (1 - x)^p the integral of f mu^p dp is
   // 2^-p sum W (1 - v) f (mu / (1 - v))^p.
-  const std::span<numeric::GaussNode> nodes = std::span<numeric::GaussNode>(gauss).first(outside_ray_nodes);
-  numeric::gauss_jacobi_one_sided(p, nodes, d, e, z);
-  for (std::size_t i = 0; i < outside_ray_nodes; ++i) {
-    const double v = 0.5 * (1 + nodes[i].abscissa);
-    from_lens_[i] = PowerRayNode{v * (2 - v), std::pow(2.0, -p) * nodes[i].weight * (1 - v), 1 / (1 - v)};
-  }
+  const auto from_lens = [&](std::span<PowerRayNode> rule) {
+    const std::span<numeric::GaussNode> nodes = std::span<numeric::GaussNode>(gauss).first(rule.size());
+    numeric::gauss_jacobi_one_sided(p, nodes, d, e, z);
+    for (std::size_t i = 0; i < rule.size(); ++i) {
+      const double v = 0.5 * (1 + nodes[i].abscissa);
+      rule[i] = PowerRayNode{v * (2 - v), std::pow(2.0, -p) * nodes[i].weight * (1 - v), 1 / (1 - v)};
+    }
+  };
+  from_lens(from_lens_);
+  from_lens(from_lens_limb_);
 }
 
 std::span<const PowerRayNode> PowerRayRules::crossing(std::size_t size) const noexcept {

@@ -96,10 +96,13 @@ class PowerRayRules {
   // integrated whole along the ray, kernel peak included, where 12 nodes leave 2e-9 of it at
   // rho = 1000 (16 leave 1e-14).
   std::span<const PowerRayNode> from_lens() const noexcept { return from_lens_; }
+  // The same of limb_ray_nodes nodes, for the rays whose start nears the limb behind the lens.
+  std::span<const PowerRayNode> from_lens_limb() const noexcept { return from_lens_limb_; }
 
  private:
   std::array<PowerRayNode, outside_ray_nodes + limb_ray_nodes> crossing_{};
   std::array<PowerRayNode, outside_ray_nodes> from_lens_{};
+  std::array<PowerRayNode, limb_ray_nodes> from_lens_limb_{};
   double p_ = 0;
 };
 
