@@ -79,16 +79,30 @@ inline constexpr double panel_length = 3;
 // perpendicular (checked against 32-node rules for rho = 10 to 1000, within 1.2e-13 of A).
 inline constexpr double middle_distance = 2;
 
-// With the lens inside, a law's singular term takes its own rules along the rays from this far
-// (Einstein radii) inside the limb. Nearer the limb behind the lens, a branch point of mu^p at
-// t = 0 in the ray variable lies t_start before the ray's start, and with it the Gauss rules'
-// geometric rate falls: the rays whose start lies within term_rays_lengthen_within of that limb
-// take 24 nodes for the term (16 left 8e-16 of A with the lens 0.3 Einstein radii inside, 8e-15 at
-// 0.2, 2e-13 at 0.1, against two-dimensional integrals). With 24, from 0.05 on they are within
+// With the lens inside, a ray that starts near the limb behind the lens has a branch point of mu
+// (and of the brightness) at t = 0 in its variable, t_start before its start, and with it the Gauss
+// rules' geometric rate falls. By the limb (neither well inside nor middle_distance from it) the
+// rays take the limb's rules of limb_ray_nodes only if they start within this distance (Einstein
+// radii) of the limb behind the lens, and the outside rules' 16 otherwise: with the lens 0.5 to 2
+// Einstein radii inside, where no ray starts nearer, 16 nodes leave A within an ulp of 24 (rho = 10
+// to 1000, the linear, quadratic, square-root and logarithmic laws), and nearer, 16 on every ray
+// left up to 4.7e-15 of A at 0.04 Einstein radii (2.2e-12 with mu ln mu).
+inline constexpr double limb_rules_behind_within = 0.5;
+
+// A law's singular term takes its own rules along the rays from this far (Einstein radii) inside
+// the limb. With 16 nodes on every ray they left 8e-16 of A 0.3 Einstein radii inside, 8e-15 at
+// 0.2 and 2e-13 at 0.1 (against two-dimensional integrals); with the rays that start within
+// limb_rules_behind_within of the limb behind the lens taking 24, from 0.05 on they are within
 // 2 ulps of A of the double-exponential rules of the whole brightness that serve nearer (rho =
 // 10.5 to 1000, the square-root, logarithmic and power-2 laws; 4e-15 at 0.03, 2e-14 at 0.02).
 inline constexpr double singular_terms_apart_from = 0.05;
-inline constexpr double term_rays_lengthen_within = 0.5;
+
+// The nodes of a ray's rules from the region's `size` (rays_by_region) and the ray's start s_1
+// (negative on a ray from a lens inside), as limb_rules_behind_within says.
+inline std::size_t ray_nodes_for(std::size_t size, double s_1) noexcept {
+  const bool far_from_limb_behind = s_1 < 0 && -s_1 >= limb_rules_behind_within;
+  return size == limb_ray_nodes && far_from_limb_behind ? outside_ray_nodes : size;
+}
 
 // Below this radius the rays' part is a larger share of the excess (about log(rho)/rho^2, 2 % at
 // rho = 10.5), and the deep rays take 16 nodes, within 6e-16 of A: 12 left up to 1.6e-14 of A at
@@ -592,12 +606,12 @@ double ray_excess_by(std::size_t size, const RayPath& ray, double reference, dou
   }
 }
 
-// The same as a function of the ray's limbs.
+// The same as a function of the ray's limbs, by the rules ray_nodes_for gives it.
 template <class Brightness>
 auto whole_ray(std::size_t size, double reference, double inverse_rho,
                const Brightness& brightness) noexcept {
   return [=, &brightness](double s_1, double s_2, double) {
-    return ray_excess_by(size, ray_path(s_1, s_2), reference, inverse_rho, brightness);
+    return ray_excess_by(ray_nodes_for(size, s_1), ray_path(s_1, s_2), reference, inverse_rho, brightness);
   };
 }
 
@@ -610,10 +624,11 @@ struct LimbPowerTerm {
   const large_source::PowerRayRules* rules;
 
   double at(double mu) const noexcept { return std::pow(mu, rules->exponent()); }
-  double from_lens(const large_source::RayPath& ray, double inverse_rho, std::size_t) const noexcept {
-    const bool near_limb_behind = -ray.s_1 < large_source::term_rays_lengthen_within;
-    return large_source::ray_power(
-        ray, inverse_rho, near_limb_behind ? rules->from_lens_limb() : rules->from_lens(), rules->exponent());
+  // From the lens, 24 nodes where the ray takes the limb's rules (ray_nodes_for), 16 otherwise.
+  double from_lens(const large_source::RayPath& ray, double inverse_rho, std::size_t size) const noexcept {
+    const bool limb = size == large_source::limb_ray_nodes;
+    return large_source::ray_power(ray, inverse_rho, limb ? rules->from_lens_limb() : rules->from_lens(),
+                                   rules->exponent());
   }
   double crossing(const large_source::RayPath& ray, double inverse_rho, std::size_t size) const noexcept {
     return large_source::ray_power(ray, inverse_rho, rules->crossing(size), rules->exponent());
@@ -730,9 +745,10 @@ double large_source_excess(double u, double rho, const Brightness& brightness, c
     const double mu_over_lens = std::sqrt((rho - u) * (rho + u)) / rho;
     const double analytic_reference = analytic(mu_over_lens);
     const double term_reference = term.at(mu_over_lens);
-    const double rays = rays_by_region(u, rho, LimbProfile::singular, true, [&](std::size_t size) {
+    const double rays = rays_by_region(u, rho, LimbProfile::singular, true, [&](std::size_t region_size) {
       return [=, &analytic, &term](double s_1, double s_2, double) {
         const RayPath ray = ray_path(s_1, s_2);
+        const std::size_t size = ray_nodes_for(region_size, s_1);
         if (constant) {
           return term.coefficient *
                  (term.from_lens(ray, inverse_rho, size) - term_reference * whole_kernel(ray));
