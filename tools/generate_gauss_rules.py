@@ -47,7 +47,7 @@ import numpy as np
 from header_rendering import aligned_rows, write_rendered
 
 WORKING_BITS = 400
-LEGENDRE_SIZES = (10, 12, 16, 24, 32, 40)
+LEGENDRE_SIZES = (10, 12, 16, 20, 24, 32, 40)
 CHEBYSHEV_SIZES = (4, 6, 8, 12, 28, 80)
 LOG_CHEBYSHEV_SIZES = CHEBYSHEV_SIZES
 ANGLE_SIZES = (24, 32)

@@ -109,6 +109,10 @@ inline std::size_t ray_nodes_for(std::size_t size, double s_1) noexcept {
 // rho = 10.5 with the lens by 0.7 radii (and a profile mu^2 1e-14 at rho = 30, 3e-15 at 100).
 inline constexpr double longer_deep_rays_below = 150;
 
+// Below this radius the clustered rays (clustered_ray_rule) take 24 nodes: 20 left up to 2.2e-15
+// of A with mu ln mu at rho = 10.5, 9e-16 at 15 and within an ulp of the 24 from 25 on.
+inline constexpr double longer_clustered_rays_below = 30;
+
 // The trapezoidal rule of N intervals in the angle leaves about exp(-2 N d) of the rays' part, d
 // the distance of its branch points off the real axis: at rho = 10.5, N d >= 14 leaves below
 // 6e-16 of A without the map (16 intervals with the lens at q = u, d = a = 0.88, against the
@@ -285,6 +289,11 @@ inline void ray_points(const RayPath& ray, std::span<const RayNode> rule, double
 // The integral of g over a ray from a lens inside to the limb at tau = T: 1 - exp(-2 T).
 inline double whole_kernel(const RayPath& ray) noexcept { return -std::expm1(-2 * ray.end_tau); }
 
+// x^p as exp(p ln x), 0 at x = 0, for the powers along the rays: a few ulps where pow keeps one,
+// at 7 ns against 10. A ray's sum reaches A through 2/(pi rho^2) of it, below 0.6 % for rho > 10,
+// so A keeps its bits (within an ulp of pow's, rho = 10 to 1000).
+inline double power_by_logarithm(double x, double p) noexcept { return std::exp(p * std::log(x)); }
+
 // integral over the ray of g(s) mu^p ds, by a rule of PowerRayRules for p (of at most
 // limb_ray_nodes nodes). As ray_excess, the exponentials first, then the rest of ray_point's
 // operations in a loop free of calls, then the powers (the same bits as node by node).
@@ -305,10 +314,7 @@ inline double ray_power(const RayPath& ray, double inverse_rho, std::span<const 
   if (p == 0.5) {
     for (std::size_t i = 0; i < count; ++i) power[i] = std::sqrt(power[i]);
   } else {
-    // x^p as exp(p ln x), 0 at x = 0: a few ulps where pow keeps one, at 7 ns against 10. A ray's
-    // sum reaches A through 2/(pi rho^2) of it, below 0.6 % for rho > 10, so A keeps its bits
-    // (within an ulp of pow's, rho = 10 to 1000).
-    for (std::size_t i = 0; i < count; ++i) power[i] = std::exp(p * std::log(power[i]));
+    for (std::size_t i = 0; i < count; ++i) power[i] = power_by_logarithm(power[i], p);
   }
   double sum = 0;
   for (std::size_t i = 0; i < count; ++i) sum += rule[i].weight * ((decay[i] * decay[i]) * t[i]) * power[i];
@@ -379,6 +385,40 @@ AnalyticAndTerm ray_excess_and_logarithm(const RayPath& ray, double reference, d
   logarithm_points(at, ray, logarithmic, inverse_rho, from_end, false);
   for (std::size_t i = 0; i < at.count; ++i)
     term_sum += logarithmic[i].weight * at.points[i].kernel * at.points[i].mu;
+  return {4 * ray.span * analytic_sum, 4 * ray.span * term_sum};
+}
+
+// A ray's integrals of a brightness's analytic part less its reference and of its term T(mu),
+// from a lens inside, on the points of clustered_ray_rule, which absorbs T's singularity at the
+// limb (`term` gives T at mu, called in a pass of its own). As ray_excess, the exponentials first
+// and the rest in loops free of calls; the points placed from the lens, as ray_power places them
+// (a node within z of the limb carries a relative error of about epsilon t_e/(span z^2) in mu,
+// on a share of the ray below its weight, about z^2 w).
+template <class Analytic, class Term>
+AnalyticAndTerm ray_excess_and_term_clustered(const RayPath& ray, double reference, double inverse_rho,
+                                              const Analytic& analytic, const Term& term) noexcept {
+  constexpr std::size_t most = longer_clustered_ray_nodes;
+  const std::span<const PowerRayNode> rule = clustered_ray_rule(
+      inverse_rho > 1 / longer_clustered_rays_below ? longer_clustered_ray_nodes : clustered_ray_nodes);
+  const std::size_t count = std::min(rule.size(), most);
+  std::array<double, most> t, decay, mu, terms;
+  for (std::size_t i = 0; i < count; ++i) {
+    t[i] = ray.t_start + ray.span * rule[i].position;
+    decay[i] = std::exp(-(ray.start_tau + t[i] * t[i]));
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const double s = 1 / decay[i] - decay[i];
+    const double mu_squared = ((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho);
+    mu[i] = std::sqrt(std::max(mu_squared, 0.0));
+  }
+  for (std::size_t i = 0; i < count; ++i) terms[i] = term(mu[i]);
+  double analytic_sum = 0;
+  double term_sum = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const double factor = rule[i].weight * ((decay[i] * decay[i]) * t[i]);
+    analytic_sum += factor * (analytic(mu[i]) - reference);
+    term_sum += factor * terms[i];
+  }
   return {4 * ray.span * analytic_sum, 4 * ray.span * term_sum};
 }
 
@@ -624,6 +664,9 @@ struct LimbPowerTerm {
   const large_source::PowerRayRules* rules;
 
   double at(double mu) const noexcept { return std::pow(mu, rules->exponent()); }
+  // sqrt(mu), which clustered_ray_rule absorbs (other powers keep a singularity in its variable).
+  bool clustered() const noexcept { return rules->exponent() == 0.5; }
+  double clustered_at(double mu) const noexcept { return std::sqrt(mu); }
   // From the lens, 24 nodes where the ray takes the limb's rules (ray_nodes_for), 16 otherwise.
   double from_lens(const large_source::RayPath& ray, double inverse_rho, std::size_t size) const noexcept {
     const bool limb = size == large_source::limb_ray_nodes;
@@ -640,6 +683,8 @@ struct LimbLogarithmTerm {
   double coefficient;
 
   double at(double mu) const noexcept { return mu > 0 ? mu * std::log(mu) : 0.0; }
+  bool clustered() const noexcept { return true; }
+  double clustered_at(double mu) const noexcept { return at(mu); }
   double from_lens(const large_source::RayPath& ray, double inverse_rho, std::size_t size) const noexcept {
     const large_source::LogarithmRayRules& rules = large_source::logarithm_ray_rules();
     return size == large_source::limb_ray_nodes
@@ -656,9 +701,9 @@ struct LimbLogarithmTerm {
   }
   // The rules of mu ln(mu gap) and of mu against the logarithmic weight (ray_logarithm) whose
   // first has the nodes of the analytic part's rule of `size` nodes (ray_excess_by), from the
-  // lens or crossing: the plain rules are the Gauss-Legendre rules of limb_ray_rule's map, of 16
-  // or 24 nodes. From the lens the 16-node rule also serves the 12-node deep rays of a source of
-  // 150 radii or more, whose points are then there already. None (empty) otherwise.
+  // lens by the limb or crossing: the plain rules are the Gauss-Legendre rules of limb_ray_rule's
+  // map, of 16 or 24 nodes. None (empty) otherwise (from the lens away from the limb
+  // clustered_ray_rule serves both, analytic_and_term).
   struct Rules {
     std::span<const large_source::PowerRayNode> plain, logarithmic;
   };
@@ -666,8 +711,7 @@ struct LimbLogarithmTerm {
     const large_source::LogarithmRayRules& rules = large_source::logarithm_ray_rules();
     if (from_lens) {
       if (size == large_source::limb_ray_nodes) return {rules.from_lens_limb, rules.from_lens_logarithm};
-      if (size != large_source::outside_ray_nodes && size != large_source::deep_ray_nodes) return {};
-      return {rules.from_lens, rules.from_lens_logarithm};
+      return {};
     }
     if (size == large_source::outside_ray_nodes)
       return {rules.crossing_outside, rules.crossing_logarithm_outside};
@@ -682,6 +726,11 @@ template <class Term, class Analytic>
 large_source::AnalyticAndTerm analytic_and_term(const Term& term, const large_source::RayPath& ray,
                                                 double inverse_rho, std::size_t size, bool from_lens,
                                                 const Analytic& analytic, double reference) noexcept {
+  // From the lens away from the limb, one rule for both where its map absorbs the term.
+  if (from_lens && size != large_source::limb_ray_nodes && term.clustered()) {
+    return large_source::ray_excess_and_term_clustered(ray, reference, inverse_rho, analytic,
+                                                       [&term](double mu) { return term.clustered_at(mu); });
+  }
   if constexpr (std::is_same_v<Term, LimbLogarithmTerm>) {
     const LimbLogarithmTerm::Rules rules = term.rules_on_nodes(size, from_lens);
     if (!rules.plain.empty()) {
@@ -728,9 +777,13 @@ double large_source_excess(double u, double rho, LimbProfile profile, const Brig
 // g (T - T_ref), is its rule's sum less T_ref times the ray's whole kernel, 1 - exp(-2 T) from the
 // lens to the limb at tau = T. The two are of the size of the ray's excess and their difference
 // smaller by about log(rho)/rho^2 (with the lens well inside), so the term's rule takes the kernel's
-// peak at the lens whole: 16 nodes, where 12 leave 2e-9 of a ray at rho = 1000 (16, 1e-14). Within
-// singular_terms_apart_from inside the limb, where the ray's start nears the limb behind the lens
-// (t^p about its start), the double-exponential rules of the whole brightness serve.
+// peak at the lens whole: 16 nodes, where 12 leave 2e-9 of a ray at rho = 1000 (16, 1e-14). Where
+// its map absorbs the term (sqrt(mu), mu ln mu), the rays from the lens away from the limb take
+// clustered_ray_rule for the analytic part and the term together: 20 or 24 nodes against the two
+// rules' 32, A within 2 ulps of theirs (rho = 10 to 10^4) and as close to the two-dimensional
+// references. Within singular_terms_apart_from inside the limb, where the ray's start nears the
+// limb behind the lens (t^p about its start), the double-exponential rules of the whole
+// brightness serve.
 template <class Brightness, class Analytic, class Term>
 double large_source_excess(double u, double rho, const Brightness& brightness, const Analytic& analytic,
                            LimbProfile analytic_profile, const Term& term) noexcept {

@@ -244,4 +244,30 @@ const LogarithmRayRules& logarithm_ray_rules() noexcept {
   return rules;
 }
 
+namespace {
+
+// z = w^2 (2 - w) on the Gauss-Legendre nodes mapped to w in [0, 1], p = 1 - z^2:
+// dp/dw = 2 z w (4 - 3 w).
+template <std::size_t N>
+std::array<PowerRayNode, N> clustered_map(const std::array<numeric::GaussNode, N>& gauss) noexcept {
+  std::array<PowerRayNode, N> rule{};
+  for (std::size_t i = 0; i < N; ++i) {
+    const double w = 0.5 * (1 + gauss[i].abscissa);
+    const double z = (w * w) * (2 - w);
+    rule[i] = PowerRayNode{(1 - z) * (1 + z), gauss[i].weight * (z * (w * (4 - 3 * w))), 1 / z};
+  }
+  return rule;
+}
+
+}  // namespace
+
+std::span<const PowerRayNode> clustered_ray_rule(std::size_t size) noexcept {
+  static const std::array<PowerRayNode, clustered_ray_nodes> shorter =
+      clustered_map(numeric::gauss_legendre_20);
+  static const std::array<PowerRayNode, longer_clustered_ray_nodes> longer =
+      clustered_map(numeric::gauss_legendre_24);
+  return size == longer_clustered_ray_nodes ? std::span<const PowerRayNode>(longer)
+                                            : std::span<const PowerRayNode>(shorter);
+}
+
 }  // namespace obrivane::models::large_source

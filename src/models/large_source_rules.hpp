@@ -82,6 +82,19 @@ struct PowerRayNode {
   double inverse_gap;  // 1/(v (1 - v)) on a crossing ray, 1/(1 - v) on a ray from the lens
 };
 
+// From a lens inside, the whole brightness of a law whose term the map below absorbs: with
+// z = 1 - v = w^2 (2 - w), w in [0, 1] (so p = 1 - z^2 as for limb_ray_rule, dp = 2 z dz and
+// dz = w (4 - 3 w) dw), sqrt(mu) = w sqrt((2 - w) phi) is analytic in w, and mu ln mu, about
+// 2 w^2 ln w, leaves w^5 ln w against dw, which Gauss-Legendre integrates at the rate n^-12; at
+// the lens (w = 1) dz/dw = 1, so the nodes there are as dense as limb_ray_rule's, where the
+// kernel peaks. The analytic part and the term then share every point, where the rules of the
+// term's weight took points of their own: 20 nodes, or 24 for a source below
+// large_source::longer_clustered_rays_below (against the analytic part's 16 and the term's 16).
+// Nodes of PowerRayNode, inverse_gap 1/z.
+inline constexpr std::size_t clustered_ray_nodes = 20;
+inline constexpr std::size_t longer_clustered_ray_nodes = 24;
+std::span<const PowerRayNode> clustered_ray_rule(std::size_t size) noexcept;
+
 class PowerRayRules {
  public:
   static constexpr std::array<std::size_t, 2> sizes = {outside_ray_nodes, limb_ray_nodes};

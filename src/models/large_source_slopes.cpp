@@ -94,6 +94,12 @@ std::span<const RayNode> ray_rule(std::size_t size) noexcept {
   }
 }
 
+// The rule of a value's ray of `nodes` nodes (ray_excess_by), deep_ray_nodes included.
+std::span<const RayNode> value_ray_rule(std::size_t nodes) noexcept {
+  return nodes == large_source::deep_ray_nodes ? std::span<const RayNode>(large_source::deep_ray_rule())
+                                               : ray_rule(nodes);
+}
+
 }  // namespace
 
 LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double uniform_excess,
@@ -117,9 +123,11 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
           const RayPath ray = ray_path(s_1, s_2);
           // cos(theta); with the lens on the centre every direction is alike, and the slope in u is 0.
           const double cosine = u > 0 ? m / u : 0.0;
-          // The value's sum as ray_excess forms it, on the same points but for the 12-node deep
-          // rays, where the brightnesses take 16.
-          const bool same = size != deep_ray_nodes;
+          // The value's sum as ray_excess forms it, on the same points but where the value's ray
+          // takes other nodes (ray_nodes_for): the 12-node deep rays, where the brightnesses take
+          // 16, and by the limb the rays that start away from it behind the lens.
+          const std::span<const RayNode> value_rule = value_ray_rule(ray_nodes_for(size, s_1));
+          const bool same = value_rule.size() == rule.size();
           PolynomialSums sums;
           double value_sum = 0;
           std::array<RayPoint, limb_ray_nodes> points;
@@ -131,10 +139,11 @@ LargePolynomialTerms large_source_polynomial_slopes(double u, double rho, double
             if (value != nullptr && same) value_sum += factor * (value->analytic(point.mu) - reference);
           }
           if (value != nullptr && !same) {
-            const std::span<const RayNode> deep = deep_ray_rule();
-            ray_points(ray, deep, inverse_rho, points);
-            for (std::size_t i = 0; i < deep.size(); ++i)
-              value_sum += deep[i].weight * points[i].kernel * (value->analytic(points[i].mu) - reference);
+            ray_points(ray, value_rule, inverse_rho, points);
+            for (std::size_t i = 0; i < value_rule.size(); ++i) {
+              value_sum +=
+                  value_rule[i].weight * points[i].kernel * (value->analytic(points[i].mu) - reference);
+            }
           }
           sums.of[5] = value_sum;
           return (4 * ray.span) * sums;
@@ -207,7 +216,8 @@ PowerAndLogarithmSums power_and_logarithm(const large_source::RayPath& ray, doub
   }
   for (std::size_t i = 0; i < count; ++i) {
     const double scaled = with_value ? points[i].mu * value[i].inverse_gap : points[i].mu / gaps[i];
-    powers[i] = root ? std::sqrt(scaled) : std::pow(scaled, p);
+    // As the value's rays take them (ray_power).
+    powers[i] = root ? std::sqrt(scaled) : large_source::power_by_logarithm(scaled, p);
   }
   if (logarithm) {
     for (std::size_t i = 0; i < count; ++i) logarithms[i] = std::log(points[i].mu / gaps[i]);
@@ -275,8 +285,13 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
           // The value's analytic part on the rule of its size, as ray_excess sums it; the
           // polynomial brightnesses on the same points but for the 12-node deep rays, where they
           // take 16.
+          // The square-root law's value and mu^p on the value's clustered points where the value
+          // takes them (ray_excess_and_term_clustered).
+          const bool clustered =
+              value != nullptr && value->clustered && ray_nodes_for(size, s_1) != limb_ray_nodes;
           // A constant analytic part (the power-2 law's) adds nothing along a ray.
-          const bool analytic = value != nullptr && (value->slope != 0 || value->curvature != 0);
+          const bool analytic =
+              value != nullptr && !clustered && (value->slope != 0 || value->curvature != 0);
           double analytic_sum = 0;
           if (with_polynomial || analytic) {
             const std::span<const RayNode> rule = ray_rule(size);
@@ -298,9 +313,21 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
               }
             }
           }
-          const PowerAndLogarithmSums term = power_and_logarithm(
-              ray, inverse_rho, p, rules.power(), logarithm,
-              value != nullptr ? value->rules->from_lens() : std::span<const PowerRayNode>());
+          PowerAndLogarithmSums term{};
+          AnalyticAndTerm parts{};
+          if (clustered) {
+            parts = ray_excess_and_term_clustered(
+                ray, analytic_reference, inverse_rho, [&](double mu) { return value->analytic(mu); },
+                [](double mu) { return std::sqrt(mu); });
+            term.power = parts.term;
+          }
+          if (!clustered || logarithm) {
+            const PowerAndLogarithmSums jacobi = power_and_logarithm(
+                ray, inverse_rho, p, rules.power(), logarithm,
+                value != nullptr && !clustered ? value->rules->from_lens() : std::span<const PowerRayNode>());
+            term.logarithm = jacobi.logarithm;
+            if (!clustered) term = jacobi;
+          }
           const SumAndMoment lower =
               with_moment(ray, inverse_rho, rules.lower(), u, cosine,
                           [&](const RayPoint& point, const PowerRayNode& node) {
@@ -315,7 +342,9 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
           const std::array<double, 4> along = {term.power, lower.sum, lower.moment, term.logarithm};
           for (std::size_t k = 0; k < along.size(); ++k) sums.of[5 + k] = along[k] - term_lens[k] * kernel;
           // The value's ray, as large_source_excess forms it.
-          if (value != nullptr) {
+          if (clustered) {
+            sums.of[9] = parts.analytic + value->coefficient * (parts.term - term_reference * kernel);
+          } else if (value != nullptr) {
             const double term_part = value->coefficient * (term.value - term_reference * kernel);
             sums.of[9] = analytic ? 4 * ray.span * analytic_sum + term_part : term_part;
           }
@@ -360,8 +389,11 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
       [&](std::size_t size) {
         // The polynomial brightnesses on the plain rule's points, or by the limb on their own rule.
         const bool shared = size != limb_ray_nodes;
-        return [&, shared](double s_1, double s_2, double m) {
+        return [&, shared, size](double s_1, double s_2, double m) {
           const RayPath ray = ray_path(s_1, s_2);
+          // The value's rays and mu ln mu's on the value's clustered points where the value takes
+          // them (ray_excess_and_term_clustered).
+          const bool clustered = value != nullptr && ray_nodes_for(size, s_1) != limb_ray_nodes;
           const double cosine = u > 0 ? m / u : 0.0;
           LawSums sums;
           if (!shared) {
@@ -394,14 +426,16 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
             if (shared) add_polynomial(sums, factor, point, u, cosine, lens);
             if (value != nullptr) analytic_sum += factor * (value->analytic(point.mu) - analytic_reference);
             const double logged = logarithms[i];
-            if (point.mu > 0) sums.of[5] += factor * (point.mu * logged);
+            if (point.mu > 0 && !clustered) sums.of[5] += factor * (point.mu * logged);
             const double inverse = factor * (logged / point.mu);
             lower += inverse;
             lower_moment += inverse * (u - point.s * cosine);
           }
-          ray_points(ray, rules.from_lens_logarithm, inverse_rho, true, points);
-          for (std::size_t i = 0; i < rules.from_lens_logarithm.size(); ++i)
-            sums.of[5] += rules.from_lens_logarithm[i].weight * points[i].kernel * points[i].mu;
+          if (!clustered) {
+            ray_points(ray, rules.from_lens_logarithm, inverse_rho, true, points);
+            for (std::size_t i = 0; i < rules.from_lens_logarithm.size(); ++i)
+              sums.of[5] += rules.from_lens_logarithm[i].weight * points[i].kernel * points[i].mu;
+          }
           ray_points(ray, rules.from_lens_inverse, inverse_rho, true, points);
           for (std::size_t i = 0; i < rules.from_lens_inverse.size(); ++i) {
             const double inverse = rules.from_lens_inverse[i].weight * points[i].kernel / points[i].mu;
@@ -413,7 +447,13 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
           sums = (4 * ray.span) * sums;
           // The logarithmic brightnesses' values over the lens times the ray's whole kernel.
           const double kernel = whole_kernel(ray);
-          if (value != nullptr) {
+          if (clustered) {
+            const AnalyticAndTerm parts = ray_excess_and_term_clustered(
+                ray, analytic_reference, inverse_rho, [&](double mu) { return value->analytic(mu); },
+                [](double mu) { return mu > 0 ? mu * std::log(mu) : 0.0; });
+            sums.of[5] = parts.term;
+            sums.of[8] = parts.analytic + value->coefficient * (parts.term - term_reference * kernel);
+          } else if (value != nullptr) {
             sums.of[8] =
                 4 * ray.span * analytic_sum + value->coefficient * (sums.of[5] - term_reference * kernel);
           }

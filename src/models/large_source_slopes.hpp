@@ -59,6 +59,9 @@ struct LargePolynomialTerms {
 struct RaysValue {
   double edge, slope, curvature, coefficient;
   const large_source::PowerRayRules* rules = nullptr;
+  // Whether the value's rays from the lens away from the limb take clustered_ray_rule for the
+  // analytic part and the term together (the square-root and logarithmic laws').
+  bool clustered = false;
   double excess = 0;
 
   // The analytic part, by the operations of the law's value function.

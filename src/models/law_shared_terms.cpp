@@ -200,8 +200,12 @@ double SharedNearTerms::large_rays_excess(double u, double rho, const RaysBright
                                    : singular_rays_serve(u, rho) &&
                                          (!logarithmic_ || !large_source::limb_rays_inside(u, rho));
   if (!shared) return std::numeric_limits<double>::quiet_NaN();
-  RaysValue value{brightness.edge, brightness.slope, brightness.curvature, brightness.coefficient,
-                  polynomial() || logarithmic_ ? nullptr : &root_ray_rules()};
+  RaysValue value{brightness.edge,
+                  brightness.slope,
+                  brightness.curvature,
+                  brightness.coefficient,
+                  polynomial() || logarithmic_ ? nullptr : &root_ray_rules(),
+                  !polynomial()};
   keep_large_by_rays(u, rho, &value);
   return value.excess;
 }

@@ -54,11 +54,13 @@ def test_the_magnification_is_the_laws_own(name, coefficients, refused):
     [
         ("power2", (0.6, 0.05)),
         ("power2", (0.6, 0.3)),
+        ("power2", (0.6, 0.7)),
         ("power2", (-0.4, 2.7)),
         ("logarithmic", (0.6, 0.2)),
         ("logarithmic", (1.0, -1.0)),
         ("square_root", (0.3, 0.4)),
         ("square_root", (-0.2, 1.0)),
+        ("square_root", (0.0, 1.0)),
         ("linear", (0.6,)),
         ("quadratic", (0.4, 0.25)),
         ("quadratic", (2.0, -1.0)),
@@ -68,8 +70,15 @@ def test_the_magnification_is_the_laws_own(name, coefficients, refused):
 def test_the_magnification_from_the_gradients_rays_is_the_laws_own(name, coefficients, rho):
     # For a large source the laws' gradients form the value's rays beside their derivatives'
     # where those are the value's, and hand them to the value: the very number, over the whole
-    # source (deep, middle and limb rays) and outside it up to the lines from 1.25 radii.
-    s = np.concatenate([np.linspace(0.0, 1.3, 500), 1 - np.geomspace(1e-9, 0.2, 100)])
+    # source (deep, middle and limb rays) and outside it up to the lines from 1.25 radii, densely
+    # 1 to 2 Einstein radii inside the limb, where the value's rays choose their rules one by one.
+    s = np.concatenate(
+        [
+            np.linspace(0.0, 1.3, 4000),
+            1 - np.geomspace(1e-9, 0.2, 100),
+            1 - np.linspace(1.0, 2.0, 1000) / rho,
+        ]
+    )
     u = rho * np.concatenate([s, 1 + np.geomspace(1e-9, 0.25, 100)])
     value = getattr(fspl, name)(u, rho, *coefficients)
     np.testing.assert_array_equal(gradient_of(name)(u, rho, *coefficients)[0], value)

@@ -50,7 +50,7 @@ ANGLE = {
 
 
 def test_every_rule_is_there():
-    assert sorted(len(nodes) for nodes in LEGENDRE.values()) == [10, 12, 16, 24, 32, 40]
+    assert sorted(len(nodes) for nodes in LEGENDRE.values()) == [10, 12, 16, 20, 24, 32, 40]
     assert sorted(len(nodes) for nodes in CHEBYSHEV.values()) == [4, 6, 8, 12, 28, 80]
     assert sorted(len(nodes) for nodes in CHEBYSHEV_T.values()) == [4, 6, 8, 12, 28, 80]
     assert sorted(len(nodes) for nodes in LOG_CHEBYSHEV.values()) == [4, 6, 8, 12, 28, 80]
