@@ -184,12 +184,15 @@ double uniform_law_magnification_from(double u, double rho, FarSeries* far_kept)
 namespace {
 
 // The near integrals as the value functions compute them, the third term's by `third` (none
-// for a null one).
+// for a null one). Outside a large source the third term's excess by `third_excess`, or with mu's
+// from one pass by `mu_and_third_excess`.
 class OwnNearTerms final : public NearTermValues {
  public:
   using Term = double (*)(double u, double a) noexcept;
+  using Terms = PowerAndLogarithm (*)(double u, double a) noexcept;
 
-  OwnNearTerms(Term third, Term third_excess) noexcept : third_(third), third_excess_(third_excess) {}
+  OwnNearTerms(Term third, Term third_excess, Terms mu_and_third_excess = nullptr) noexcept
+      : third_(third), third_excess_(third_excess), mu_and_third_excess_(mu_and_third_excess) {}
 
   std::array<double, 3> near_terms(double u, double a) noexcept override {
     return {uniform_disk_magnification_accurate(u, a), mu_weighted_disk_magnification(u, a),
@@ -197,6 +200,10 @@ class OwnNearTerms final : public NearTermValues {
   }
 
   std::array<double, 3> large_outside_excesses(double u, double rho) noexcept override {
+    if (mu_and_third_excess_ != nullptr) {
+      const PowerAndLogarithm both = mu_and_third_excess_(u, rho);
+      return {uniform_excess(u, rho), both.power, both.logarithm};
+    }
     return {uniform_excess(u, rho), mu_weighted_disk_excess_outside(u, rho),
             third_excess_ != nullptr ? third_excess_(u, rho) : 0.0};
   }
@@ -204,6 +211,7 @@ class OwnNearTerms final : public NearTermValues {
  private:
   Term third_;
   Term third_excess_;
+  Terms mu_and_third_excess_;
 };
 
 double square_term(double u, double a) noexcept { return power_term(u, a, 2, square_chords()); }
@@ -322,7 +330,8 @@ double square_root_law_magnification_from(double u, double rho, double c, double
 }
 
 double logarithmic_law_magnification(double u, double rho, double e, double f) noexcept {
-  OwnNearTerms terms(log_weighted_disk_integral, log_weighted_disk_excess_outside);
+  OwnNearTerms terms(log_weighted_disk_integral, log_weighted_disk_excess_outside,
+                     mu_and_log_weighted_disk_excess_outside);
   return logarithmic_law_magnification_from(u, rho, e, f, terms);
 }
 

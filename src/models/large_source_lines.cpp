@@ -11,7 +11,6 @@
 #include "models/large_source_lines.hpp"
 
 #include <cmath>
-#include <numbers>
 #include <span>
 
 #include "models/disk_slope_lines.hpp"
@@ -35,25 +34,14 @@ double mu_weighted_disk_excess_outside(double u, double a) noexcept {
   return power_weighted_disk_excess_outside(u, a, rules);
 }
 
+PowerAndLogarithm mu_and_log_weighted_disk_excess_outside(double u, double a) noexcept {
+  static const PowerChordRules rules(1);
+  static const PowerChordSlopes slopes(1, rules);
+  return power_logarithm_weighted_disk_excess_outside(u, a, rules, slopes);
+}
+
 double log_weighted_disk_excess_outside(double u, double a) noexcept {
-  // As log_weighted_disk_integral well outside: (1/2) integral_0^1 (-w_L G_U - w_J G_L) (a/m) dt.
-  const auto line = [&](double t, std::span<const numeric::GaussNode> chord_rule) {
-    const double at = a * t;
-    const double m = std::sqrt((u - at) * (u + at));
-    return (a / m) * chord_sum_of(excess_kernel, m, a * std::sqrt((1 - t) * (1 + t)), chord_rule);
-  };
-  const double sum =
-      far_excess_lines(u, a)
-          ? power_lines::even_sum(numeric::gauss_log_jacobi_1_24,
-                                  [&](double t) { return line(t, numeric::gauss_chebyshev_u_12); }) +
-                power_lines::even_sum(numeric::gauss_jacobi_1_24,
-                                      [&](double t) { return line(t, numeric::gauss_log_chebyshev_12); })
-          : power_lines::even_sum(numeric::gauss_log_jacobi_1_32, [&](double t) {
-              return line(t, numeric::gauss_chebyshev_u_28);
-            }) + power_lines::even_sum(numeric::gauss_jacobi_1_32, [&](double t) {
-              return line(t, numeric::gauss_log_chebyshev_28);
-            });
-  return (2 / (std::numbers::pi * a)) * (-0.25 * sum);
+  return mu_and_log_weighted_disk_excess_outside(u, a).logarithm;
 }
 
 PowerDiskSlopes power_weighted_disk_excess_slopes_outside(double u, double a, double p, double value,

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "models/point_lens_along_line.hpp"
+#include "models/power_logarithm_weighted_disk.hpp"
 #include "models/power_weighted_disk.hpp"
 #include "models/power_weighted_disk_gradient.hpp"
 #include "models/power_weighted_lines.hpp"
@@ -52,6 +53,11 @@ double mu_weighted_disk_excess_outside(double u, double a) noexcept;
 
 // The same for the brightness mu ln mu.
 double log_weighted_disk_excess_outside(double u, double a) noexcept;
+
+// E_1 and the same for mu ln mu, the derivative of E_p in p at p = 1, from one pass over the lines
+// (power_logarithm_weighted_disk_excess_outside with the rules of mu and their slopes in p), where
+// the two took three: mu, and mu ln mu's logarithm along the angle and along the chord apart.
+PowerAndLogarithm mu_and_log_weighted_disk_excess_outside(double u, double a) noexcept;
 
 // dE_p/du and dE_p/da (those of T_p, whose flux part is constant) given E_p as `value`, by the
 // lines of power_weighted_disk_gradient.cpp with g: the slope in u loses nothing, since the mean of

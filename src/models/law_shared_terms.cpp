@@ -142,7 +142,11 @@ void SharedNearTerms::keep_large_outside(double u, double a) noexcept {
   const UniformDiskGradient disk = uniform_disk_gradient(u, a);
   uniform_excess_ = at_least_one(disk.magnification) - 1;
   terms_[0] = {disk.magnification - 1, disk.d_u, disk.d_rho};
-  const double mu_excess = power_weighted_disk_excess_outside(u, a, mu_rules.rules);
+  // The logarithmic law's mu and mu ln mu from one pass, as its value takes them.
+  const PowerAndLogarithm mu_and_logarithm =
+      logarithmic_ ? mu_and_log_weighted_disk_excess_outside(u, a) : PowerAndLogarithm{};
+  const double mu_excess =
+      logarithmic_ ? mu_and_logarithm.power : power_weighted_disk_excess_outside(u, a, mu_rules.rules);
   const PowerDiskSlopes mu_slopes =
       power_weighted_disk_excess_slopes_outside(u, a, 1, mu_excess, mu_rules.lower_rules);
   terms_[1] = {mu_excess, mu_slopes.d_u, mu_slopes.d_radius};
@@ -153,7 +157,7 @@ void SharedNearTerms::keep_large_outside(double u, double a) noexcept {
         power_weighted_disk_excess_slopes_outside(u, a, third_->p, excess, third_->lower_rules);
     terms_[2] = {excess, slopes.d_u, slopes.d_radius};
   } else if (logarithmic_) {
-    const double excess = log_weighted_disk_excess_outside(u, a);
+    const double excess = mu_and_logarithm.logarithm;
     const PowerDiskSlopes slopes = log_weighted_disk_excess_slopes_outside(u, a, excess, terms_[1]);
     terms_[2] = {excess, slopes.d_u, slopes.d_radius};
   }
