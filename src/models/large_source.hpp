@@ -290,7 +290,7 @@ inline void ray_points(const RayPath& ray, std::span<const RayNode> rule, double
 inline double whole_kernel(const RayPath& ray) noexcept { return -std::expm1(-2 * ray.end_tau); }
 
 // x^p as exp(p ln x), 0 at x = 0, for the powers along the rays: a few ulps where pow keeps one,
-// at 7 ns against 10. A ray's sum reaches A through 2/(pi rho^2) of it, below 0.6 % for rho > 10,
+// at 7 ns against 10. A ray's sum reaches A through 2/(pi rho^2) of it, below 0.7 % for rho > 10,
 // so A keeps its bits (within an ulp of pow's, rho = 10 to 1000).
 inline double power_by_logarithm(double x, double p) noexcept { return std::exp(p * std::log(x)); }
 
