@@ -240,7 +240,6 @@ def render() -> str:
         lines += render_rule(f"gauss_log_chebyshev_{n}", gauss_from_moments(n, 0.5, True))
     for n in ANGLE_SIZES:
         lines += render_rule(f"gauss_jacobi_1_{n}", gauss_from_moments(n, 1, False))
-    lines += render_rule("gauss_log_jacobi_1_16", gauss_from_moments(16, 1, True))
     for n in ANGLE_SIZES:
         lines += render_rule(f"gauss_log_jacobi_1_{n}", gauss_from_moments(n, 1, True))
     lines += render_rule("gauss_end_1_16", gauss_from_moments(16, 1, False, True))

@@ -388,6 +388,59 @@ AnalyticAndTerm ray_excess_and_logarithm(const RayPath& ray, double reference, d
   return {4 * ray.span * analytic_sum, 4 * ray.span * term_sum};
 }
 
+// A ray's integrals of a brightness's analytic part (mu times a polynomial beside its value at the
+// limb, the reference) less its reference and of mu ln mu, on a crossing ray, by one rule of
+// LogarithmRayRules::crossing. With x = 2v - 1, that rule of (1 - x^2)^p at p = 1 sums
+// S(p) = 4^-p sum W G, G = f (1 - v) (mu / (v (1 - v)))^p (as ray_power with PowerRayRules's
+// crossing rules), and the integral of f mu^p ln mu is dS/dp =
+// 4^-p sum (W' G + W G (x' d ln G/dx + ln(mu / (v (1 - v))))) - ln 4 S, W' and x' the rule's
+// slopes in p and, along the ray (t = span v (2 - v), tau = tau_1 + t^2, s = 2 sinh tau),
+// d ln G/dx = -2 tau' + t'/t - 1/(2 (1 - v)) + p ((mu^2)'/(2 mu^2) - 1/(2 v) + 1/(2 (1 - v))),
+// t' = span (1 - v), tau' = 2 t t', (mu^2)' = (s_1 + s_2 - 2 s) (e^tau + e^-tau) tau' / rho^2.
+// The analytic part less the reference, over v (1 - v), is analytic too, for the same rule. The
+// points, then the logarithms, then the sums, as ray_excess forms them.
+template <class Analytic>
+AnalyticAndTerm ray_excess_and_logarithm_crossing(const RayPath& ray, double reference, double inverse_rho,
+                                                  std::span<const ExponentRayNode> rule,
+                                                  const Analytic& analytic) noexcept {
+  constexpr std::size_t most = limb_ray_nodes;
+  const std::size_t count = std::min(rule.size(), most);
+  std::array<double, most> v, t, decay, mu, scaled, g, log_slope, logarithm;
+  for (std::size_t i = 0; i < count; ++i) {
+    v[i] = 0.5 * (1 + rule[i].abscissa);
+    t[i] = ray.t_start + ray.span * (v[i] * (2 - v[i]));
+    decay[i] = std::exp(-(ray.start_tau + t[i] * t[i]));
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const double gap = 1 - v[i];
+    const double inverse_decay = 1 / decay[i];
+    const double s = inverse_decay - decay[i];
+    const double mu_squared = ((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho);
+    mu[i] = std::sqrt(std::max(mu_squared, 0.0));
+    scaled[i] = mu[i] / (v[i] * gap);
+    g[i] = ((decay[i] * decay[i]) * t[i]) * gap * scaled[i];
+    const double dt = ray.span * gap;
+    const double dtau = 2 * t[i] * dt;
+    const double dmu_squared =
+        ((ray.s_1 + ray.s_2 - 2 * s) * ((inverse_decay + decay[i]) * dtau)) * (inverse_rho * inverse_rho);
+    log_slope[i] =
+        -2 * dtau + dt / t[i] - 0.5 / gap + (0.5 * dmu_squared / mu_squared - 0.5 / v[i] + 0.5 / gap);
+  }
+  for (std::size_t i = 0; i < count; ++i) logarithm[i] = std::log(scaled[i]);
+  double analytic_sum = 0, power = 0, moved = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    // A node where mu rounds to 0 (a ray that grazes the limb) adds nothing.
+    if (!(mu[i] > 0)) continue;
+    const ExponentRayNode& node = rule[i];
+    analytic_sum += node.weight * (g[i] / mu[i]) * (analytic(mu[i]) - reference);
+    power += node.weight * g[i];
+    moved +=
+        node.weight_slope * g[i] + node.weight * g[i] * (log_slope[i] * node.abscissa_slope + logarithm[i]);
+  }
+  // 4 span times the rule's sums, and its 4^-1: the analytic part's G/mu is f (1 - v)/(v (1 - v)).
+  return {ray.span * analytic_sum, ray.span * (moved - 2 * std::numbers::ln2 * power)};
+}
+
 // A ray's integrals of a brightness's analytic part less its reference and of its term T(mu),
 // from a lens inside, on the points of clustered_ray_rule, which absorbs T's singularity at the
 // limb (`term` gives T at mu, called in a pass of its own). As ray_excess, the exponentials first
@@ -693,30 +746,10 @@ struct LimbLogarithmTerm {
                : large_source::ray_logarithm(ray, inverse_rho, rules.from_lens, rules.from_lens_logarithm);
   }
   double crossing(const large_source::RayPath& ray, double inverse_rho, std::size_t size) const noexcept {
-    const large_source::LogarithmRayRules& rules = large_source::logarithm_ray_rules();
-    return size == large_source::outside_ray_nodes
-               ? large_source::ray_logarithm(ray, inverse_rho, rules.crossing_outside,
-                                             rules.crossing_logarithm_outside)
-               : large_source::ray_logarithm(ray, inverse_rho, rules.crossing_limb, rules.crossing_logarithm);
-  }
-  // The rules of mu ln(mu gap) and of mu against the logarithmic weight (ray_logarithm) whose
-  // first has the nodes of the analytic part's rule of `size` nodes (ray_excess_by), from the
-  // lens by the limb or crossing: the plain rules are the Gauss-Legendre rules of limb_ray_rule's
-  // map, of 16 or 24 nodes. None (empty) otherwise (from the lens away from the limb
-  // clustered_ray_rule serves both, analytic_and_term).
-  struct Rules {
-    std::span<const large_source::PowerRayNode> plain, logarithmic;
-  };
-  Rules rules_on_nodes(std::size_t size, bool from_lens) const noexcept {
-    const large_source::LogarithmRayRules& rules = large_source::logarithm_ray_rules();
-    if (from_lens) {
-      if (size == large_source::limb_ray_nodes) return {rules.from_lens_limb, rules.from_lens_logarithm};
-      return {};
-    }
-    if (size == large_source::outside_ray_nodes)
-      return {rules.crossing_outside, rules.crossing_logarithm_outside};
-    if (size == large_source::limb_ray_nodes) return {rules.crossing_limb, rules.crossing_logarithm};
-    return {};
+    return large_source::ray_excess_and_logarithm_crossing(ray, 0.0, inverse_rho,
+                                                           large_source::logarithm_ray_rules().crossing(size),
+                                                           [](double) { return 0.0; })
+        .term;
   }
 };
 
@@ -732,10 +765,16 @@ large_source::AnalyticAndTerm analytic_and_term(const Term& term, const large_so
                                                        [&term](double mu) { return term.clustered_at(mu); });
   }
   if constexpr (std::is_same_v<Term, LimbLogarithmTerm>) {
-    const LimbLogarithmTerm::Rules rules = term.rules_on_nodes(size, from_lens);
-    if (!rules.plain.empty()) {
-      return large_source::ray_excess_and_logarithm(ray, reference, inverse_rho, rules.plain,
-                                                    rules.logarithmic, analytic, from_lens);
+    // Crossing, one rule for both; from the lens by the limb, the plain rule of mu ln(mu gap) on
+    // the analytic part's nodes beside the rule of the logarithmic weight.
+    const large_source::LogarithmRayRules& rules = large_source::logarithm_ray_rules();
+    if (!from_lens) {
+      return large_source::ray_excess_and_logarithm_crossing(ray, reference, inverse_rho,
+                                                             rules.crossing(size), analytic);
+    }
+    if (size == large_source::limb_ray_nodes) {
+      return large_source::ray_excess_and_logarithm(ray, reference, inverse_rho, rules.from_lens_limb,
+                                                    rules.from_lens_logarithm, analytic, true);
     }
   }
   return {large_source::ray_excess_by(size, ray, reference, inverse_rho, analytic),

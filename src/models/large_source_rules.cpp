@@ -186,48 +186,44 @@ PowerRaySlopeRules::PowerRaySlopeRules(double p) noexcept : p_(p) {
 
 namespace {
 
-// The analytic part's rule: limb_map with the inverse gap of a ray from the lens (1/z) or crossing
-// (1/(1 - x^2)).
+// The analytic part's rule from the lens: limb_map with the inverse gap 1/z.
 template <std::size_t N>
-std::array<PowerRayNode, N> plain_logarithm_rule(const std::array<numeric::GaussNode, N>& gauss,
-                                                 bool crossing) noexcept {
+std::array<PowerRayNode, N> plain_logarithm_rule(const std::array<numeric::GaussNode, N>& gauss) noexcept {
   std::array<PowerRayNode, N> rule{};
   for (std::size_t i = 0; i < N; ++i) {
-    const double x = gauss[i].abscissa;
-    const double v = 0.5 * (1 + x);
-    rule[i] = PowerRayNode{v * (2 - v), gauss[i].weight * (1 - v),
-                           crossing ? 1 / ((1 - x) * (1 + x)) : 1 / (1 - v)};
+    const double v = 0.5 * (1 + gauss[i].abscissa);
+    rule[i] = PowerRayNode{v * (2 - v), gauss[i].weight * (1 - v), 1 / (1 - v)};
   }
   return rule;
 }
 
-// Crossing, the rule of the weight -(1 - x^2) ln(1 - x^2): the integral of f mu ln(1 - x^2) dp =
-// -sum W (1 - v) f mu / (1 - x^2).
+// Crossing, the Gauss-Jacobi rule of (1 - x^2) with its slopes in the exponent.
 template <std::size_t N>
-std::array<PowerRayNode, N> crossing_logarithm_rule(const std::array<numeric::GaussNode, N>& gauss) noexcept {
-  std::array<PowerRayNode, N> rule{};
+std::array<ExponentRayNode, N> crossing_power_rule() noexcept {
+  std::array<numeric::GaussNode, N> gauss{};
+  std::array<double, N> d{}, e{}, z{};
+  numeric::gauss_jacobi_symmetric(1.0, std::span<numeric::GaussNode>(gauss), d, e, z);
+  std::array<numeric::GaussNodeSlope, N> slopes{};
+  numeric::gauss_jacobi_symmetric_slopes(1.0, gauss, slopes);
+  std::array<ExponentRayNode, N> rule{};
   for (std::size_t i = 0; i < N; ++i) {
-    const double x = gauss[i].abscissa;
-    const double v = 0.5 * (1 + x);
-    rule[i] = PowerRayNode{v * (2 - v), -gauss[i].weight * (1 - v) / ((1 - x) * (1 + x)), 0};
+    rule[i] = ExponentRayNode{gauss[i].abscissa, gauss[i].weight, slopes[i].abscissa, slopes[i].weight};
   }
   return rule;
 }
 
 LogarithmRayRules make_logarithm_ray_rules() noexcept {
   LogarithmRayRules rules{};
-  rules.from_lens = plain_logarithm_rule(numeric::gauss_legendre_16, false);
-  rules.from_lens_limb = plain_logarithm_rule(numeric::gauss_legendre_24, false);
-  rules.crossing_outside = plain_logarithm_rule(numeric::gauss_legendre_16, true);
-  rules.crossing_limb = plain_logarithm_rule(numeric::gauss_legendre_24, true);
+  rules.from_lens = plain_logarithm_rule(numeric::gauss_legendre_16);
+  rules.from_lens_limb = plain_logarithm_rule(numeric::gauss_legendre_24);
+  rules.crossing_outside = crossing_power_rule<outside_ray_nodes>();
+  rules.crossing_limb = crossing_power_rule<limb_ray_nodes>();
   // From the lens: p = 1 - z^2, the integral of f mu ln z dp = -2 sum W f mu.
   for (std::size_t i = 0; i < rules.from_lens_logarithm.size(); ++i) {
     const numeric::GaussNode& node = numeric::gauss_log_end_1_16[i];
     const double z = node.abscissa;
     rules.from_lens_logarithm[i] = PowerRayNode{(1 - z) * (1 + z), -2 * node.weight, 1 / z};
   }
-  rules.crossing_logarithm = crossing_logarithm_rule(numeric::gauss_log_jacobi_1_24);
-  rules.crossing_logarithm_outside = crossing_logarithm_rule(numeric::gauss_log_jacobi_1_16);
   // From the lens: the integral of f ln(z) / mu dp = -2 sum W z f / mu (weight -ln z).
   for (std::size_t i = 0; i < rules.from_lens_inverse.size(); ++i) {
     const numeric::GaussNode& node = numeric::gauss_log_end_0_16[i];

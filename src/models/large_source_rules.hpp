@@ -146,30 +146,35 @@ class PowerRaySlopeRules {
   double p_ = 0;
 };
 
-// A term mu ln mu has the end-point singularity mu ln mu at each limb a ray crosses. With mu =
-// z phi on a ray from the lens (z = 1 - v) or mu = v (1 - v) phi = (1 - x^2) phi / 4 on a crossing
-// one (x = 2v - 1), mu ln mu = mu ln(mu / z) + mu ln z, or mu ln(mu / (1 - x^2)) + mu ln(1 - x^2):
-// the first part is analytic, for the Gauss-Legendre rules of limb_ray_rule (`inverse_gap` 1/z or
-// 1/(1 - x^2)), and the second is mu times the weight -z ln z on [0, 1] (with
-// dp = 2 z dz) or -(1 - x^2) ln(1 - x^2) on [-1, 1] (with dp = (1 - v) dx), for the Gauss rules of
-// those weights, whose node weights here include the sign, the Jacobian and the division by the
-// weight's factor of mu. Crossing, the latter takes 16 nodes beside the plain rule's 16
-// (`crossing_logarithm_outside`, within an ulp of A of 24 for rho = 10.5 to 1000 up to 1.25 rho)
-// and 24 beside its 24.
-// For the derivatives, ln(mu) / mu along a ray from the lens: the same split with the first
+// A term mu ln mu has the end-point singularity mu ln mu at each limb a ray crosses. On a ray from
+// the lens mu = z phi (z = 1 - v), and mu ln mu = mu ln(mu / z) + mu ln z: the first part is
+// analytic, for the Gauss-Legendre rules of limb_ray_rule (`inverse_gap` 1/z), and the second is
+// mu times the weight -z ln z on [0, 1] (with dp = 2 z dz), for the Gauss rule of that weight,
+// whose node weights here include the sign, the Jacobian and the division by the weight's factor
+// of mu. For the derivatives, ln(mu) / mu along a ray from the lens: the same split with the first
 // part's rule (ln(mu / z)/mu analytic there too, the measure's factor z making up for 1/mu) and
 // the weight -ln z on [0, 1] for the second, of 1/mu times z (`from_lens_inverse`).
 // From the lens by the limb, where the analytic part's rays take limb_ray_nodes, the plain rule
 // of as many nodes (`from_lens_limb`) shares their points too.
+// On a crossing ray mu = v (1 - v) phi = (1 - x^2) phi / 4 (x = 2v - 1), and mu ln mu is the
+// derivative in p at p = 1 of mu^p, which the Gauss-Jacobi rule of (1 - x^2)^p integrates as
+// PowerRayRules's crossing rules do: the rule of (1 - x^2), with its abscissae's and weights'
+// slopes in the exponent (numeric/gauss_jacobi_exponent_slopes.hpp), takes mu (and the analytic
+// part, mu times a polynomial) and mu ln mu on one set of points (ray_excess_and_logarithm_crossing),
+// 16 nodes or by the limb 24, where the plain and logarithmic rules took as many each (A within
+// an ulp of theirs, rho = 10 to 1000).
 struct LogarithmRayRules {
   std::array<PowerRayNode, outside_ray_nodes> from_lens;
   std::array<PowerRayNode, limb_ray_nodes> from_lens_limb;
   std::array<PowerRayNode, 16> from_lens_logarithm;
   std::array<PowerRayNode, 16> from_lens_inverse;
-  std::array<PowerRayNode, outside_ray_nodes> crossing_outside;
-  std::array<PowerRayNode, limb_ray_nodes> crossing_limb;
-  std::array<PowerRayNode, 24> crossing_logarithm;
-  std::array<PowerRayNode, 16> crossing_logarithm_outside;
+  std::array<ExponentRayNode, outside_ray_nodes> crossing_outside;
+  std::array<ExponentRayNode, limb_ray_nodes> crossing_limb;
+
+  std::span<const ExponentRayNode> crossing(std::size_t size) const noexcept {
+    return size == limb_ray_nodes ? std::span<const ExponentRayNode>(crossing_limb)
+                                  : std::span<const ExponentRayNode>(crossing_outside);
+  }
 };
 
 const LogarithmRayRules& logarithm_ray_rules() noexcept;
