@@ -289,19 +289,14 @@ inline void ray_points(const RayPath& ray, std::span<const RayNode> rule, double
 // The integral of g over a ray from a lens inside to the limb at tau = T: 1 - exp(-2 T).
 inline double whole_kernel(const RayPath& ray) noexcept { return -std::expm1(-2 * ray.end_tau); }
 
-// x^p as exp(p ln x), 0 at x = 0, for the powers along the rays: a few ulps where pow keeps one,
-// at 7 ns against 10. A ray's sum reaches A through 2/(pi rho^2) of it, below 0.7 % for rho > 10,
-// so A keeps its bits (within an ulp of pow's, rho = 10 to 1000).
-inline double power_by_logarithm(double x, double p) noexcept { return std::exp(p * std::log(x)); }
-
-// integral over the ray of g(s) mu^p ds, by a rule of PowerRayRules for p (of at most
-// limb_ray_nodes nodes). As ray_excess, the exponentials first, then the rest of ray_point's
-// operations in a loop free of calls, then the powers (the same bits as node by node).
-inline double ray_power(const RayPath& ray, double inverse_rho, std::span<const PowerRayNode> rule,
-                        double p) noexcept {
-  constexpr std::size_t most = limb_ray_nodes;
-  const std::size_t count = std::min(rule.size(), most);
-  std::array<double, most> t, decay, power;
+// The points of a rule's nodes on a ray from their positions, as ray_excess forms them: t,
+// exp(-tau) and mu into arrays of at least the rule's length (the exponentials first, then the
+// rest in a loop free of calls). Returns the nodes' count.
+template <std::size_t Most>
+std::size_t ray_mu_points(const RayPath& ray, std::span<const PowerRayNode> rule, double inverse_rho,
+                          std::array<double, Most>& t, std::array<double, Most>& decay,
+                          std::array<double, Most>& mu) noexcept {
+  const std::size_t count = std::min(rule.size(), Most);
   for (std::size_t i = 0; i < count; ++i) {
     t[i] = ray.t_start + ray.span * rule[i].position;
     decay[i] = std::exp(-(ray.start_tau + t[i] * t[i]));
@@ -309,8 +304,25 @@ inline double ray_power(const RayPath& ray, double inverse_rho, std::span<const 
   for (std::size_t i = 0; i < count; ++i) {
     const double s = 1 / decay[i] - decay[i];
     const double mu_squared = ((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho);
-    power[i] = std::sqrt(std::max(mu_squared, 0.0)) * rule[i].inverse_gap;
+    mu[i] = std::sqrt(std::max(mu_squared, 0.0));
   }
+  return count;
+}
+
+// x^p as exp(p ln x), 0 at x = 0, for the powers along the rays: a few ulps where pow keeps one,
+// at 7 ns against 10. A ray's sum reaches A through 2/(pi rho^2) of it, below 0.7 % for rho > 10,
+// so A keeps its bits (within an ulp of pow's, rho = 10 to 1000).
+inline double power_by_logarithm(double x, double p) noexcept { return std::exp(p * std::log(x)); }
+
+// integral over the ray of g(s) mu^p ds, by a rule of PowerRayRules for p (of at most
+// limb_ray_nodes nodes): the points (ray_mu_points), then the powers in a pass of their own (the
+// same bits as node by node).
+inline double ray_power(const RayPath& ray, double inverse_rho, std::span<const PowerRayNode> rule,
+                        double p) noexcept {
+  constexpr std::size_t most = limb_ray_nodes;
+  std::array<double, most> t, decay, power;
+  const std::size_t count = ray_mu_points(ray, rule, inverse_rho, t, decay, power);
+  for (std::size_t i = 0; i < count; ++i) power[i] *= rule[i].inverse_gap;
   if (p == 0.5) {
     for (std::size_t i = 0; i < count; ++i) power[i] = std::sqrt(power[i]);
   } else {
@@ -453,17 +465,8 @@ AnalyticAndTerm ray_excess_and_term_clustered(const RayPath& ray, double referen
   constexpr std::size_t most = longer_clustered_ray_nodes;
   const std::span<const PowerRayNode> rule = clustered_ray_rule(
       inverse_rho > 1 / longer_clustered_rays_below ? longer_clustered_ray_nodes : clustered_ray_nodes);
-  const std::size_t count = std::min(rule.size(), most);
   std::array<double, most> t, decay, mu, terms;
-  for (std::size_t i = 0; i < count; ++i) {
-    t[i] = ray.t_start + ray.span * rule[i].position;
-    decay[i] = std::exp(-(ray.start_tau + t[i] * t[i]));
-  }
-  for (std::size_t i = 0; i < count; ++i) {
-    const double s = 1 / decay[i] - decay[i];
-    const double mu_squared = ((ray.s_2 - s) * (s - ray.s_1)) * (inverse_rho * inverse_rho);
-    mu[i] = std::sqrt(std::max(mu_squared, 0.0));
-  }
+  const std::size_t count = ray_mu_points(ray, rule, inverse_rho, t, decay, mu);
   for (std::size_t i = 0; i < count; ++i) terms[i] = term(mu[i]);
   double analytic_sum = 0;
   double term_sum = 0;
