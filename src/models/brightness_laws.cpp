@@ -330,8 +330,7 @@ double square_root_law_magnification_from(double u, double rho, double c, double
 }
 
 double logarithmic_law_magnification(double u, double rho, double e, double f) noexcept {
-  OwnNearTerms terms(log_weighted_disk_integral, log_weighted_disk_excess_outside,
-                     mu_and_log_weighted_disk_excess_outside);
+  OwnNearTerms terms(log_weighted_disk_integral, nullptr, mu_and_log_weighted_disk_excess_outside);
   return logarithmic_law_magnification_from(u, rho, e, f, terms);
 }
 

@@ -56,7 +56,7 @@ class NearTermValues {
   // For a source beyond largest_radius_by_lines with the lens well outside it (large_source_lines.hpp):
   // the uniform disk's excess uniform_disk_magnification_accurate - 1 and the terms' weighted
   // excesses, power_weighted_disk_excess_outside of mu and of the third term (of mu^alpha for the
-  // power-2 law), log_weighted_disk_excess_outside of mu ln mu.
+  // power-2 law), and mu with mu ln mu from mu_and_log_weighted_disk_excess_outside.
   virtual std::array<double, 3> large_outside_excesses(double u, double rho) noexcept = 0;
   // For a large source, where the derivatives' rays give the value's too: F (A - 1) as
   // large_source_excess gives it, or NaN where they do not (the value then computes it). The

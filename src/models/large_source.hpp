@@ -354,28 +354,11 @@ inline void logarithm_points(LogarithmPoints& out, const RayPath& ray, std::span
   }
 }
 
-// integral over the ray of g(s) mu ln mu ds, by the rules of LogarithmRayRules: `plain` for
-// mu ln(mu inverse_gap), `logarithmic` for mu.
-inline double ray_logarithm(const RayPath& ray, double inverse_rho, std::span<const PowerRayNode> plain,
-                            std::span<const PowerRayNode> logarithmic) noexcept {
-  LogarithmPoints at;
-  logarithm_points(at, ray, plain, inverse_rho, false, true);
-  double sum = 0;
-  for (std::size_t i = 0; i < at.count; ++i) {
-    if (at.points[i].mu > 0) sum += plain[i].weight * at.points[i].kernel * at.logarithm[i];
-  }
-  logarithm_points(at, ray, logarithmic, inverse_rho, false, false);
-  for (std::size_t i = 0; i < at.count; ++i)
-    sum += logarithmic[i].weight * at.points[i].kernel * at.points[i].mu;
-  return 4 * ray.span * sum;
-}
-
-// A ray's integral of a brightness's analytic part less its reference (ray_excess) and its term
-// mu ln mu (ray_logarithm), where the analytic part's rule is the plain one's: the same
-// Gauss-Legendre nodes in the same map with the same weights, so each node's point serves both.
-// On a ray from the lens (`from_end`) the points near the limb are placed from their distance to
-// it (ray_points), as the derivatives' rays place them, which then
-// form these sums beside their own (large_source_slopes.hpp).
+// A ray's integral from the lens of a brightness's analytic part less its reference (ray_excess)
+// and of its term mu ln mu, by the rules of LogarithmRayRules: `plain` for mu ln(mu inverse_gap),
+// whose nodes, map and weights are the analytic part's rule's, so each node's point serves both,
+// and `logarithmic` for mu. The points near the limb are placed from their distance to it
+// (ray_points).
 struct AnalyticAndTerm {
   double analytic, term;
 };
@@ -383,8 +366,9 @@ struct AnalyticAndTerm {
 template <class Analytic>
 AnalyticAndTerm ray_excess_and_logarithm(const RayPath& ray, double reference, double inverse_rho,
                                          std::span<const PowerRayNode> plain,
-                                         std::span<const PowerRayNode> logarithmic, const Analytic& analytic,
-                                         bool from_end) noexcept {
+                                         std::span<const PowerRayNode> logarithmic,
+                                         const Analytic& analytic) noexcept {
+  constexpr bool from_end = true;
   LogarithmPoints at;
   logarithm_points(at, ray, plain, inverse_rho, from_end, true);
   double analytic_sum = 0;
@@ -741,12 +725,18 @@ struct LimbLogarithmTerm {
   double at(double mu) const noexcept { return mu > 0 ? mu * std::log(mu) : 0.0; }
   bool clustered() const noexcept { return true; }
   double clustered_at(double mu) const noexcept { return at(mu); }
+  // The term alone, by the rules analytic_and_term takes for it beside an analytic part.
   double from_lens(const large_source::RayPath& ray, double inverse_rho, std::size_t size) const noexcept {
+    const auto none = [](double) { return 0.0; };
+    if (size != large_source::limb_ray_nodes) {
+      return large_source::ray_excess_and_term_clustered(ray, 0.0, inverse_rho, none,
+                                                         [this](double mu) { return at(mu); })
+          .term;
+    }
     const large_source::LogarithmRayRules& rules = large_source::logarithm_ray_rules();
-    return size == large_source::limb_ray_nodes
-               ? large_source::ray_logarithm(ray, inverse_rho, rules.from_lens_limb,
-                                             rules.from_lens_logarithm)
-               : large_source::ray_logarithm(ray, inverse_rho, rules.from_lens, rules.from_lens_logarithm);
+    return large_source::ray_excess_and_logarithm(ray, 0.0, inverse_rho, rules.from_lens_limb,
+                                                  rules.from_lens_logarithm, none)
+        .term;
   }
   double crossing(const large_source::RayPath& ray, double inverse_rho, std::size_t size) const noexcept {
     return large_source::ray_excess_and_logarithm_crossing(ray, 0.0, inverse_rho,
@@ -777,7 +767,7 @@ large_source::AnalyticAndTerm analytic_and_term(const Term& term, const large_so
     }
     if (size == large_source::limb_ray_nodes) {
       return large_source::ray_excess_and_logarithm(ray, reference, inverse_rho, rules.from_lens_limb,
-                                                    rules.from_lens_logarithm, analytic, true);
+                                                    rules.from_lens_logarithm, analytic);
     }
   }
   return {large_source::ray_excess_by(size, ray, reference, inverse_rho, analytic),

@@ -40,10 +40,6 @@ PowerAndLogarithm mu_and_log_weighted_disk_excess_outside(double u, double a) no
   return power_logarithm_weighted_disk_excess_outside(u, a, rules, slopes);
 }
 
-double log_weighted_disk_excess_outside(double u, double a) noexcept {
-  return mu_and_log_weighted_disk_excess_outside(u, a).logarithm;
-}
-
 PowerDiskSlopes power_weighted_disk_excess_slopes_outside(double u, double a, double p, double value,
                                                           const PowerChordRules& lower_rules) noexcept {
   const std::span<const numeric::GaussNode> chord_rule =

@@ -51,12 +51,10 @@ double power_weighted_disk_excess_outside(double u, double a, const PowerChordRu
 // E_1, the mu-weighted disk's, by rules made once.
 double mu_weighted_disk_excess_outside(double u, double a) noexcept;
 
-// The same for the brightness mu ln mu.
-double log_weighted_disk_excess_outside(double u, double a) noexcept;
-
-// E_1 and the same for mu ln mu, the derivative of E_p in p at p = 1, from one pass over the lines
-// (power_logarithm_weighted_disk_excess_outside with the rules of mu and their slopes in p), where
-// the two took three: mu, and mu ln mu's logarithm along the angle and along the chord apart.
+// E_1 and the same for the brightness mu ln mu, the derivative of E_p in p at p = 1, from one pass
+// over the lines (power_logarithm_weighted_disk_excess_outside with the rules of mu and their
+// slopes in p), where the two took three: mu, and mu ln mu's logarithm along the angle and along
+// the chord apart.
 PowerAndLogarithm mu_and_log_weighted_disk_excess_outside(double u, double a) noexcept;
 
 // dE_p/du and dE_p/da (those of T_p, whose flux part is constant) given E_p as `value`, by the

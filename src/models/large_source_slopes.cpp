@@ -313,6 +313,7 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
               }
             }
           }
+          // (Only the square-root law's value is clustered, and it takes no mu^p ln mu.)
           PowerAndLogarithmSums term{};
           AnalyticAndTerm parts{};
           if (clustered) {
@@ -320,13 +321,10 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
                 ray, analytic_reference, inverse_rho, [&](double mu) { return value->analytic(mu); },
                 [](double mu) { return std::sqrt(mu); });
             term.power = parts.term;
-          }
-          if (!clustered || logarithm) {
-            const PowerAndLogarithmSums jacobi = power_and_logarithm(
+          } else {
+            term = power_and_logarithm(
                 ray, inverse_rho, p, rules.power(), logarithm,
-                value != nullptr && !clustered ? value->rules->from_lens() : std::span<const PowerRayNode>());
-            term.logarithm = jacobi.logarithm;
-            if (!clustered) term = jacobi;
+                value != nullptr ? value->rules->from_lens() : std::span<const PowerRayNode>());
           }
           const SumAndMoment lower =
               with_moment(ray, inverse_rho, rules.lower(), u, cosine,
@@ -424,7 +422,8 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
             const RayPoint& point = points[i];
             const double factor = node.weight * point.kernel;
             if (shared) add_polynomial(sums, factor, point, u, cosine, lens);
-            if (value != nullptr) analytic_sum += factor * (value->analytic(point.mu) - analytic_reference);
+            if (value != nullptr && !clustered)
+              analytic_sum += factor * (value->analytic(point.mu) - analytic_reference);
             const double logged = logarithms[i];
             if (point.mu > 0 && !clustered) sums.of[5] += factor * (point.mu * logged);
             const double inverse = factor * (logged / point.mu);
