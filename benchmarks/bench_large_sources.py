@@ -15,10 +15,10 @@ commit before the rays through the lens:
 
 With --peer, a Python that has VBMicrolensing (installed for the benchmark only, for example in a
 virtual environment: python -m venv /tmp/peervenv && /tmp/peervenv/bin/pip install
-VBMicrolensing numpy) also times its ESPLMagDark (the linear law, a1 = 0.6, Tol = RelTol = 1e-3)
-on the same points, with its largest error relative to A and to the excess A - 1 against
-fspl.linear(u, rho, 0.6); "refused" where it raises for the source's size, "crashed" where its
-process dies.
+VBMicrolensing numpy) also times its ESPLMagDark (the linear law, a1 = 0.6, Tol = RelTol = 1e-3,
+or each of --peer-tolerances) on the same points, with its largest error relative to A and to the
+excess A - 1 against fspl.linear(u, rho, 0.6); "refused" where it raises for the source's size,
+"crashed" where its process dies.
 
 Workloads (u and rho in Einstein radii): "light curve", u uniform in [0, 3 rho]; "over the
 source", u uniform in [0, rho]; rho = 10.5, 30, 100, 300, 1000.
@@ -68,10 +68,10 @@ PEER = """
 import json, os, sys, time
 import numpy as np
 import VBMicrolensing
-extent, rho, count, repeats = json.loads(sys.argv[1])
+extent, rho, count, repeats, tolerance = json.loads(sys.argv[1])
 u = np.linspace(0.0, extent * rho, count)[1:]  # the peer gives NaN with the lens on the centre
 engine = VBMicrolensing.VBMicrolensing()
-engine.Tol = engine.RelTol = 1e-3
+engine.Tol = engine.RelTol = tolerance
 engine.a1 = 0.6
 try:
     values = np.array([engine.ESPLMagDark(x, rho) for x in u.tolist()])
@@ -91,12 +91,12 @@ print(json.dumps([[t / len(u) * 1e6 for t in times],
 """
 
 
-def peer_timed(python, build, extent, rho, count, repeats):
+def peer_timed(python, build, extent, rho, count, repeats, tolerance):
     """The peer's times and errors; None where it refuses the source, and the signal's number
     (negative) where its process dies."""
     environment = dict(os.environ, PYTHONPATH=build, RAYON_NUM_THREADS="1")
     output = subprocess.run(
-        [python, "-c", PEER, json.dumps([extent, rho, count, repeats])],
+        [python, "-c", PEER, json.dumps([extent, rho, count, repeats, tolerance])],
         env=environment,
         capture_output=True,
         text=True,
@@ -121,6 +121,23 @@ def timed(build, name, extent, rho, count, repeats, gradients):
     return json.loads(output.stdout)
 
 
+def show_peer(arguments, label, extent, rho, count, repeats, tolerance):
+    workload = label + f", rho = {rho:g}"
+    name = "ESPLMagDark" if tolerance == 1e-3 else f"ESPLMagDark {tolerance:g}"
+    peer = peer_timed(arguments.peer, arguments.current, extent, rho, count, repeats, tolerance)
+    if peer is None or isinstance(peer, int):
+        outcome = "refused" if peer is None else f"crashed (signal {-peer})"
+        print(f"{workload:34} {name:16} {outcome}", flush=True)
+        return
+    times, error, excess_error = peer
+    print(
+        f"{workload:34} {name:16}"
+        f" {min(times):7.2f} / {statistics.median(times):6.2f}"
+        f"   error {error:.1e} of A, {excess_error:.1e} of A - 1",
+        flush=True,
+    )
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--previous", required=True, help="build directory of the previous code")
@@ -128,6 +145,11 @@ def main():
     parser.add_argument("--quick", action="store_true")
     parser.add_argument("--gradients", action="store_true", help="time <law>_and_gradient")
     parser.add_argument("--peer", help="a Python with VBMicrolensing, to time its ESPLMagDark")
+    parser.add_argument(
+        "--peer-tolerances",
+        default="1e-3",
+        help="the peer's Tol (= RelTol) values, comma-separated (default 1e-3)",
+    )
     arguments = parser.parse_args()
     count = 300 if arguments.quick else 1000
     repeats = 3 if arguments.quick else 5
@@ -155,19 +177,8 @@ def main():
                     flush=True,
                 )
             if arguments.peer and not arguments.gradients:
-                peer = peer_timed(arguments.peer, arguments.current, extent, rho, count, repeats)
-                if peer is None or isinstance(peer, int):
-                    outcome = "refused" if peer is None else f"crashed (signal {-peer})"
-                    workload = label + f", rho = {rho:g}"
-                    print(f"{workload:34} {'ESPLMagDark':16} {outcome}", flush=True)
-                    continue
-                times, error, excess_error = peer
-                print(
-                    f"{label + f', rho = {rho:g}':34} {'ESPLMagDark':16}"
-                    f" {min(times):7.2f} / {statistics.median(times):6.2f}"
-                    f"   error {error:.1e} of A, {excess_error:.1e} of A - 1",
-                    flush=True,
-                )
+                for tolerance in map(float, arguments.peer_tolerances.split(",")):
+                    show_peer(arguments, label, extent, rho, count, repeats, tolerance)
 
 
 if __name__ == "__main__":

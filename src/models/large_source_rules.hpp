@@ -2,7 +2,7 @@
 // substitution of each already folded in: a node is a position p in [0, 1] and a weight that
 // includes dp/dv.
 //
-// Along a ray the variable is t = sqrt(tau - tau_1) (large_source.hpp), taken from its start
+// Along a ray the variable is t = sqrt(tau - tau_1) (large_source_rays.hpp), taken from its start
 // t_a to its end t_e as t = t_a + (t_e - t_a) p(v), v in [0, 1]:
 // - limb_ray_rule, p = v (2 - v) on the Gauss-Legendre nodes of v: t_e - t = (t_e - t_a)(1 - v)^2,
 //   so sqrt(t_e - t), the square root by which mu vanishes at the far limb, becomes 1 - v, and mu is
@@ -50,7 +50,7 @@ struct AngleNode {
 };
 
 // In the angle, with the lens inside, the trapezoidal rule over [0, pi] in a variable psi with
-// tan(theta) = k tan(psi) (large_source.hpp): the rays' integral is even and periodic in theta,
+// tan(theta) = k tan(psi) (large_source_angles.hpp): the rays' integral is even and periodic in theta,
 // analytic up to the branch points of the chord's half-length, sin(theta) = rho/u, and the map
 // keeps it so in psi while moving those points away from the real axis, so the rule of N
 // intervals leaves about exp(-2 N d) of the rays' part, d their distance. The fewest intervals of
