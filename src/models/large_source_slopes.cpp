@@ -319,7 +319,7 @@ LargeTermSlopes large_source_power_slopes(double u, double rho, const large_sour
           if (clustered) {
             parts = ray_excess_and_term_clustered(
                 ray, analytic_reference, inverse_rho, [&](double mu) { return value->analytic(mu); },
-                [](double mu) { return std::sqrt(mu); });
+                [](double mu) { return LimbPowerTerm{}.clustered_at(mu); });
             term.power = parts.term;
           } else {
             term = power_and_logarithm(
@@ -449,7 +449,7 @@ LogarithmLawSlopes large_source_logarithm_law_slopes(double u, double rho, doubl
           if (clustered) {
             const AnalyticAndTerm parts = ray_excess_and_term_clustered(
                 ray, analytic_reference, inverse_rho, [&](double mu) { return value->analytic(mu); },
-                [](double mu) { return mu > 0 ? mu * std::log(mu) : 0.0; });
+                [](double mu) { return LimbLogarithmTerm{}.clustered_at(mu); });
             sums.of[5] = parts.term;
             sums.of[8] = parts.analytic + value->coefficient * (parts.term - term_reference * kernel);
           } else if (value != nullptr) {
